@@ -1,0 +1,6 @@
+// Machine-language monitor (interface stub).
+#include "c64/monitor.h"
+
+void Monitor::Start() { active = false; }
+void Monitor::OnKeyDown(u8) {}
+void Monitor::OnKeyUp(u8) {}

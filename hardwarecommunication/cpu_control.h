@@ -1,0 +1,22 @@
+// Processor control instructions the kernel needs outside the port classes:
+// interrupt flag, halt, and loading the descriptor-table registers. The kernel
+// build implements them in cpu_control_x86.cpp; the host build in the
+// simulated bus, which records the interrupt flag and the loaded tables.
+#ifndef TARN_HARDWARECOMMUNICATION_CPU_CONTROL_H
+#define TARN_HARDWARECOMMUNICATION_CPU_CONTROL_H
+
+#include "lib/types.h"
+
+namespace kestrel {
+namespace hardwarecommunication {
+
+void cpu_disable_interrupts();             // cli
+void cpu_enable_interrupts();              // sti
+void cpu_halt_forever();                   // cli; hlt in a loop; never returns on hardware
+void cpu_load_idt(const void* idtr);       // lidt [idtr]
+void cpu_load_gdt(const void* gdtr);       // lgdt [gdtr], then reload the segment registers
+
+}  // namespace hardwarecommunication
+}  // namespace kestrel
+
+#endif

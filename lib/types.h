@@ -1,0 +1,16 @@
+// Fixed-width integer names shared by the kernel and the emulator.
+#ifndef TARN_LIB_TYPES_H
+#define TARN_LIB_TYPES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+typedef uint8_t u8;
+typedef uint16_t u16;
+typedef uint32_t u32;
+typedef uint64_t u64;
+typedef int8_t i8;
+typedef int16_t i16;
+typedef int32_t i32;
+
+#endif
