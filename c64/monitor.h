@@ -22,6 +22,11 @@ public:
     void OnKeyDown(u8 key);
     void OnKeyUp(u8 key);
 
+    // Called on every pass of Start()'s wait loop. The kernel leaves it null
+    // (keys arrive by interrupt); the headless test machine sets it to
+    // deliver queued key events, as the keyboard interrupt would.
+    static void (*idle_hook)();
+
 private:
     Cpu* cpu_ = nullptr;
     IO* io_ = nullptr;
