@@ -1,0 +1,73 @@
+// PCI configuration space (mechanism 1, ports 0xCF8/0xCFC): bus enumeration.
+#ifndef TARN_HARDWARECOMMUNICATION_PCI_H
+#define TARN_HARDWARECOMMUNICATION_PCI_H
+
+#include "drivers/driver.h"
+#include "hardwarecommunication/interrupts.h"
+#include "hardwarecommunication/port.h"
+#include "lib/types.h"
+
+namespace kestrel {
+namespace hardwarecommunication {
+
+enum BaseAddressRegisterType {
+    MemoryMapping = 0,
+    InputOutput = 1,
+};
+
+class BaseAddressRegister {
+public:
+    bool prefetchable;
+    u8* address;
+    u32 size;
+    BaseAddressRegisterType type;
+};
+typedef BaseAddressRegister BaseAddressInfo;
+
+class PeripheralComponentInterconnectDeviceDescriptor {
+public:
+    PeripheralComponentInterconnectDeviceDescriptor();
+
+    u32 ioBase;
+    u32 interruptWord;
+
+    u16 bus;
+    u16 device;
+    u16 function;
+
+    u16 vendorId;
+    u16 deviceId;
+
+    u8 classCode;
+    u8 subclassCode;
+    u8 progIf;
+    u8 revisionId;
+};
+
+class PeripheralComponentInterconnectController {
+public:
+    PeripheralComponentInterconnectController();
+    ~PeripheralComponentInterconnectController();
+
+    // Configuration double word holding offset, shifted so that the byte at
+    // offset lands in bits 0..7.
+    u32 Read(u16 bus, u16 device, u16 function, u16 registeroffset);
+    void Write(u16 bus, u16 device, u16 function, u16 registeroffset, u32 value);
+    bool DeviceHasFunctions(u16 bus, u16 device);
+
+    void SelectDrivers(drivers::DriverManager* driverManager, InterruptManager* interrupts);
+    drivers::Driver* GetDriver(PeripheralComponentInterconnectDeviceDescriptor dev,
+                               InterruptManager* interrupts);
+    PeripheralComponentInterconnectDeviceDescriptor GetDeviceDescriptor(u16 bus, u16 device,
+                                                                         u16 function);
+    BaseAddressRegister GetBaseAddressRegister(u16 bus, u16 device, u16 function, u16 bar);
+
+private:
+    Port32Bit dataPort;
+    Port32Bit commandPort;
+};
+
+}  // namespace hardwarecommunication
+}  // namespace kestrel
+
+#endif
