@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""Writes small hand-built FAT32 disk images as the fuzzer's starting corpus:
+an MBR, a boot sector with FSInfo, two FATs and a root directory holding a
+label, a long name, files over several clusters, a deleted entry and a
+subdirectory."""
+import os
+import struct
+import sys
+
+
+def image(spc, kanji=False):
+    part = 1
+    reserved, fats, spf = 2, 2, 2
+    total = 400
+    sectors = [bytearray(512) for _ in range(part + reserved + fats * spf + 6 * spc)]
+    mbr = sectors[0]
+    mbr[446:462] = struct.pack("<B3sB3sII", 0x80, b"\xfe\xff\xff", 0x0C, b"\xfe\xff\xff", part, total)
+    mbr[510:512] = b"\x55\xaa"
+    boot = sectors[part]
+    boot[0:3] = b"\xeb\x58\x90"
+    boot[3:11] = b"mkfs.fat"
+    struct.pack_into("<HBHBHHBHHHII", boot, 11, 512, spc, reserved, fats, 0, 0, 0xF8, 0, 32, 64, 0, total)
+    struct.pack_into("<IHHIHH", boot, 36, spf, 0, 0, 2, 1, 6)
+    boot[510:512] = b"\x55\xaa"
+    info = sectors[part + 1]
+    struct.pack_into("<I", info, 0, 0x41615252)
+    struct.pack_into("<III", info, 484, 0x61417272, 0xFFFFFFFF, 0xFFFFFFFF)
+    info[510:512] = b"\x55\xaa"
+    fat = bytearray(spf * 512)
+    chain = {0: 0x0FFFFFF8, 1: 0x0FFFFFFF, 2: 0x0FFFFFFF, 3: 4, 4: 0x0FFFFFFF, 5: 0x0FFFFFFF, 6: 0x0FFFFFFF}
+    for k, v in chain.items():
+        struct.pack_into("<I", fat, 4 * k, v)
+    fat_start = part + reserved
+    for copy in range(fats):
+        for i in range(spf):
+            sectors[fat_start + copy * spf + i][:] = fat[i * 512:(i + 1) * 512]
+    data = fat_start + fats * spf
+
+    def entry(name, attr, cluster, size, first=None):
+        e = bytearray(32)
+        e[0:11] = name
+        if first is not None:
+            e[0] = first
+        e[11] = attr
+        struct.pack_into("<HHHHI", e, 20, cluster >> 16, 0x83C7, 0x4B3D, cluster & 0xFFFF, size)
+        return e
+
+    lfn = bytearray(32)
+    lfn[0] = 0x41
+    lfn[1:11] = "long.".encode("utf-16-le")
+    lfn[11] = 0x0F
+    lfn[14:26] = "prg\0\uffff\uffff".encode("utf-16-le")
+    lfn[28:32] = b"\xff\xff\xff\xff"
+    root = b"".join([
+        entry(b"SEED       ", 0x08, 0, 0),
+        lfn,
+        entry(b"LONGNA~1PRG", 0x20, 6, 10),
+        entry(b"FILE    PRG", 0x20, 3, 512 * spc + 188),
+        entry(b"GONE    PRG", 0x20, 0, 5, first=0xE5),
+        entry(b"SUB        ", 0x10, 5, 0),
+        entry(b"\xe5ILE    PRG" if not kanji else b"\x05ILE    PRG", 0x20, 6, 3,
+              first=0x05 if kanji else ord("A")),
+    ])
+    sectors[data][0:len(root)] = root
+    for s in range(spc):
+        for k in (3, 4):
+            sectors[data + (k - 2) * spc + s][:] = bytes((k * 37 + s + i) & 0xFF for i in range(512))
+    sub = entry(b".          ", 0x10, 5, 0) + entry(b"..         ", 0x10, 0, 0) + entry(b"INNER   PRG", 0x20, 6, 7)
+    sectors[data + 3 * spc][0:len(sub)] = sub
+    return b"".join(bytes(s) for s in sectors)
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    for name, img in (("spc1", image(1)), ("spc2", image(2)), ("kanji", image(1, kanji=True))):
+        with open(os.path.join(out, name + ".img"), "wb") as f:
+            f.write(img)
+
+
+if __name__ == "__main__":
+    main()
