@@ -1,5 +1,159 @@
-; Built-in program (placeholder until the real program lands): an empty BASIC program.
+; Built-in program: the welcome menu in BASIC (menu.bas, tokenized at build
+; time), its machine code at $8C00, and the resident monitor at $9000.
+
+SETLFS  = $FFBA                 ; KERNAL: logical file, device, secondary
+SETNAM  = $FFBD                 ; KERNAL: file name length and address
+LOAD    = $FFD5                 ; KERNAL: load (A = 0) to X/Y
+CHROUT  = $FFD2                 ; KERNAL: print character in A
+LINPRT  = $BDCD                 ; BASIC: print unsigned integer A (high), X (low)
+
+request = $02                   ; LOAD/SAVE request byte the host clears
+txttab  = $2B                   ; $2B/$2C start of BASIC text: LOAD target
+endptr  = $AE                   ; $AE/$AF end of the loaded bytes
+ptr     = $FB                   ; $FB/$FC walk through the listing
+LISTING = $C000                 ; directory listing lands here (< $D000)
+LISTMAX = 4000                  ; the host's listing never exceeds this
+
         .segment "LOADADDR"
         .word   $0801
+
         .segment "CODE"
-        .word   0
+        .include "menu.inc"
+
+; ---------------------------------------------------------------------
+; SYS 35840: load the disk directory ("$") to $C000 and print it.
+        .segment "MCODE"
+dir:    lda     txttab          ; LOAD "$" lands at the start of BASIC text,
+        pha                     ; so point that at the listing area meanwhile
+        lda     txttab+1
+        pha
+        lda     #<LISTING
+        sta     txttab
+        sta     endptr
+        lda     #>LISTING
+        sta     txttab+1
+        sta     endptr+1
+        lda     #0
+        sta     LISTING
+        sta     LISTING+1
+        lda     #1
+        ldx     #<dollar
+        ldy     #>dollar
+        jsr     SETNAM
+        lda     #1
+        ldx     #8
+        ldy     #0
+        jsr     SETLFS
+        lda     #0
+        ldx     #<LISTING
+        ldy     #>LISTING
+        jsr     LOAD
+        ; The host serves the request between batches of instructions and
+        ; clears the request byte when it does: wait for that, not forever.
+        lda     #8
+        sta     tries
+        ldx     #0
+        ldy     #0
+@wait:  lda     request
+        beq     @served
+        dex
+        bne     @wait
+        dey
+        bne     @wait
+        dec     tries
+        bne     @wait
+        pla
+        sta     txttab+1
+        pla
+        sta     txttab
+        lda     #<txt_noanswer
+        ldy     #>txt_noanswer
+        jmp     prstr
+@served:
+        pla
+        sta     txttab+1
+        pla
+        sta     txttab
+        lda     #<LISTING
+        sta     ptr
+        lda     #>LISTING
+        sta     ptr+1
+; Each listing line is a BASIC line: link, block count as the line
+; number, then text up to a zero byte. Links point where BASIC would have
+; put the listing, so walk the bytes instead of following them.
+@line:  ldy     #1
+        lda     (ptr),y
+        beq     @done           ; link high byte 0: end of the listing
+        jsr     inlisting
+        bcs     @done
+        lda     #13
+        jsr     CHROUT
+        ldy     #3
+        lda     (ptr),y
+        pha
+        dey
+        lda     (ptr),y
+        tax
+        pla
+        jsr     LINPRT
+        lda     #' '
+        jsr     CHROUT
+        lda     #4
+        jsr     advance
+@text:  ldy     #0
+        lda     (ptr),y
+        beq     @eol
+        jsr     CHROUT
+        lda     #1
+        jsr     advance
+        jsr     inlisting
+        bcc     @text
+        bcs     @done
+@eol:   lda     #1
+        jsr     advance
+        jmp     @line
+@done:  lda     #13
+        jmp     CHROUT
+
+; advance: ptr += A.
+advance:
+        clc
+        adc     ptr
+        sta     ptr
+        bcc     @r
+        inc     ptr+1
+@r:     rts
+
+; inlisting: carry clear while ptr lies inside the loaded listing.
+inlisting:
+        lda     ptr
+        cmp     endptr
+        lda     ptr+1
+        sbc     endptr+1
+        bcs     @r
+        lda     ptr             ; and never past the largest listing
+        cmp     #<(LISTING+LISTMAX)
+        lda     ptr+1
+        sbc     #>(LISTING+LISTMAX)
+@r:     rts
+
+prstr:  sta     @ld+1
+        sty     @ld+2
+@ld:    lda     $FFFF
+        beq     @r
+        jsr     CHROUT
+        inc     @ld+1
+        bne     @ld
+        inc     @ld+2
+        bne     @ld
+@r:     rts
+
+dollar: .byte   "$"
+txt_noanswer:
+        .byte   13, " NO ANSWER FROM THE DISK.", 13, 0
+tries:  .byte   0
+
+; ---------------------------------------------------------------------
+; The resident monitor, byte for byte as the separate monitor image.
+        .segment "MONITOR"
+        .incbin "monitor.prg", 2
