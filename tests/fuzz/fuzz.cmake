@@ -1,8 +1,15 @@
-# FAT32 robustness: a short bounded libFuzzer run over arbitrary disk images.
+# FAT32 robustness: a short bounded libFuzzer run over arbitrary disk
+# images, and the filesystem/driver tests under ASan and UBSan.
 find_program(TARN_CLANGXX clang++)
 if(TARN_CLANGXX AND NOT TARN_SANITIZE)
   add_test(NAME fuzz.fat_smoke
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz.sh ${CMAKE_SOURCE_DIR}
                    ${CMAKE_BINARY_DIR}/fuzz 20)
   set_tests_properties(fuzz.fat_smoke PROPERTIES TIMEOUT 300)
+endif()
+if(NOT TARN_SANITIZE)
+  add_test(NAME sanitize.fat
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/fuzz/sanitize.sh ${CMAKE_SOURCE_DIR}
+                   ${CMAKE_BINARY_DIR}/sanitize)
+  set_tests_properties(sanitize.fat PROPERTIES TIMEOUT 900)
 endif()

@@ -1,0 +1,15 @@
+#!/bin/sh
+# Builds the filesystem and driver tests (and the LOAD/SAVE bridge tests,
+# when present) with ASan and UBSan in a separate tree and runs them.
+# usage: sanitize.sh SOURCE_DIR OUT_DIR
+set -e
+src=$1
+out=$2
+targets="test_fat test_ata"
+[ -d "$src/tests/unit/bridge" ] && targets="$targets test_bridge"
+cmake -S "$src" -B "$out" -DTARN_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$out" -j2 --target $targets
+for t in $targets; do
+    echo "== $t"
+    "$out/$t" --gtest_brief=1
+done

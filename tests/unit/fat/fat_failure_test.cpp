@@ -1,0 +1,170 @@
+// Volumes that cannot be used, corrupt metadata and failing disks: every
+// operation answers with a status and nothing runs outside its buffers.
+#include "tests/unit/fat/fat_fixture.h"
+
+namespace {
+
+using diskimage::Pattern;
+
+// Every operation of an unmounted volume, checked for its refusal.
+void ExpectRefusesEverything(Fat32& fat, consolecapture::Capture& capture) {
+    capture.Start();
+    EXPECT_FALSE(fat.mounted());
+    EXPECT_EQ(fat.OpenFile(1, "PROG    .PRG", 1), Fat32::kNotMounted);
+    EXPECT_EQ(fat.OpenFile(1, "PROG    .PRG", 3), Fat32::kNotMounted);
+    uint8_t b;
+    EXPECT_EQ(fat.ReadNextFileByte(1, &b), 3);
+    EXPECT_EQ(fat.WriteNextFileByte(1, 0), 3);
+    EXPECT_EQ(fat.CloseFile(1), 3);
+    EXPECT_EQ(fat.DeleteFile("PROG.PRG"), Fat32::kNotMounted);
+    EXPECT_EQ(fat.RenameFile("PROG.PRG", "NEW.PRG"), Fat32::kNotMounted);
+    uint32_t c = 0;
+    EXPECT_EQ(fat.AllocateCluster(&c), Fat32::kNotMounted);
+    EXPECT_EQ(fat.GetFileCluster("PROG    .PRG"), 0u);
+    EXPECT_EQ(fat.GetFileSize("PROG    .PRG"), 0u);
+    EXPECT_EQ(fat.ReadNextSectorInChain(2), nullptr);
+    uint8_t name[8] = {'A', ' ', ' ', ' ', ' ', ' ', ' ', ' '}, ext[3] = {'P', 'R', 'G'};
+    EXPECT_EQ(fat.CreateDirectoryEntry(name, ext, 0), Fat32::kNotMounted);
+    EXPECT_EQ(fat.UpdateDirectoryEntry(name, ext, 0, 0), Fat32::kNotMounted);
+    std::vector<uint8_t> out(100, 0xAA);
+    EXPECT_EQ(fat.GetCBMDir(out.data()), 0);
+    EXPECT_EQ(out[0], 0xAA);
+    std::vector<uint8_t> dest(10, 0x55);
+    fat.ReadFile("PROG    .PRG", dest.data(), 10);
+    EXPECT_EQ(dest[0], 0x55);
+    fat.ReadDirectory(0);
+    EXPECT_EQ(capture.Text(), "");
+}
+
+TEST_F(FatTest, NoDiskRefusesEverything) {
+    ata = std::make_unique<AdvancedTechnologyAttachment>(true, simata::kPrimaryBase);
+    fat = std::make_unique<Fat32>(ata.get(), 0);
+    ExpectRefusesEverything(*fat, capture);
+    fat->ReadPartitions();  // no partition table was read
+    EXPECT_EQ(capture.Text(), "");
+}
+
+TEST_F(FatTest, EmptyPartitionEntryRefusesEverything) {
+    diskimage::Options o;
+    o.partition_type = 0;
+    Build(o);
+    Mount();
+    ExpectRefusesEverything(*fat, capture);
+    // The table itself can still be shown; no geometry follows.
+    fat->ReadPartitions();
+    EXPECT_NE(capture.Text().find("  01       Y         00\n"), std::string::npos);
+    EXPECT_EQ(capture.Text().find("Bytes per sector"), std::string::npos);
+}
+
+TEST_F(FatTest, OtherFilesystemsAndSectorSizesAreNotMounted) {
+    {
+        diskimage::Options o;
+        o.format = false;
+        o.partition_sectors = 65536;
+        Build(o);
+        ASSERT_EQ(diskimage::Run("mkfs.fat -F 16 --offset 2048 " + image->path() + " 32768"), 0);
+        Mount();
+        ExpectRefusesEverything(*fat, capture);
+    }
+    {
+        BuildSpc(1);
+        auto boot = image->ReadSectors(2048, 1);
+        boot[11] = 0x00;
+        boot[12] = 0x04;  // 1024-byte sectors
+        image->WriteSectors(2048, boot);
+        Mount();
+        ExpectRefusesEverything(*fat, capture);
+    }
+    {
+        BuildSpc(1);
+        auto boot = image->ReadSectors(2048, 1);
+        std::memset(boot.data() + 36, 0xFF, 4);  // absurd FAT length
+        image->WriteSectors(2048, boot);
+        Mount();
+        ExpectRefusesEverything(*fat, capture);
+    }
+    {
+        BuildSpc(1);
+        auto boot = image->ReadSectors(2048, 1);
+        std::memset(boot.data() + 44, 0xFF, 4);  // root cluster off the volume
+        image->WriteSectors(2048, boot);
+        Mount();
+        ExpectRefusesEverything(*fat, capture);
+    }
+}
+
+TEST_F(FatTest, AbsurdFileSizeIsRefusedWithoutAllocating) {
+    BuildSpc(1);
+    ASSERT_TRUE(image->Put("HUGE.PRG", Pattern(600, 1)));
+    Mount();
+    auto sector = image->ReadSectors(fat->RootDirStart(), 1);
+    std::memset(sector.data() + 28, 0xF0, 4);
+    image->WriteSectors(fat->RootDirStart(), sector);
+    EXPECT_EQ(fat->OpenFile(1, "HUGE    .PRG", 1), Fat32::kNoMemory);
+    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
+}
+
+TEST_F(FatTest, CorruptChainsEndInsteadOfLoopingOrEscaping) {
+    BuildSpc(1);
+    ASSERT_TRUE(image->Put("LOOP.PRG", Pattern(2048, 1)));
+    ASSERT_TRUE(image->Put("WILD.PRG", Pattern(2048, 2)));
+    Mount();
+    uint32_t loop = fat->GetFileCluster("LOOP    .PRG");
+    uint32_t wild = fat->GetFileCluster("WILD    .PRG");
+    auto fat0 = image->ReadSectors(fat->FatStart(), 1);
+    uint32_t back = loop, out = 0x0ABCDEF0;
+    std::memcpy(fat0.data() + (loop + 3) * 4, &back, 4);  // last cluster points at the first
+    std::memcpy(fat0.data() + (wild + 1) * 4, &out, 4);   // second points off the volume
+    image->WriteSectors(fat->FatStart(), fat0);
+    Mount();
+    // Sizes claim more than the chains hold: reads stop and pad with zeros.
+    auto sector = image->ReadSectors(fat->RootDirStart(), 1);
+    uint32_t big = 1 << 20;
+    std::memcpy(sector.data() + 28, &big, 4);
+    std::memcpy(sector.data() + 32 + 28, &big, 4);
+    image->WriteSectors(fat->RootDirStart(), sector);
+    auto loaded = Load("LOOP    .PRG");
+    ASSERT_EQ(loaded.size(), big);
+    auto wild_loaded = Load("WILD    .PRG");
+    ASSERT_EQ(wild_loaded.size(), big);
+    auto p = Pattern(2048, 2);
+    EXPECT_TRUE(std::equal(p.begin(), p.begin() + 1024, wild_loaded.begin()));
+    EXPECT_EQ(wild_loaded[1024], 0);
+}
+
+TEST_F(FatTest, DiskErrorsBecomeStatusesNotData) {
+    BuildSpc(1);
+    ASSERT_TRUE(image->Put("DATA.PRG", Pattern(2000, 1)));
+    Mount();
+    uint32_t c = fat->GetFileCluster("DATA    .PRG");
+    disk.bad_sectors.insert(fat->DataStart() + c - 2 + 1);
+    uint8_t st;
+    Load("DATA    .PRG", &st);
+    EXPECT_EQ(st, Fat32::kDiskError);
+    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
+    disk.bad_sectors.clear();
+    // A root directory that cannot be read: the create is refused.
+    disk.bad_sectors.insert(fat->RootDirStart());
+    EXPECT_EQ(fat->OpenFile(1, "NEW     .PRG", 3), Fat32::kDiskError);
+    disk.bad_sectors.clear();
+    // Data sectors that cannot be written: the close says so and the
+    // clusters go back to the free pool.
+    ASSERT_EQ(fat->OpenFile(1, "NEW     .PRG", 3), 0);
+    for (int i = 0; i < 700; i++) fat->WriteNextFileByte(1, 1);
+    uint32_t next = 0;
+    for (uint32_t k = 2; k <= fat->LastCluster(); k++) {
+        uint32_t v;
+        std::memcpy(&v, fat->FatCache() + k * 4, 4);
+        if (v == 0) { next = k; break; }
+    }
+    disk.bad_sectors.insert(fat->DataStart() + next - 2);
+    EXPECT_EQ(fat->CloseFile(1), Fat32::kDiskError);
+    uint32_t v;
+    std::memcpy(&v, fat->FatCache() + next * 4, 4);
+    EXPECT_EQ(v, 0u);
+    disk.bad_sectors.clear();
+    EXPECT_EQ(fat->GetFileSize("NEW     .PRG"), 0u);
+    ExpectClean();
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// Shared set-up for the FAT32 tests: a real image made by mkfs.fat and
+// mtools, served to the driver by a simulated primary-master disk.
+#ifndef TARN_TESTS_UNIT_FAT_FAT_FIXTURE_H
+#define TARN_TESTS_UNIT_FAT_FAT_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drivers/ata.h"
+#include "filesystem/fat.h"
+#include "tests/support/console_capture.h"
+#include "tests/support/disk_image.h"
+#include "tests/support/sim_ata.h"
+#include "tests/support/simbus.h"
+
+using kestrel::drivers::AdvancedTechnologyAttachment;
+using kestrel::filesystem::Fat32;
+
+class FatTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        simbus::bus().reset();
+        simbus::bus().set_logging(false);
+        simbus::bus().attach(&channel);
+    }
+    void TearDown() override {
+        fat.reset();
+        simbus::bus().reset();
+    }
+
+    // Makes the image; files are added with image->Put before Mount().
+    void Build(diskimage::Options options = diskimage::Options()) {
+        image = std::make_unique<diskimage::Image>(options);
+        ASSERT_TRUE(image->ok());
+    }
+    void BuildSpc(int spc, const std::string& label = "") {
+        diskimage::Options o;
+        o.sectors_per_cluster = spc;
+        o.partition_sectors = diskimage::MinimumSectors(spc);
+        o.label = label;
+        Build(o);
+    }
+    void Mount() {
+        fat.reset();
+        storage = std::make_unique<simata::FileStorage>(image->path());
+        ASSERT_TRUE(storage->ok());
+        disk.storage = storage.get();
+        channel.attach_master(&disk);
+        ata = std::make_unique<AdvancedTechnologyAttachment>(true, simata::kPrimaryBase);
+        fat = std::make_unique<Fat32>(ata.get(), 0);
+        capture.Start();
+    }
+
+    // Writes a whole file through handle 1; returns the close status.
+    uint8_t Save(const char* padded, const std::vector<uint8_t>& bytes) {
+        uint8_t st = fat->OpenFile(1, padded, 3);
+        if (st != 0) return st;
+        for (uint8_t b : bytes) {
+            st = fat->WriteNextFileByte(1, b);
+            if (st != 0) return st;
+        }
+        return fat->CloseFile(1);
+    }
+    // Reads a whole file through handle 1.
+    std::vector<uint8_t> Load(const char* padded, uint8_t* status = nullptr) {
+        std::vector<uint8_t> out;
+        uint8_t st = fat->OpenFile(1, padded, 1);
+        if (status) *status = st;
+        if (st != 0) return out;
+        uint8_t b;
+        while (fat->ReadNextFileByte(1, &b) == 0) out.push_back(b);
+        fat->CloseFile(1);
+        return out;
+    }
+    void ExpectClean() {
+        std::string report;
+        EXPECT_EQ(image->Check(&report), 0) << report;
+    }
+    // Root directory entry bytes as the disk holds them, by index.
+    std::vector<uint8_t> RootEntry(int index) {
+        auto s = image->ReadSectors(fat->RootDirStart() + index / 16, 1);
+        return std::vector<uint8_t>(s.begin() + (index % 16) * 32, s.begin() + (index % 16) * 32 + 32);
+    }
+    uint32_t FatOnDisk(int copy, uint32_t cluster) {
+        uint32_t spf = (fat->DataStart() - fat->FatStart()) / 2;
+        auto s = image->ReadSectors(fat->FatStart() + copy * spf + cluster / 128, 1);
+        uint32_t v;
+        std::memcpy(&v, s.data() + (cluster % 128) * 4, 4);
+        return v;
+    }
+
+    simata::Channel channel{simata::kPrimaryBase};
+    simata::Device disk;
+    std::unique_ptr<diskimage::Image> image;
+    std::unique_ptr<simata::FileStorage> storage;
+    std::unique_ptr<AdvancedTechnologyAttachment> ata;
+    std::unique_ptr<Fat32> fat;
+    consolecapture::Capture capture;
+};
+
+#endif
