@@ -60,6 +60,23 @@ public:
     MemoryDisk(const uint8_t* data, size_t size)
         : AdvancedTechnologyAttachment(true, 0x1F0), bytes((size + 511) / 512 * 512 + 512 * 8, 0) {
         std::memcpy(bytes.data(), data, size);
+        // The volume as the input describes it: partition entry 0 and the
+        // boot sector's sector count. No write may land outside it.
+        if (bytes.size() >= 1024) {
+            const uint8_t* e = bytes.data() + 446;
+            first = Le32(e + 8);
+            uint32_t partSectors = Le32(e + 12);
+            if ((uint64_t)first * 512 + 512 <= bytes.size()) {
+                const uint8_t* boot = bytes.data() + (size_t)first * 512;
+                uint32_t total = boot[19] | (boot[20] << 8);
+                if (total == 0) total = Le32(boot + 32);
+                end = (uint64_t)first + total;
+                if (partSectors && (uint64_t)first + partSectors < end) end = (uint64_t)first + partSectors;
+            }
+        }
+    }
+    static uint32_t Le32(const uint8_t* p) {
+        return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
     }
     int ReadSector(u32 sector, u8* data, int count) override {
         if (count < 0 || count > 512) return 3;
@@ -69,12 +86,14 @@ public:
     }
     int WriteSector(u32 sector, u8* data, u32 count) override {
         if (count > 512) return 1;
+        if (sector < first || sector >= end) __builtin_trap();  // wrote outside the volume
         if ((uint64_t)sector * 512 + 512 > bytes.size()) return 2;
         std::memset(bytes.data() + (size_t)sector * 512, 0, 512);
         std::memcpy(bytes.data() + (size_t)sector * 512, data, count);
         return 0;
     }
     std::vector<uint8_t> bytes;
+    uint64_t first = 1, end = 0;  // no volume: every write is wrong
 };
 
 const char* const kNames[] = {"FILE    .PRG", "A       .PRG", "PROG    .PRG", "SUB     .   ",
