@@ -82,9 +82,7 @@ main:   ldx     reg_s           ; our stack lives below the program's
         jsr     CHROUT
         lda     #'.'
         jsr     CHROUT
-        jsr     readline
-        lda     #CR
-        jsr     CHROUT
+        jsr     readline        ; output lines start with CR themselves
 @skip:  jsr     skipsp
         beq     main
         cmp     #'.'
