@@ -21,6 +21,11 @@ Bench6502::Bench6502() {
     for (int i = 0; i < 65536; ++i) mem[i] = (i & 1) ? 0xFF : 0x00;
     std::memcpy(mem + 0xA000, data_basic_rom, 8192);
     std::memcpy(mem + 0xE000, data_kernal_rom, 8192);
+    // The machine's LOAD hook: leave request 4 at $0002 for the host and
+    // return with the status and end address standing in zero page.
+    const uint8_t load_hook[20] = {0xA9, 0x04, 0x8D, 0x02, 0x00, 0xA5, 0x90, 0x4A, 0x4A, 0xB0,
+                                   0x61, 0x20, 0xD2, 0xF5, 0x18, 0xA6, 0xAE, 0xA4, 0xAF, 0x60};
+    std::memcpy(mem + 0xF4C4, load_hook, sizeof load_hook);
     mem[0] = 0x2F;
     mem[1] = 0x37;
 }
@@ -124,6 +129,7 @@ void Bench6502::run(uint64_t budget) {
     warm_started = false;
     starved = false;
     for (uint64_t n = 0; n < budget; ++n) {
+        mem[0xD012] = 0;  // no raster here: the start-up wait for line 0 ends at once
         if (on_step) on_step(*this);
         if (trap()) {
             if (warm_started || starved) return;
