@@ -26,7 +26,8 @@ public:
     static constexpr u32 kPollLimit = 4000000;
 
     AdvancedTechnologyAttachment(bool master, u16 portBase);
-    virtual ~AdvancedTechnologyAttachment() = default;
+    // Not virtual: the kernel never deletes a disk through a base pointer.
+    ~AdvancedTechnologyAttachment() = default;
 
     void Identify();
     // Reads one sector, storing its first count bytes. 0 on success; on any

@@ -285,3 +285,25 @@ TEST_F(AtaTest, ErrorDeviceFailsEveryTransfer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AtaTest, SecondarySlaveSelectsWithF0AndCarriesLbaBits27To24) {
+    simata::MemoryStorage disk(16);
+    disk.bytes[512 * 9] = 0x99;
+    simata::Device dev;
+    dev.storage = &disk;
+    secondary.attach_slave(&dev);
+    AdvancedTechnologyAttachment ata(false, 0x170);
+    uint8_t buf[512] = {};
+    EXPECT_EQ(ata.ReadSector(9, buf, 512), 0);
+    EXPECT_EQ(buf[0], 0x99);
+    EXPECT_EQ(Writes(0x176).at(0).value, 0xF0u);
+    simbus::bus().clear_log();
+    // Bits 27-24 ride in the select byte; the disk is too small for them.
+    EXPECT_NE(ata.ReadSector(0x0A000009, buf, 512), 0);
+    EXPECT_EQ(Writes(0x176).at(0).value, 0xFAu);
+    EXPECT_TRUE(simbus::bus().log_for(0x1F7).empty());  // the primary was not touched
+}
+
+}  // namespace
