@@ -239,3 +239,25 @@ TEST_F(FatTest, BoundedListingStopsBeforeTheBufferEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// The long-name entries sit at the end of the first root sector and the
+// short entry opens the next one (a second root cluster here).
+TEST_F(FatTest, LongNameRunAcrossSectorsIsRemovedWithItsFile) {
+    BuildSpc(1);
+    for (int i = 0; i < 14; i++) ASSERT_TRUE(image->Put("S" + std::to_string(i) + ".PRG", Pattern(3, i)));
+    ASSERT_TRUE(image->Put("a name of twenty chr.prg", Pattern(700, 99)));
+    Mount();
+    auto first = image->ReadSectors(fat->RootDirStart(), 1);
+    ASSERT_EQ(first[14 * 32 + 11], 0x0F);
+    ASSERT_EQ(first[15 * 32 + 11], 0x0F);
+    EXPECT_EQ(fat->DeleteFile("ANAMEO~1.PRG"), 0);
+    first = image->ReadSectors(fat->RootDirStart(), 1);
+    EXPECT_EQ(first[14 * 32], 0xE5);
+    EXPECT_EQ(first[15 * 32], 0xE5);
+    ExpectClean();
+    EXPECT_EQ(image->ShortListing().find("twenty"), std::string::npos);
+}
+
+}  // namespace
