@@ -39,8 +39,6 @@ const u32 kBpbFsInfo = 48;
 const u32 kFsInfoLeadSig = 0x41615252;
 const u32 kFsInfoStructSig = 0x61417272;
 const u32 kFsInfoStructSigAt = 484;
-const u32 kFsInfoFreeCount = 488;
-const u32 kFsInfoNextFree = 492;
 
 // Largest FAT kept in memory (a volume of about 4 million clusters).
 const u32 kMaxFatSectors = 32768;

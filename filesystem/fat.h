@@ -131,7 +131,6 @@ private:
     u32 CountFreeClusters() const;
     u8 FreeChain(u32 first);
     u8 AllocateChain(u32 clusters, u32* first);
-    bool ClusterBytesFit(u32 bytes) const;
     bool ValidHandle(u8 handle) const { return handle < kHandles; }
     bool ValidShortName(const u8* name, const u8* ext) const;
     void BuildPaddedName(const u8* entry, char* out) const;

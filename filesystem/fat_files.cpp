@@ -201,8 +201,6 @@ u8 Fat32::WriteCluster(u32 cluster, const u8* data, u32 bytes) {
     return kOk;
 }
 
-bool Fat32::ClusterBytesFit(u32 bytes) const { return bytes <= kMaxFileBytes; }
-
 // Writes the FAT sector holding a cluster's entry to every FAT copy.
 u8 Fat32::WriteFatSectorOf(u32 cluster) {
     u32 index = cluster * 4 / kSectorBytes;
