@@ -82,6 +82,16 @@ main:   ldx     reg_s           ; our stack lives below the program's
         jsr     CHROUT
         lda     #'.'
         jsr     CHROUT
+        lda     nexta           ; after A, offer the next address
+        beq     @read
+        lda     #0
+        sta     nexta
+        lda     #'A'
+        jsr     CHROUT
+        jsr     space
+        jsr     prptr
+        jsr     space
+@read:
         jsr     readline        ; output lines start with CR themselves
 @skip:  jsr     skipsp
         beq     main
@@ -108,12 +118,12 @@ error:  lda     #<txt_error
         jmp     main
 
 cmdchars:
-        .byte   "MDR;:GFTHX?,"
+        .byte   "MDR;:GFTHX?,A"
 ncmds   = * - cmdchars
 cmdlo:  .lobytes cmd_m-1, cmd_d-1, cmd_r-1, cmd_semi-1, cmd_colon-1, cmd_g-1
-        .lobytes cmd_f-1, cmd_t-1, cmd_h-1, cmd_x-1, cmd_help-1, main-1
+        .lobytes cmd_f-1, cmd_t-1, cmd_h-1, cmd_x-1, cmd_help-1, main-1, cmd_a-1
 cmdhi:  .hibytes cmd_m-1, cmd_d-1, cmd_r-1, cmd_semi-1, cmd_colon-1, cmd_g-1
-        .hibytes cmd_f-1, cmd_t-1, cmd_h-1, cmd_x-1, cmd_help-1, main-1
+        .hibytes cmd_f-1, cmd_t-1, cmd_h-1, cmd_x-1, cmd_help-1, main-1, cmd_a-1
 
 ; ------------------------------------------------------------ input line
 readline:
@@ -761,6 +771,203 @@ cmd_h:  jsr     getaddr
 @done:  jmp     main
 @bad:   jmp     error
 
+; ------------------------------------- A: assemble one instruction
+; "A ADDR MNE OPERAND"; operands as D shows them. A zero-page form is
+; chosen when the value fits and the instruction has one.
+cmd_a:  jsr     getaddr
+        jsr     skipsp
+        bne     @mne
+        jmp     main            ; no instruction: assembly ends
+@mne:   ldx     bp
+        ldy     #1              ; mnemonic number, 0 is "???"
+@mf:    sty     mnum
+        tya
+        asl
+        adc     mnum
+        tay                     ; offset of its three letters
+        lda     mnemonics,y
+        cmp     buf,x
+        bne     @mn
+        lda     mnemonics+1,y
+        cmp     buf+1,x
+        bne     @mn
+        lda     mnemonics+2,y
+        cmp     buf+2,x
+        beq     @mfound
+@mn:    ldy     mnum
+        iny
+        cpy     #NMNEM
+        bne     @mf
+@bad:   jmp     error
+@mfound:
+        inx
+        inx
+        inx
+        stx     bp
+        lda     buf,x           ; letters must end the word
+        beq     @word
+        cmp     #' '
+        bne     @bad
+@word:  jsr     skipsp
+        bne     @arg
+        lda     #0              ; implied, else accumulator
+        jsr     findop
+        bcs     :+
+        jmp     @emit
+:
+        lda     #1
+        jmp     @try
+@arg:   cmp     #'#'
+        bne     @nimm
+        inc     bp
+        jsr     gethex
+        bcs     @bad
+        lda     #2
+        jmp     @try
+@nimm:  cmp     #'('
+        bne     @nind
+        inc     bp
+        jsr     gethex
+        bcs     @bad
+        ldx     bp
+        lda     buf,x
+        cmp     #','
+        bne     @npx
+        lda     buf+1,x
+        cmp     #'X'
+        bne     @bad
+        lda     buf+2,x
+        cmp     #')'
+        bne     @bad
+        lda     #10             ; (zp,X)
+        bne     @try
+@npx:   cmp     #')'
+        bne     @bad
+        lda     buf+1,x
+        cmp     #','
+        bne     @jind
+        lda     buf+2,x
+        cmp     #'Y'
+        bne     @bad
+        lda     #11             ; (zp),Y
+        bne     @try
+@jind:  lda     #9              ; (abs)
+        bne     @try
+@nind:  cmp     #'A'            ; a lone A: accumulator
+        bne     @addr
+        ldx     bp
+        lda     buf+1,x
+        beq     @acc
+        cmp     #' '
+        bne     @addr
+@acc:   lda     #1
+        bne     @try
+@addr:  jsr     gethex
+        bcc     :+
+        jmp     error
+:
+        ldx     bp
+        ldy     #0              ; index: 0 none, 1 X, 2 Y
+        lda     buf,x
+        cmp     #','
+        bne     @idx
+        iny
+        lda     buf+1,x
+        cmp     #'X'
+        beq     @idx
+        iny
+        cmp     #'Y'
+        beq     :+
+        jmp     error
+:
+@idx:   sty     t2
+        tya
+        bne     @nrel
+        lda     #12             ; a branch takes the value as its target
+        jsr     findop
+        bcs     @nrel
+        jmp     @branch
+@nrel:  lda     val+1
+        bne     @abs
+        lda     t2
+        clc
+        adc     #3              ; zp, zp,X, zp,Y
+        jsr     findop
+        bcc     @emit
+@abs:   lda     t2
+        clc
+        adc     #6              ; abs, abs,X, abs,Y
+@try:   jsr     findop
+        bcc     @emit
+        jmp     error
+
+; opcode in A, mode set: store the instruction and show it
+@emit:  ldy     #0
+        sta     (ptr),y
+        ldx     mode
+        lda     modelen,x
+        cmp     #2
+        bcc     @show
+        pha
+        lda     val
+        iny
+        sta     (ptr),y
+        pla
+        cmp     #3
+        bcc     @show
+        lda     val+1
+        iny
+        sta     (ptr),y
+@show:  jsr     disline
+        lda     #1
+        sta     nexta
+        jmp     main
+
+@branch:                        ; offset = target - (address + 2)
+        pha
+        lda     ptr
+        clc
+        adc     #2
+        sta     t
+        lda     ptr+1
+        adc     #0
+        sta     t2
+        lda     val
+        sec
+        sbc     t
+        sta     val
+        lda     val+1
+        sbc     t2
+        tax                     ; high byte: $00 forwards, $FF backwards
+        beq     @fwd
+        inx
+        bne     @far
+        lda     val
+        bmi     @near
+@far:   pla
+        jmp     error
+@fwd:   lda     val
+        bmi     @far
+@near:  pla
+        jmp     @emit
+
+; findop: opcode with mnemonic mnum and addressing mode A; carry set if none.
+findop: sta     mode
+        ldx     #0
+@l:     lda     opmode,x
+        cmp     mode
+        bne     @n
+        lda     opmnem,x
+        cmp     mnum
+        beq     @f
+@n:     inx
+        bne     @l
+        sec
+        rts
+@f:     txa
+        clc
+        rts
+
 ; ------------------------------------------------- X and ?
 cmd_x:  jmp     (WARMVEC)
 
@@ -783,6 +990,7 @@ txt_help:
         .byte   CR, "M ADDR [END]      MEMORY"
         .byte   CR, ":ADDR BB BB ..    CHANGE MEMORY"
         .byte   CR, "D ADDR [END]      DISASSEMBLE"
+        .byte   CR, "A ADDR LDA #$00   ASSEMBLE"
         .byte   CR, "R                 REGISTERS"
         .byte   CR, ";PC SR AC XR YR SP  SET THEM"
         .byte   CR, "G [ADDR]          GO"
@@ -811,5 +1019,7 @@ len:    .byte   0
 t:      .byte   0
 t2:     .byte   0
 plen:   .byte   0
+mnum:   .byte   0
+nexta:  .byte   0               ; non-zero: prompt with the next A address
 pat:    .res    PATMAX
 buf:    .res    LINEMAX+1

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench6502.h"
@@ -236,7 +237,70 @@ TEST(Monitor, XLeavesThroughBasicsWarmStart) {
 
 TEST(Monitor, HelpListsTheCommands) {
     MonitorBench m({"?"});
-    for (const char* c : {"MEMORY", "DISASSEMBLE", "REGISTERS", "GO", "FILL", "TRANSFER",
+    for (const char* c : {"MEMORY", "DISASSEMBLE", "ASSEMBLE", "REGISTERS", "GO", "FILL", "TRANSFER",
                           "HUNT", "EXIT TO BASIC"})
         EXPECT_TRUE(m.printed(c)) << c;
+}
+
+TEST(Monitor, AssemblesEachAddressingModeAndOffersTheNextAddress) {
+    MonitorBench m({"A C000 LDX #$05", "A C002 DEX", "A C003 BNE C002", "A C005 STA $D020",
+                    "A C008 STA $FB", "A C00A LDA ($FB),Y", "A C00C JMP ($0316)", "A C00F ASL",
+                    "A C010 LDA $10,X", "A C012 LDA $1234,Y", "A C015 LDA ($10,X)",
+                    "A C017 LDX $20,Y", "A C019 ROR A", "A C01A RTS"});
+    const uint8_t want[] = {0xA2, 0x05, 0xCA, 0xD0, 0xFD, 0x8D, 0x20, 0xD0, 0x85, 0xFB,
+                            0xB1, 0xFB, 0x6C, 0x16, 0x03, 0x0A, 0xB5, 0x10, 0xB9, 0x34,
+                            0x12, 0xA1, 0x10, 0xB6, 0x20, 0x6A, 0x60};
+    for (size_t i = 0; i < sizeof want; ++i) EXPECT_EQ(m.mem[0xC000 + i], want[i]) << i;
+    EXPECT_TRUE(m.printed("\r., C003 D0 FD     BNE $C002")) << m.out;
+    EXPECT_TRUE(m.printed("\r.A C01B ")) << m.out;  // ready for the next one
+    EXPECT_EQ(m.out.find(" ?\r"), std::string::npos) << m.out;
+}
+
+TEST(Monitor, AssemblerRefusesWhatNoOpcodeEncodes) {
+    MonitorBench m({"A C000 FOO", "A C000 BNE C100", "A C000 LDX $10,X", "A C000 STA #$10",
+                    "A C000 JMP ($10),Y", "A C000 LDAX #$10"});
+    int errors = 0;
+    for (size_t p = 0; (p = m.out.find(" ?\r", p)) != std::string::npos; ++p) ++errors;
+    EXPECT_EQ(errors, 6) << m.out;
+    EXPECT_EQ(m.mem[0xC000], 0x00);
+}
+
+TEST(Monitor, EveryDisassembledInstructionAssemblesBackToItsBytes) {
+    Bench6502 b;
+    b.place_images();
+    int documented = 0;
+    for (int op = 0; op < 256; ++op) {
+        uint16_t at = uint16_t(0x2000 + op * 3);
+        b.mem[at] = uint8_t(op);
+        b.mem[at + 1] = 0x12;
+        b.mem[at + 2] = 0x34;
+        char cmd[32];
+        std::snprintf(cmd, sizeof cmd, ".D %04X %04X", at, at);
+        b.lines.push_back(cmd);
+    }
+    b.s = 0xF6;
+    b.sys(0x9000);
+    b.run(50000000);
+    // Feed each line back as "A ADDR MNE OPERAND" to a fresh area.
+    Bench6502 r;
+    r.place_images();
+    std::vector<std::tuple<uint16_t, std::string, int>> instr;
+    for (size_t pos = 0; (pos = b.out.find(".,", pos)) != std::string::npos; ++pos) {
+        std::string l = b.out.substr(pos, b.out.find('\r', pos) - pos);
+        if (l.find("???") != std::string::npos) continue;
+        uint16_t at = uint16_t(std::stoul(l.substr(3, 4), nullptr, 16));
+        int len = 0;  // bytes shown in the byte column
+        for (int c : {8, 11, 14}) len += l[c] != ' ';
+        instr.emplace_back(at, l.substr(18), len);
+        r.lines.push_back(".A " + l.substr(3, 4) + " " + l.substr(18));
+        ++documented;
+    }
+    EXPECT_EQ(documented, 151);
+    r.s = 0xF6;
+    r.sys(0x9000);
+    r.run(50000000);
+    for (auto& [at, text, len] : instr) {
+        for (int i = 0; i < len; ++i)
+            EXPECT_EQ(r.mem[at + i], b.mem[at + i]) << text << " byte " << i;
+    }
 }
