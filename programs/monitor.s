@@ -9,6 +9,8 @@ STOP    = $FFE1                 ; KERNAL: Z set while RUN/STOP is held
 CLRCHN  = $FFCC                 ; KERNAL: default input/output channels
 WARMVEC = $A002                 ; BASIC warm-start vector (prints READY.)
 
+KEYBUF  = $0277                 ; KERNAL keyboard buffer (10 bytes)
+NDX     = $C6                   ; number of keys in it
 ptr     = $FB                   ; $FB/$FC current address (free zero page)
 ptr2    = $FD                   ; $FD/$FE end address
 ptr3    = $22                   ; $22/$23 BASIC scratch, destination of T
@@ -84,13 +86,7 @@ main:   ldx     reg_s           ; our stack lives below the program's
         jsr     CHROUT
         lda     nexta           ; after A, offer the next address
         beq     @read
-        lda     #0
-        sta     nexta
-        lda     #'A'
-        jsr     CHROUT
-        jsr     space
-        jsr     prptr
-        jsr     space
+        jsr     offer_a
 @read:
         jsr     readline        ; output lines start with CR themselves
 @skip:  jsr     skipsp
@@ -950,6 +946,47 @@ cmd_a:  jsr     getaddr
         bmi     @far
 @near:  pla
         jmp     @emit
+
+; offer_a: type "A ADDR " into the keyboard buffer for the next line. The
+; screen editor echoes it, and it becomes part of the line CHRIN returns
+; (text printed on the input row before input starts would not).
+offer_a:
+        lda     #0
+        sta     nexta
+        lda     #'A'
+        sta     KEYBUF
+        lda     #' '
+        sta     KEYBUF+1
+        sta     KEYBUF+6
+        lda     ptr+1
+        ldx     #2
+        jsr     @hex
+        lda     ptr
+        ldx     #4
+        jsr     @hex
+        lda     #7
+        sta     NDX
+        rts
+@hex:   pha
+        lsr
+        lsr
+        lsr
+        lsr
+        jsr     nibchar
+        sta     KEYBUF,x
+        pla
+        and     #$0F
+        jsr     nibchar
+        sta     KEYBUF+1,x
+        rts
+
+; nibchar: A (0-15) as a hex digit character.
+nibchar:
+        cmp     #10
+        bcc     @d
+        adc     #'A'-'0'-10-1   ; carry set here
+@d:     adc     #'0'
+        rts
 
 ; findop: opcode with mnemonic mnum and addressing mode A; carry set if none.
 findop: sta     mode
