@@ -215,3 +215,20 @@ TEST(Program, OtherKeysAreIgnoredAtTheMenu) {
     EXPECT_TRUE(p.out.empty()) << p.out;  // still waiting at the menu
     EXPECT_TRUE(p.keys.empty());
 }
+
+TEST(ProgramImage, BasicListsTheTokenizedLinesBackAsWritten) {
+    Bench6502 b;
+    b.boot_basic();
+    b.place_images();
+    b.lines.push_back("LIST 120-150");
+    b.lines.push_back("LIST 2030-2040");
+    b.lines.push_back("LIST 3020");
+    b.out.clear();
+    b.run();
+    for (const char* l : {"\r120 GETK$:IFK$=\"\"THEN120\r", "\r130 K=VAL(K$):IFK<1ORK>6THEN120\r",
+                          "\r140 ONKGOSUB1000,2000,3000,4000,5000,6000\r", "\r150 GOTO10\r",
+                          "\r2030 READN$,F,L:IFL=0THEN2080\r",
+                          "\r2040 PRINT\" \";N$;:POKES+1,INT(F/256):POKES,FAND255:POKES+4,17\r",
+                          "\r3020 X=RND(-TI):G=INT(RND(1)*100)+1:T=0\r"})
+        EXPECT_NE(b.out.find(l), std::string::npos) << l << b.out;
+}
