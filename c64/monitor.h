@@ -1,5 +1,5 @@
-// Machine-language monitor on the kernel console.
-// (Interface stub: the contract operations other components call.)
+// Machine-language monitor: a command line on the kernel console over the
+// frozen machine's memory and registers and the FAT32 disk.
 #ifndef TARN_C64_MONITOR_H
 #define TARN_C64_MONITOR_H
 
@@ -12,15 +12,26 @@ namespace kestrel { namespace filesystem { class Fat32; } }
 
 class Monitor {
 public:
+    static const u8 kLineMax = 80;  // characters a command line holds
+
+    Monitor();
+    ~Monitor();
+
     void cpu(Cpu* c) { cpu_ = c; }
     void io(IO* i) { io_ = i; }
     void mem(Memory* m) { mem_ = m; }
     void fat32(kestrel::filesystem::Fat32* f) { fat_ = f; }
 
+    // Takes the console, shows the banner and waits until Stop().
     void Start();
+    // Called from the keyboard interrupt on Esc.
     void Stop() { active = false; }
     void OnKeyDown(u8 key);
     void OnKeyUp(u8 key);
+
+    void help();
+    void prompt();
+    void process_cmd();
 
     // Called on every pass of Start()'s wait loop. The kernel leaves it null
     // (keys arrive by interrupt); the headless test machine sets it to
@@ -28,11 +39,23 @@ public:
     static void (*idle_hook)();
 
 private:
+    void memory_display(const char* from, const char* to);
+    void register_display();
+    void read_file(const char* name);
+    void sector_display(const char* sector, const char* count);
+    void load_file(const char* name, const char* address);
+    void write_file(const char* name, const char* from, const char* to);
+    void write_test_file(const char* name);
+    void close_written(u8* status);
+    bool volume_ready();
+
     Cpu* cpu_ = nullptr;
     IO* io_ = nullptr;
     Memory* mem_ = nullptr;
+    char line[kLineMax + 1];
+    u8 lineLength;
     kestrel::filesystem::Fat32* fat_ = nullptr;
-    volatile bool active = true;
+    volatile bool active;
 };
 
 #endif
