@@ -1,0 +1,75 @@
+// A FAT32 image made by mkfs.fat and filled by mtools, mounted by our Fat32
+// through the ATA driver on the simulated primary channel.
+#ifndef TARN_TESTS_UNIT_BRIDGE_MOUNTED_VOLUME_H
+#define TARN_TESTS_UNIT_BRIDGE_MOUNTED_VOLUME_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/disk_image.h"
+#include "tests/support/sim_ata.h"
+#include "tests/support/simbus.h"
+
+#include "drivers/ata.h"
+#include "filesystem/fat.h"
+
+class MountedVolume {
+public:
+    explicit MountedVolume(const diskimage::Options& options = diskimage::Options())
+        : image(options), channel_(simata::kPrimaryBase) {}
+
+    ~MountedVolume() { Unmount(); }
+
+    // Files are put on the image with mtools before the volume is mounted,
+    // so the FAT cache read at mount sees them.
+    bool Put(const std::string& name, const std::vector<uint8_t>& data) {
+        return image.Put(name, data);
+    }
+
+    kestrel::filesystem::Fat32* Mount() {
+        Unmount();
+        storage_.reset(new simata::FileStorage(image.path()));
+        device_.storage = storage_.get();
+        channel_.attach_master(&device_);
+        simbus::bus().reset();
+        simbus::bus().set_logging(false);
+        simbus::bus().attach(&channel_);
+        ata_.reset(new kestrel::drivers::AdvancedTechnologyAttachment(true, simata::kPrimaryBase));
+        fat_.reset(new kestrel::filesystem::Fat32(ata_.get(), 0));
+        return fat_.get();
+    }
+
+    void Unmount() {
+        fat_.reset();
+        ata_.reset();
+        if (storage_) simbus::bus().reset();
+        storage_.reset();
+    }
+
+    kestrel::filesystem::Fat32* fat() { return fat_.get(); }
+
+    // Bytes of a file as mtools reads them back; empty when it is missing.
+    std::vector<uint8_t> Get(const std::string& name) {
+        std::vector<uint8_t> data;
+        if (!image.Get(name, &data)) data.clear();
+        return data;
+    }
+    bool Exists(const std::string& name) {
+        std::vector<uint8_t> data;
+        return image.Get(name, &data);
+    }
+    // fsck.fat -n exit status (0 = clean); the report goes to *report.
+    int Check(std::string* report) { return image.Check(report); }
+
+    diskimage::Image image;
+
+private:
+    simata::Channel channel_;
+    simata::Device device_;
+    std::unique_ptr<simata::FileStorage> storage_;
+    std::unique_ptr<kestrel::drivers::AdvancedTechnologyAttachment> ata_;
+    std::unique_ptr<kestrel::filesystem::Fat32> fat_;
+};
+
+#endif
