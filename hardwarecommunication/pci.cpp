@@ -1,0 +1,142 @@
+// PCI configuration space (mechanism 1): enumeration and BAR decoding.
+#include "hardwarecommunication/pci.h"
+
+void printf(const char* format, ...);  // the console library's
+
+namespace kestrel {
+namespace hardwarecommunication {
+
+namespace {
+const u16 kConfigAddress = 0xCF8;  // 1 bbbbbbbb ddddd fff oooooo00
+const u16 kConfigData = 0xCFC;
+const u32 kConfigEnable = 0x80000000;
+
+const u16 kOffsetVendor = 0x00;
+const u16 kOffsetDevice = 0x02;
+const u16 kOffsetRevision = 0x08;
+const u16 kOffsetProgIf = 0x09;
+const u16 kOffsetSubclass = 0x0A;
+const u16 kOffsetClass = 0x0B;
+const u16 kOffsetHeaderType = 0x0E;  // bit 7: multi-function
+const u16 kOffsetBar0 = 0x10;
+const u16 kOffsetInterrupt = 0x3C;
+
+const u16 kBuses = 8;
+const u16 kDevices = 32;
+const u16 kFunctions = 8;
+
+const u8 kClassDisplay = 0x03;
+const u8 kSubclassVga = 0x00;
+
+u32 config_address(u16 bus, u16 device, u16 function, u16 offset) {
+    return kConfigEnable | static_cast<u32>(bus & 0xFF) << 16 |
+           static_cast<u32>(device & 0x1F) << 11 | static_cast<u32>(function & 0x07) << 8 |
+           (offset & 0xFC);
+}
+}  // namespace
+
+PeripheralComponentInterconnectDeviceDescriptor::PeripheralComponentInterconnectDeviceDescriptor()
+    : ioBase(0), interruptWord(0), bus(0), device(0), function(0), vendorId(0), deviceId(0),
+      classCode(0), subclassCode(0), progIf(0), revisionId(0) {}
+
+PeripheralComponentInterconnectController::PeripheralComponentInterconnectController()
+    : dataPort(kConfigData), commandPort(kConfigAddress) {}
+
+PeripheralComponentInterconnectController::~PeripheralComponentInterconnectController() {}
+
+u32 PeripheralComponentInterconnectController::Read(u16 bus, u16 device, u16 function,
+                                                    u16 registeroffset) {
+    commandPort.Write(config_address(bus, device, function, registeroffset));
+    u32 result = dataPort.Read();
+    return result >> (8 * (registeroffset % 4));
+}
+
+void PeripheralComponentInterconnectController::Write(u16 bus, u16 device, u16 function,
+                                                      u16 registeroffset, u32 value) {
+    commandPort.Write(config_address(bus, device, function, registeroffset));
+    dataPort.Write(value);
+}
+
+bool PeripheralComponentInterconnectController::DeviceHasFunctions(u16 bus, u16 device) {
+    return Read(bus, device, 0, kOffsetHeaderType) & (1 << 7);
+}
+
+void PeripheralComponentInterconnectController::SelectDrivers(
+    drivers::DriverManager* driverManager, InterruptManager* interrupts) {
+    for (u16 bus = 0; bus < kBuses; ++bus) {
+        for (u16 device = 0; device < kDevices; ++device) {
+            u16 numFunctions = DeviceHasFunctions(bus, device) ? kFunctions : 1;
+            for (u16 function = 0; function < numFunctions; ++function) {
+                PeripheralComponentInterconnectDeviceDescriptor dev =
+                    GetDeviceDescriptor(bus, device, function);
+                if (dev.vendorId == 0x0000 || dev.vendorId == 0xFFFF) continue;
+
+                for (u16 barNum = 0; barNum < 6; ++barNum) {
+                    BaseAddressRegister bar = GetBaseAddressRegister(bus, device, function, barNum);
+                    if (bar.address && bar.type == InputOutput)
+                        dev.ioBase = static_cast<u32>(reinterpret_cast<uintptr_t>(bar.address));
+                }
+
+                drivers::Driver* driver = GetDriver(dev, interrupts);
+                if (driver != nullptr && driverManager != nullptr) driverManager->AddDriver(driver);
+
+                printf("PCI BUS %02X, DEVICE %02X, FUNCTION %02X = VENDOR %04X, DEVICE %04X\n",
+                       bus & 0xFF, device & 0xFF, function & 0xFF, dev.vendorId, dev.deviceId);
+            }
+        }
+    }
+}
+
+BaseAddressRegister PeripheralComponentInterconnectController::GetBaseAddressRegister(
+    u16 bus, u16 device, u16 function, u16 bar) {
+    BaseAddressRegister result;
+    result.prefetchable = false;
+    result.address = nullptr;
+    result.size = 0;
+    result.type = MemoryMapping;
+
+    // Header type 0: six BARs; 1 (PCI-to-PCI bridge): two; 2 (card bus): none.
+    u32 headertype = Read(bus, device, function, kOffsetHeaderType) & 0x7F;
+    int maxBARs = 6 - 4 * static_cast<int>(headertype);
+    if (static_cast<int>(bar) >= maxBARs) return result;
+
+    u32 bar_value = Read(bus, device, function, kOffsetBar0 + 4 * bar);
+    result.type = (bar_value & 0x1) ? InputOutput : MemoryMapping;
+    if (result.type == InputOutput) {
+        // I/O BAR: bit 0 set, bit 1 reserved, the rest the port base.
+        result.address = reinterpret_cast<u8*>(static_cast<uintptr_t>(bar_value & ~0x3u));
+        result.prefetchable = false;
+    }
+    // Memory BARs are not decoded: nothing here maps device memory.
+    return result;
+}
+
+drivers::Driver* PeripheralComponentInterconnectController::GetDriver(
+    PeripheralComponentInterconnectDeviceDescriptor dev, InterruptManager* interrupts) {
+    if (dev.classCode == kClassDisplay && dev.subclassCode == kSubclassVga) printf("VGA ");
+    return nullptr;
+}
+
+PeripheralComponentInterconnectDeviceDescriptor
+PeripheralComponentInterconnectController::GetDeviceDescriptor(u16 bus, u16 device,
+                                                              u16 function) {
+    PeripheralComponentInterconnectDeviceDescriptor result;
+
+    result.bus = bus;
+    result.device = device;
+    result.function = function;
+
+    result.vendorId = static_cast<u16>(Read(bus, device, function, kOffsetVendor));
+    result.deviceId = static_cast<u16>(Read(bus, device, function, kOffsetDevice));
+
+    result.classCode = static_cast<u8>(Read(bus, device, function, kOffsetClass));
+    result.subclassCode = static_cast<u8>(Read(bus, device, function, kOffsetSubclass));
+    result.progIf = static_cast<u8>(Read(bus, device, function, kOffsetProgIf));
+    result.revisionId = static_cast<u8>(Read(bus, device, function, kOffsetRevision));
+
+    result.interruptWord = Read(bus, device, function, kOffsetInterrupt);
+    return result;
+}
+
+}  // namespace hardwarecommunication
+}  // namespace kestrel
