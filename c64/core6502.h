@@ -1,0 +1,55 @@
+// NMOS 6502 interpreter: one instruction per step, driven by a 256-entry table.
+#ifndef TARN_C64_CORE6502_H
+#define TARN_C64_CORE6502_H
+
+#include "lib/types.h"
+
+struct core6502_context {
+    u8 a;
+    u8 x;
+    u8 y;
+    u8 flags;   // N V 1 B D I Z C (bit 7 .. bit 0)
+    u8 s;       // stack at $0100 + s
+    u16 pc;
+    u32 cycles;
+    u16 ea;     // effective address of the current instruction
+    u8 opcode;
+};
+
+// Status register bits.
+constexpr u8 CORE6502_C = 0x01;
+constexpr u8 CORE6502_Z = 0x02;
+constexpr u8 CORE6502_I = 0x04;
+constexpr u8 CORE6502_D = 0x08;
+constexpr u8 CORE6502_B = 0x10;
+constexpr u8 CORE6502_U = 0x20;
+constexpr u8 CORE6502_V = 0x40;
+constexpr u8 CORE6502_N = 0x80;
+
+typedef void (*core6502_fn)(core6502_context* ctx);
+
+struct core6502_opcode {
+    core6502_fn mode;
+    core6502_fn op;
+    i32 cycles;
+};
+
+extern const core6502_opcode core6502_opcodes[256];
+
+void core6502_reset(core6502_context* ctx);
+void core6502_step(core6502_context* ctx);
+void core6502_irq(core6502_context* ctx);
+
+u16 core6502_get_value(core6502_context* ctx);
+void core6502_put_value(core6502_context* ctx, u16 value);
+void core6502_push_8(core6502_context* ctx, u8 value);
+void core6502_push_16(core6502_context* ctx, u16 value);
+u8 core6502_pull_8(core6502_context* ctx);
+u16 core6502_pull_16(core6502_context* ctx);
+u16 core6502_mem_read16(core6502_context* ctx, u16 address);
+
+// Bus hooks supplied by the host of the core (core6502_bridge).
+u8 core6502_mem_read(core6502_context* ctx, u16 address);
+void core6502_mem_write(core6502_context* ctx, u16 address, u8 value);
+
+#endif

@@ -1,0 +1,21 @@
+// The machine's one 6502 core, bound to the C64 memory map.
+#include "c64/core6502_bridge.h"
+
+#include "c64/memory.h"
+
+core6502_context g_ctx;
+Memory* g_cpu_mem = nullptr;
+
+u8 core6502_mem_read(core6502_context*, u16 address) {
+    return g_cpu_mem ? g_cpu_mem->read_byte(address) : 0;
+}
+
+void core6502_mem_write(core6502_context*, u16 address, u8 value) {
+    if (g_cpu_mem) g_cpu_mem->write_byte(address, value);
+}
+
+void cpu6502_bind(Memory* mem) { g_cpu_mem = mem; }
+void cpu6502_reset() { core6502_reset(&g_ctx); }
+void cpu6502_step() { core6502_step(&g_ctx); }
+void cpu6502_irq() { core6502_irq(&g_ctx); }
+u16 cpu6502_pc() { return g_ctx.pc; }

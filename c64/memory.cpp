@@ -1,0 +1,211 @@
+// C64 address space: RAM, ROM images, processor-port banking and I/O dispatch.
+#include "c64/memory.h"
+
+#include "c64/cia1.h"
+#include "c64/cia2.h"
+#include "c64/sid.h"
+#include "c64/vic.h"
+#include "data/blobs.h"
+
+namespace {
+constexpr u32 kSize = 0x10000;
+constexpr u16 kPortDdr = 0x0000;       // 6510 data direction register
+constexpr u16 kPort = 0x0001;          // 6510 port: LORAM, HIRAM, CHAREN
+constexpr u16 kTrapRequest = 0x0002;   // LOAD/SAVE request byte of the patched KERNAL
+constexpr u8 kTrapLoad = 4;
+constexpr u8 kTrapSave = 5;
+constexpr u16 kPlaceTrigger = 0x0139;  // $FF stored here places the program images
+constexpr u8 kPlaceValue = 0xFF;
+constexpr u16 kBasicRom = 0xA000;      // BASIC ROM, 8 KiB
+constexpr u16 kCharRom = 0xD000;       // character ROM, 4 KiB
+constexpr u16 kKernalRom = 0xE000;     // KERNAL ROM, 8 KiB
+constexpr u32 kBasicSize = 0x2000;
+constexpr u32 kCharSize = 0x1000;
+constexpr u32 kKernalSize = 0x2000;
+constexpr u16 kVicPage = 0xD000;       // $D000-$D3FF VIC-II
+constexpr u16 kSidPage = 0xD400;       // $D400-$D4FF SID
+constexpr u16 kCia1Page = 0xDC00;      // $DC00-$DCFF CIA 1
+constexpr u16 kCia2Page = 0xDD00;      // $DD00-$DDFF CIA 2
+constexpr u16 kBrkVector = 0x0316;     // KERNAL's RAM BRK vector
+constexpr u16 kMonitorEntry = 0x9000;
+constexpr u16 kVarTab = 0x002D;        // BASIC start of variables
+constexpr u8 kPowerOnDdr = 0x2F;
+constexpr u8 kPortBitLoram = 0x01;
+constexpr u8 kPortBitHiram = 0x02;
+constexpr u8 kPortBitCharen = 0x04;
+
+struct RomPatch {
+    u16 address;
+    u8 value;
+};
+
+// Keyboard decode table: the PC keyboard delivers these characters where the
+// C64 keyboard has other symbols on the same keys.
+const RomPatch kKeyboardPatches[] = {
+    {0xEBAE, 0x3B}, {0xEBAF, 0x5B}, {0xEBB2, 0x5D}, {0xEBB3, 0x27}, {0xEBD5, 0x5E},
+    {0xEBDA, 0x26}, {0xEBDD, 0x2A}, {0xEBE2, 0x28}, {0xEBE5, 0x29}, {0xEBEF, 0x3A},
+    {0xEBF4, 0x22}, {0xEBF7, 0x2B}, {0xEBFD, 0x40},
+};
+
+// LOAD: LDA #$04; STA $0002; LDA $90; LSR A; LSR A; BCS $F530; JSR $F5D2;
+// CLC; LDX $AE; LDY $AF; RTS
+constexpr u16 kLoadTrap = 0xF4C4;
+const u8 kLoadTrapCode[] = {0xA9, 0x04, 0x8D, 0x02, 0x00, 0xA5, 0x90, 0x4A, 0x4A, 0xB0,
+                            0x61, 0x20, 0xD2, 0xF5, 0x18, 0xA6, 0xAE, 0xA4, 0xAF, 0x60};
+// SAVE: LDA #$05; STA $0002; CLC; RTS
+constexpr u16 kSaveTrap = 0xF605;
+const u8 kSaveTrapCode[] = {0xA9, 0x05, 0x8D, 0x02, 0x00, 0x18, 0x60};
+
+void copy_bytes(u8* dst, const u8* src, u32 n) {
+    for (u32 i = 0; i < n; i++) dst[i] = src[i];
+}
+}  // namespace
+
+Memory::Memory()
+    : ram(new u8[kSize]),
+      rom(new u8[kSize]),
+      monitor_prg_(data_monitor_prg),
+      monitor_len_(data_size(data_monitor_prg, data_monitor_prg_end)),
+      program_prg_(data_program_prg),
+      program_len_(data_size(data_program_prg, data_program_prg_end)) {
+    // Power-on pattern of the DRAM chips: even addresses $00, odd $FF.
+    for (u32 i = 0; i < kSize; i++) {
+        ram[i] = (i & 1) ? 0xFF : 0x00;
+        rom[i] = 0;
+    }
+    setup_memory_banks(7);
+    ram[kPortDdr] = kPowerOnDdr;
+}
+
+Memory::~Memory() {
+    delete[] ram;
+    delete[] rom;
+}
+
+void Memory::program_images(const u8* monitor_prg, u32 monitor_len, const u8* program_prg, u32 program_len) {
+    monitor_prg_ = monitor_prg;
+    monitor_len_ = monitor_prg ? monitor_len : 0;
+    program_prg_ = program_prg;
+    program_len_ = program_prg ? program_len : 0;
+}
+
+void Memory::setup_memory_banks(u8 value) {
+    for (u8& b : banks) b = kRAM;
+    copy_bytes(rom + kBasicRom, data_basic_rom, kBasicSize);
+    copy_bytes(rom + kCharRom, data_char_rom, kCharSize);
+    copy_bytes(rom + kKernalRom, data_kernal_rom, kKernalSize);
+    patch_roms();
+
+    bool loram = (value & kPortBitLoram) != 0;
+    bool hiram = (value & kPortBitHiram) != 0;
+    bool charen = (value & kPortBitCharen) != 0;
+    if (hiram) banks[kBankKernal] = kROM;
+    if (loram && hiram) banks[kBankBasic] = kROM;
+    if (charen && (loram || hiram))
+        banks[kBankCharen] = kIO;
+    else if (charen)
+        banks[kBankCharen] = kRAM;
+    else
+        banks[kBankCharen] = kROM;
+    ram[kPort] = value;
+}
+
+void Memory::patch_roms() {
+    for (const RomPatch& p : kKeyboardPatches) rom[p.address] = p.value;
+    copy_bytes(rom + kLoadTrap, kLoadTrapCode, sizeof kLoadTrapCode);
+    copy_bytes(rom + kSaveTrap, kSaveTrapCode, sizeof kSaveTrapCode);
+}
+
+// Copies a program file (2-byte load address, then the bytes) into RAM,
+// stopping at the image's end or at $FFFF, whichever comes first.
+void Memory::copy_image(const u8* image, u32 len) {
+    if (!image || len < 2) return;
+    u32 load = static_cast<u32>(image[0] | (image[1] << 8));
+    u32 n = len - 2;
+    if (n > kSize - load) n = kSize - load;
+    copy_bytes(ram + load, image + 2, n);
+}
+
+void Memory::patch_ram() {
+    copy_image(monitor_prg_, monitor_len_);
+    ram[kBrkVector] = static_cast<u8>(kMonitorEntry & 0xFF);
+    ram[kBrkVector + 1] = static_cast<u8>(kMonitorEntry >> 8);
+    copy_image(program_prg_, program_len_);
+    // Start of variables: one past the program's last byte.
+    if (program_prg_ && program_len_ >= 2) {
+        u32 end = static_cast<u32>(program_prg_[0] | (program_prg_[1] << 8)) + program_len_ - 2;
+        if (end > 0xFFFF) end = 0xFFFF;
+        ram[kVarTab] = static_cast<u8>(end & 0xFF);
+        ram[kVarTab + 1] = static_cast<u8>(end >> 8);
+    }
+}
+
+u8 Memory::read_byte(u16 address) {
+    u16 page = address & 0xFF00;
+    if (page >= kVicPage && page < kSidPage) {
+        switch (banks[kBankCharen]) {
+        case kIO: return vic_ ? vic_->read_register(static_cast<u8>(address & 0x7F)) : ram[address];
+        case kROM: return rom[address];
+        default: return ram[address];
+        }
+    }
+    if (page == kCia1Page) {
+        if (banks[kBankCharen] == kIO && cia1_) return cia1_->read_register(static_cast<u8>(address & 0x0F));
+        return ram[address];
+    }
+    if (page == kCia2Page) {
+        if (banks[kBankCharen] == kIO && cia2_) return cia2_->read_register(static_cast<u8>(address & 0x0F));
+        return ram[address];
+    }
+    if (address >= kBasicRom && address < 0xC000) return banks[kBankBasic] == kROM ? rom[address] : ram[address];
+    if (address >= kKernalRom) return banks[kBankKernal] == kROM ? rom[address] : ram[address];
+    return ram[address];
+}
+
+void Memory::write_byte(u16 address, u8 value) {
+    u16 page = address & 0xFF00;
+    if (page == 0) {
+        if (address == kPort) {
+            setup_memory_banks(value);
+            return;
+        }
+        ram[address] = value;
+        if (address == kTrapRequest && (value == kTrapLoad || value == kTrapSave) && trap_fn_) trap_fn_(trap_ctx_);
+        return;
+    }
+    bool io = banks[kBankCharen] == kIO;
+    if (page >= kVicPage && page < kSidPage) {
+        if (io && vic_) vic_->write_register(static_cast<u8>(address & 0x7F), value);
+        else if (!io) ram[address] = value;
+        return;
+    }
+    if (page == kCia1Page) {
+        if (io && cia1_) cia1_->write_register(static_cast<u8>(address & 0x0F), value);
+        else if (!io) ram[address] = value;
+        return;
+    }
+    if (page == kCia2Page) {
+        if (io && cia2_) cia2_->write_register(static_cast<u8>(address & 0x0F), value);
+        else if (!io) ram[address] = value;
+        return;
+    }
+    if (page == kSidPage) {
+        if (io && sid_) sid_->write_register(static_cast<u8>(address & 0xFF), value);
+        else if (!io) ram[address] = value;
+        return;
+    }
+    ram[address] = value;
+    if (address == kPlaceTrigger && value == kPlaceValue) patch_ram();
+}
+
+u16 Memory::read_word(u16 address) {
+    return static_cast<u16>(read_byte(address) | (read_byte(static_cast<u16>(address + 1)) << 8));
+}
+
+u8 Memory::vic_read_byte(u16 address) {
+    u16 base = cia2_ ? cia2_->vic_base_address() : 0;
+    u16 p = static_cast<u16>(base + (address & 0x3FFF));
+    // Banks 0 and 2 see the character ROM at $1000-$1FFF of the bank.
+    if ((p >= 0x1000 && p < 0x2000) || (p >= 0x9000 && p < 0xA000)) return rom[(p & 0x0FFF) | kCharRom];
+    return ram[p];
+}

@@ -1,0 +1,68 @@
+// C64 address space: RAM, ROM images, processor-port banking and I/O dispatch.
+#ifndef TARN_C64_MEMORY_H
+#define TARN_C64_MEMORY_H
+
+#include "lib/types.h"
+
+class Vic;
+class Cia1;
+class Cia2;
+class Sid;
+
+class Memory {
+public:
+    Memory();
+    ~Memory();
+    Memory(const Memory&) = delete;
+    Memory& operator=(const Memory&) = delete;
+
+    void vic(Vic* v) { vic_ = v; }
+    void cia1(Cia1* c) { cia1_ = c; }
+    void cia2(Cia2* c) { cia2_ = c; }
+    void sid(Sid* s) { sid_ = s; }
+
+    u8 read_byte(u16 address);
+    void write_byte(u16 address, u8 value);
+    u8 read_byte_no_io(u16 address) const { return ram[address]; }
+    void write_byte_no_io(u16 address, u8 value) { ram[address] = value; }
+    u16 read_word(u16 address);
+    u8 vic_read_byte(u16 address);
+
+    void setup_memory_banks(u8 value);
+    void patch_roms();
+    void patch_ram();
+
+    // Called after a processor store of 4 (LOAD) or 5 (SAVE) to $0002, the
+    // request byte the patched KERNAL leaves for the host bridge.
+    void trap_hook(void (*fn)(void* ctx), void* ctx) { trap_fn_ = fn; trap_ctx_ = ctx; }
+    // Program images (with their 2-byte load address) placed by patch_ram.
+    void program_images(const u8* monitor_prg, u32 monitor_len, const u8* program_prg, u32 program_len);
+
+    // Bank settings of the seven regions.
+    static constexpr u8 kROM = 0;
+    static constexpr u8 kRAM = 1;
+    static constexpr u8 kIO = 2;
+    static constexpr int kBankBasic = 3;   // $A000-$BFFF
+    static constexpr int kBankCharen = 5;  // $D000-$DFFF
+    static constexpr int kBankKernal = 6;  // $E000-$FFFF
+    u8 bank(int region) const { return banks[region]; }
+
+private:
+    void copy_image(const u8* image, u32 len);
+
+    u8* ram;
+    u8* rom;
+    u8 banks[7];
+    Vic* vic_ = nullptr;
+    Cia1* cia1_ = nullptr;
+    Cia2* cia2_ = nullptr;
+    Sid* sid_ = nullptr;
+    void (*trap_fn_)(void*) = nullptr;
+    void* trap_ctx_ = nullptr;
+    const u8* monitor_prg_;
+    u32 monitor_len_;
+    const u8* program_prg_;
+    u32 program_len_;
+};
+
+#endif
