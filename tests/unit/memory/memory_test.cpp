@@ -1,0 +1,290 @@
+// Memory map: power-on state, banking for every port value, I/O dispatch,
+// ROM patches, program placement, the LOAD/SAVE trap hook and the VIC view.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "c64/cia1.h"
+#include "c64/cia2.h"
+#include "c64/memory.h"
+#include "c64/sid.h"
+#include "c64/vic.h"
+#include "data/blobs.h"
+
+namespace {
+
+struct Wired {
+    Memory mem;
+    Vic vic;
+    Sid sid;
+    Cia1 cia1;
+    Cia2 cia2;
+    Wired() {
+        mem.vic(&vic);
+        mem.sid(&sid);
+        mem.cia1(&cia1);
+        mem.cia2(&cia2);
+    }
+};
+
+TEST(Memory, PowerOnStateHasPatternPortAndRoms) {
+    Wired w;
+    EXPECT_EQ(w.mem.read_byte(0x0000), 0x2F);
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0x07);
+    EXPECT_EQ(w.mem.read_byte(0x0002), 0x00);
+    EXPECT_EQ(w.mem.read_byte(0x0003), 0xFF);
+    EXPECT_EQ(w.mem.read_byte_no_io(0x8000), 0x00);
+    EXPECT_EQ(w.mem.read_byte_no_io(0x8001), 0xFF);
+    EXPECT_EQ(w.mem.read_byte(0xA000), data_basic_rom[0]);
+    EXPECT_EQ(w.mem.read_byte(0xE000), data_kernal_rom[0]);
+    EXPECT_EQ(w.mem.read_word(0xFFFC), data_kernal_rom[0x1FFC] | data_kernal_rom[0x1FFD] << 8);
+    w.vic.write_register(0x00, 0x5A);
+    EXPECT_EQ(w.mem.read_byte(0xD000), 0x5A);
+}
+
+// Expected source of a read in each region, per port value.
+enum Src { RAM, BASIC, KERNAL, CHAR, IO };
+
+struct PortRow {
+    u8 port;
+    Src basic, d000, kernal;
+};
+
+const PortRow kMap[] = {
+    {7, BASIC, IO, KERNAL}, {6, RAM, IO, KERNAL}, {5, RAM, IO, RAM},     {4, RAM, RAM, RAM},
+    {3, BASIC, CHAR, KERNAL}, {2, RAM, CHAR, KERNAL}, {1, RAM, CHAR, RAM}, {0, RAM, CHAR, RAM},
+};
+
+TEST(Memory, BankingMapMatchesEveryPortValue) {
+    for (const PortRow& row : kMap) {
+        Wired w;
+        // Distinct RAM contents under every ROM and I/O page.
+        for (u16 a : {0xA123, 0xD123, 0xDC01, 0xDD01, 0xE123, 0xD812, 0xD412})
+            w.mem.write_byte_no_io(a, 0xC5);
+        w.vic.write_register(0x23, 0x99);
+        w.mem.write_byte(0x0001, static_cast<u8>(0x30 | row.port));  // upper bits do not matter
+        SCOPED_TRACE(testing::Message() << "port " << int(row.port));
+        EXPECT_EQ(w.mem.read_byte(0x0001), 0x30 | row.port);
+        EXPECT_EQ(w.mem.read_byte(0xA123), row.basic == BASIC ? data_basic_rom[0x123] : 0xC5);
+        EXPECT_EQ(w.mem.read_byte(0xE123), row.kernal == KERNAL ? data_kernal_rom[0x123] : 0xC5);
+        u8 d = w.mem.read_byte(0xD123);
+        if (row.d000 == IO) EXPECT_EQ(d, 0x99);
+        if (row.d000 == CHAR) EXPECT_EQ(d, data_char_rom[0x123]);
+        if (row.d000 == RAM) EXPECT_EQ(d, 0xC5);
+        // Colour RAM and the SID page always read RAM; CIA pages only dispatch in I/O.
+        EXPECT_EQ(w.mem.read_byte(0xD812), 0xC5);
+        EXPECT_EQ(w.mem.read_byte(0xD412), 0xC5);
+        EXPECT_EQ(w.mem.read_byte(0xDC01), row.d000 == IO ? 0xFF : 0xC5);  // no key pressed
+        EXPECT_EQ(w.mem.read_byte(0xDD01), row.d000 == IO ? 0xFF : 0xC5);
+        EXPECT_EQ(w.mem.bank(Memory::kBankCharen), row.d000 == IO ? Memory::kIO : row.d000 == CHAR ? Memory::kROM : Memory::kRAM);
+    }
+}
+
+TEST(Memory, WritesUnderRomLandInRam) {
+    Wired w;
+    w.mem.write_byte(0xA000, 0x12);
+    w.mem.write_byte(0xE000, 0x34);
+    EXPECT_EQ(w.mem.read_byte(0xA000), data_basic_rom[0]);
+    w.mem.write_byte(0x0001, 0x36);
+    EXPECT_EQ(w.mem.read_byte(0xA000), 0x12);
+    EXPECT_EQ(w.mem.read_byte(0xE000), data_kernal_rom[0]);
+    w.mem.write_byte(0x0001, 0x35);
+    EXPECT_EQ(w.mem.read_byte(0xE000), 0x34);
+}
+
+TEST(Memory, CharacterRomOnlyShowsInFirstKilobyteOfD000) {
+    Wired w;
+    w.mem.write_byte_no_io(0xD800, 0x11);
+    w.mem.write_byte_no_io(0xDC00, 0x22);
+    w.mem.write_byte(0x0001, 0x33);
+    EXPECT_EQ(w.mem.read_byte(0xD000), data_char_rom[0]);
+    EXPECT_EQ(w.mem.read_byte(0xD3FF), data_char_rom[0x3FF]);
+    EXPECT_EQ(w.mem.read_byte(0xD800), 0x11);
+    EXPECT_EQ(w.mem.read_byte(0xDC00), 0x22);
+}
+
+TEST(Memory, IoWritesDispatchWithMasksAndLeaveRamAlone) {
+    Wired w;
+    u8 ram_d000 = w.mem.read_byte_no_io(0xD000);
+    w.mem.write_byte(0xD080, 0x3C);  // mirror of register 0
+    EXPECT_EQ(w.vic.read_register(0x00), 0x3C);
+    EXPECT_EQ(w.mem.read_byte(0xD380), 0x3C);  // $D380 & $7F = register 0
+    EXPECT_EQ(w.mem.read_byte_no_io(0xD000), ram_d000);
+    EXPECT_EQ(w.mem.read_byte_no_io(0xD080), 0x00);
+
+    u8 ram_sid = w.mem.read_byte_no_io(0xD418);
+    w.mem.write_byte(0xD418, 0x0F);
+    EXPECT_EQ(w.mem.read_byte_no_io(0xD418), ram_sid);
+    EXPECT_EQ(w.mem.read_byte(0xD418), ram_sid);  // SID reads come from RAM
+    w.mem.write_byte(0xD500, 0x77);
+    EXPECT_EQ(w.mem.read_byte_no_io(0xD500), 0x77);
+
+    // CIA 1 timer A latch through a mirror ($DC14 -> register 4), force-loaded.
+    w.mem.write_byte(0xDC14, 0x34);
+    w.mem.write_byte(0xDC05, 0x12);
+    w.mem.write_byte(0xDC0E, 0x10);
+    EXPECT_EQ(w.mem.read_byte(0xDC04), 0x34);
+    EXPECT_EQ(w.mem.read_byte(0xDCF5), 0x12);
+    EXPECT_EQ(w.mem.read_byte_no_io(0xDC14), 0x00);
+
+    w.mem.write_byte(0xDD00, 0x94);
+    EXPECT_EQ(w.mem.read_byte(0xDD10), 0x94);
+    EXPECT_EQ(w.cia2.vic_base_address(), 0xC000);
+}
+
+TEST(Memory, IoPagesAreRamWhenBankedOut) {
+    Wired w;
+    w.mem.write_byte(0x0001, 0x34);
+    w.mem.write_byte(0xD020, 0x01);
+    w.mem.write_byte(0xDC0E, 0x10);
+    w.mem.write_byte(0xDD00, 0x94);
+    w.mem.write_byte(0xD418, 0x0F);
+    EXPECT_EQ(w.mem.read_byte(0xD020), 0x01);
+    EXPECT_EQ(w.mem.read_byte(0xDD00), 0x94);
+    EXPECT_EQ(w.mem.read_byte(0xD418), 0x0F);
+    EXPECT_EQ(w.cia2.vic_base_address(), 0x0000);  // CIA 2 never saw the write
+    EXPECT_EQ(w.vic.read_register(0x20), 0x00);
+}
+
+TEST(Memory, ZeroPageAddressZeroIsPlainRam) {
+    Wired w;
+    w.mem.write_byte(0x0000, 0x00);
+    EXPECT_EQ(w.mem.read_byte(0x0000), 0x00);
+    EXPECT_EQ(w.mem.read_byte(0xA000), data_basic_rom[0]);  // banking untouched
+}
+
+TEST(Memory, RomPatchesSurviveEveryBankSwitch) {
+    Wired w;
+    const u8 load[] = {0xA9, 0x04, 0x8D, 0x02, 0x00, 0xA5, 0x90, 0x4A, 0x4A, 0xB0,
+                       0x61, 0x20, 0xD2, 0xF5, 0x18, 0xA6, 0xAE, 0xA4, 0xAF, 0x60};
+    const u8 save[] = {0xA9, 0x05, 0x8D, 0x02, 0x00, 0x18, 0x60};
+    for (u8 port : {0x37, 0x35, 0x36}) {
+        w.mem.write_byte(0x0001, port);
+        w.mem.write_byte(0x0001, 0x37);
+        for (unsigned i = 0; i < sizeof load; i++) EXPECT_EQ(w.mem.read_byte(0xF4C4 + i), load[i]);
+        for (unsigned i = 0; i < sizeof save; i++) EXPECT_EQ(w.mem.read_byte(0xF605 + i), save[i]);
+        EXPECT_EQ(w.mem.read_byte(0xEBAE), 0x3B);
+        EXPECT_EQ(w.mem.read_byte(0xEBFD), 0x40);
+        EXPECT_EQ(w.mem.read_byte(0xEBDD), 0x2A);
+        EXPECT_EQ(w.mem.read_byte(0xF4C3), data_kernal_rom[0x14C3]);  // neighbours untouched
+        EXPECT_EQ(w.mem.read_byte(0xF60C), data_kernal_rom[0x160C]);
+    }
+}
+
+struct HookLog {
+    int calls = 0;
+    u8 seen = 0;
+    Memory* mem = nullptr;
+};
+
+void record(void* ctx) {
+    HookLog* log = static_cast<HookLog*>(ctx);
+    log->calls++;
+    log->seen = log->mem->read_byte(0x0002);  // the value is already stored
+}
+
+TEST(Memory, TrapHookFiresOnLoadAndSaveRequestsOnly) {
+    Wired w;
+    HookLog log;
+    log.mem = &w.mem;
+    w.mem.write_byte(0x0002, 4);  // no hook yet: just stored
+    EXPECT_EQ(log.calls, 0);
+    w.mem.trap_hook(record, &log);
+    w.mem.write_byte(0x0002, 4);
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_EQ(log.seen, 4);
+    w.mem.write_byte(0x0002, 5);
+    EXPECT_EQ(log.calls, 2);
+    EXPECT_EQ(log.seen, 5);
+    for (u8 v : {0, 3, 6, 0xFF}) w.mem.write_byte(0x0002, v);
+    w.mem.write_byte(0x0003, 4);
+    w.mem.write_byte(0x0102, 4);
+    w.mem.write_byte_no_io(0x0002, 4);
+    EXPECT_EQ(log.calls, 2);
+    w.mem.trap_hook(nullptr, nullptr);
+    w.mem.write_byte(0x0002, 5);
+    EXPECT_EQ(log.calls, 2);
+}
+
+TEST(Memory, PatchRamPlacesImagesOnTriggerOnly) {
+    Wired w;
+    const u8 monitor[] = {0x00, 0x90, 0xA1, 0xA2, 0xA3};
+    const u8 program[] = {0x01, 0x08, 0xB1, 0xB2};
+    w.mem.program_images(monitor, sizeof monitor, program, sizeof program);
+    w.mem.write_byte(0x0139, 0xFE);
+    EXPECT_EQ(w.mem.read_byte(0x9000), 0x00);
+    EXPECT_EQ(w.mem.read_byte(0x0801), 0xFF);
+    w.mem.write_byte(0x0139, 0xFF);
+    EXPECT_EQ(w.mem.read_byte(0x0139), 0xFF);
+    EXPECT_EQ(w.mem.read_byte(0x9000), 0xA1);
+    EXPECT_EQ(w.mem.read_byte(0x9002), 0xA3);
+    EXPECT_EQ(w.mem.read_byte(0x9003), 0xFF);  // past the image: untouched
+    EXPECT_EQ(w.mem.read_byte(0x0316), 0x00);
+    EXPECT_EQ(w.mem.read_byte(0x0317), 0x90);
+    EXPECT_EQ(w.mem.read_byte(0x0801), 0xB1);
+    EXPECT_EQ(w.mem.read_byte(0x0802), 0xB2);
+    EXPECT_EQ(w.mem.read_byte(0x0803), 0xFF);
+    EXPECT_EQ(w.mem.read_word(0x002D), 0x0803);
+    // Firing again re-places over changed bytes.
+    w.mem.write_byte(0x0801, 0x00);
+    w.mem.write_byte(0x0139, 0xFF);
+    EXPECT_EQ(w.mem.read_byte(0x0801), 0xB1);
+}
+
+TEST(Memory, PatchRamClampsImagesAtTopOfMemoryAndIgnoresShortOnes) {
+    Wired w;
+    std::vector<u8> big(2 + 0x20, 0xEE);
+    big[0] = 0xF0;  // load at $FFF0: 32 bytes would run past $FFFF
+    big[1] = 0xFF;
+    const u8 tiny[] = {0x01};
+    w.mem.write_byte_no_io(0x0000, 0x2F);
+    w.mem.program_images(big.data(), static_cast<u32>(big.size()), tiny, sizeof tiny);
+    w.mem.patch_ram();
+    w.mem.write_byte(0x0001, 0x35);
+    EXPECT_EQ(w.mem.read_byte(0xFFF0), 0xEE);
+    EXPECT_EQ(w.mem.read_byte(0xFFFF), 0xEE);
+    EXPECT_EQ(w.mem.read_byte_no_io(0x0000), 0x2F);  // no wrap into zero page
+    EXPECT_EQ(w.mem.read_byte_no_io(0x000F), 0xFF);
+    EXPECT_EQ(w.mem.read_word(0x002D), 0x00FF);  // short program image: power-on bytes left alone
+    w.mem.program_images(nullptr, 0, nullptr, 0);
+    w.mem.patch_ram();  // nothing to place, vector still set
+    EXPECT_EQ(w.mem.read_byte(0x0317), 0x90);
+}
+
+TEST(Memory, BuiltInImagesLandAtTheirLoadAddresses) {
+    Wired w;
+    u32 program_len = data_size(data_program_prg, data_program_prg_end);
+    u32 monitor_len = data_size(data_monitor_prg, data_monitor_prg_end);
+    ASSERT_GE(program_len, 3u);
+    ASSERT_GE(monitor_len, 3u);
+    w.mem.write_byte(0x0139, 0xFF);
+    u16 pload = static_cast<u16>(data_program_prg[0] | data_program_prg[1] << 8);
+    EXPECT_EQ(w.mem.read_byte_no_io(pload), data_program_prg[2]);
+    EXPECT_EQ(w.mem.read_word(0x002D), pload + program_len - 2);
+}
+
+TEST(Memory, VicViewSeesCharacterRomInBanksZeroAndTwo) {
+    Wired w;
+    w.mem.write_byte_no_io(0x5800, 0x42);
+    w.mem.write_byte_no_io(0x0400, 0x20);
+    w.mem.write_byte_no_io(0x1800, 0x99);
+    w.mem.write_byte_no_io(0xC123, 0x31);
+    w.mem.write_byte_no_io(0xE000, 0x66);
+    // Bank 0 (port A bits 11).
+    w.mem.write_byte(0xDD00, 0x97);
+    EXPECT_EQ(w.mem.vic_read_byte(0x1800), data_char_rom[0x800]);
+    EXPECT_EQ(w.mem.vic_read_byte(0x0400), 0x20);
+    EXPECT_EQ(w.mem.vic_read_byte(0x5800), data_char_rom[0x800]);  // address wraps at 16 KB
+    // Bank 1 at $4000: RAM.
+    w.mem.write_byte(0xDD00, 0x96);
+    EXPECT_EQ(w.mem.vic_read_byte(0x1800), 0x42);
+    // Bank 2 at $8000: character ROM at $9000.
+    w.mem.write_byte(0xDD00, 0x95);
+    EXPECT_EQ(w.mem.vic_read_byte(0x1000), data_char_rom[0]);
+    // Bank 3 at $C000: RAM under the I/O area and KERNAL.
+    w.mem.write_byte(0xDD00, 0x94);
+    EXPECT_EQ(w.mem.vic_read_byte(0x0123), 0x31);
+    EXPECT_EQ(w.mem.vic_read_byte(0x2000), 0x66);
+}
+
+}  // namespace
