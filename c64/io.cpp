@@ -1,13 +1,87 @@
-// Host bridge (interface stub).
+// Host bridge: construction, the raster picture and frame pacing.
 #include "c64/io.h"
 
-IO::IO() {
-    for (u8& b : keyboard_matrix_) b = 0xFF;
+#include "c64/c64.h"
+
+IO::IO() : cols_(kCols), rows_(kRows), running_(true), frame_skip_(0) {
+    init_color_palette();
+    init_keyboard();
 }
 
-void IO::screen_update_pixel(int, int, int) {}
-void IO::screen_draw_rect(int, int, int, int) {}
-void IO::screen_draw_border(int, int) {}
-void IO::screen_refresh() {}
-void IO::OnKeyDown(u8) {}
-void IO::OnKeyUp(u8) {}
+IO::~IO() {
+    delete[] frame_;
+    delete[] scaled_frame_;
+}
+
+void IO::init_display(u32* fb, u32 width, u32 height, u32 pitch, u8 bpp) {
+    // Only 16-bit pixels are written, whatever depth is reported.
+    (void)bpp;
+    delete[] frame_;
+    delete[] scaled_frame_;
+    fb_ = reinterpret_cast<u8*>(fb);
+    fb_width_ = width;
+    fb_height_ = height;
+    fb_pitch_ = pitch;
+    frame_ = new u16[kCols * kRows];
+    scaled_frame_ = (width && height) ? new u16[width * height] : nullptr;
+    if (frame_)
+        for (u32 i = 0; i < kCols * kRows; i++) frame_[i] = 0;
+    scale_x_ = width / 403.0;
+    scale_y_ = height / 284.0;
+}
+
+void IO::init_color_palette() {
+    static const u16 kRasterPalette[16] = {
+        0x0000,  // black
+        0xFFFF,  // white
+        0x8800,  // red
+        0xAFFD,  // cyan
+        0xCA39,  // purple
+        0x066A,  // green
+        0x0015,  // blue
+        0xEF6E,  // yellow
+        0xDC4A,  // orange
+        0x6220,  // brown
+        0xFBAE,  // light red
+        0x3186,  // dark grey
+        0x73AE,  // grey
+        0xAFEC,  // light green
+        0x045F,  // light blue
+        0xBDD7,  // light grey
+    };
+    for (int i = 0; i < 16; i++) palette_[i] = kRasterPalette[i];
+}
+
+// The VIC keeps its coordinates inside the picture; the checks only stop a
+// stray value from writing past the array.
+void IO::screen_update_pixel(int x, int y, int colour) {
+    if (!frame_ || x < 0 || y < 0 || x >= (int)cols_ || y >= (int)rows_) return;
+    frame_[y * cols_ + x] = static_cast<u16>(colour & 15);
+}
+
+void IO::screen_draw_rect(int x, int y, int n, int colour) {
+    for (int i = 1; i <= n; i++) screen_update_pixel(x + i, y, colour);
+}
+
+void IO::screen_draw_border(int y, int colour) {
+    for (u32 x = 0; x < cols_; x++) screen_update_pixel(x, y, colour);
+}
+
+u16 IO::frame_pixel(int x, int y) const {
+    if (!frame_ || x < 0 || y < 0 || x >= (int)cols_ || y >= (int)rows_) return 0xFFFF;
+    return frame_[y * cols_ + x];
+}
+
+void IO::sync() {
+    u32 elapsed = current_milli - last_sync_ms_;
+    if (elapsed < kSyncMs) delay(kSyncMs - elapsed);
+    last_sync_ms_ = current_milli;
+}
+
+void IO::delay(u32 ms) {
+    u32 start = current_milli;
+    // Only the timer interrupt moves the counter; with interrupts off the
+    // poll limit ends the wait.
+    for (u32 polls = 0; current_milli < start + ms; polls++)
+        if (polls > kDelayPollLimit) return;
+}

@@ -1,5 +1,4 @@
 // The emulated machine's bridge to the host: display, keyboard, LOAD/SAVE.
-// (Interface stub: the contract operations other components call.)
 #ifndef TARN_C64_IO_H
 #define TARN_C64_IO_H
 
@@ -14,22 +13,62 @@ namespace filesystem { class Fat32; }
 
 class IO {
 public:
+    // Raster picture painted by the VIC: 403 x 284 colour indices.
+    static constexpr u32 kCols = 403;
+    static constexpr u32 kRows = 284;
+    // Text view geometry on the host framebuffer.
+    static constexpr int kTextOrigin = 24;   // left and top edge of the text area
+    static constexpr int kCellWidth = 12;
+    static constexpr int kCellHeight = 18;
+    static constexpr u8 kFrameSkip = 10;     // frame-skip setting when on
+    static constexpr u32 kSyncMs = 19;       // least time between drawn frames
+    static constexpr u32 kDelayPollLimit = 200000000;
+
+    // Key positions: row i = matrix byte i (CIA 1 port A bit i), column j = bit j.
+    static const u8 kbd[8][8];
+    // 5x7 glyphs for 0x20..0x7F, 7 rows each, bit 4 = leftmost column.
+    static const u8 font5x7[96][7];
+    // Text-view colours and raster colours, RGB565.
+    static const u16 c64pal[16];
+
     IO();
+    ~IO();
+    IO(const IO&) = delete;
+    IO& operator=(const IO&) = delete;
+
     void cpu(Cpu* c) { cpu_ = c; }
     void memory(Memory* m) { mem_ = m; }
     void fat32(kestrel::filesystem::Fat32* f) { fat32_ = f; }
     void serial(kestrel::drivers::SerialDriver* s) { serial_ = s; }
     void rtc(kestrel::drivers::RTCDriver* r) { rtc_ = r; }
+    kestrel::filesystem::Fat32* fat32() const { return fat32_; }
 
+    // ---- display -----------------------------------------------------------
+    void init_display(u32* fb, u32 width, u32 height, u32 pitch, u8 bpp);
+    void init_color_palette();
     void screen_update_pixel(int x, int y, int colour);
     void screen_draw_rect(int x, int y, int n, int colour);
     void screen_draw_border(int y, int colour);
     void screen_refresh();
+    void sync();
+    void delay(u32 ms);
 
-    u8 keyboard_matrix_row(int row) { return keyboard_matrix_[row & 7]; }
-    u8 getJoystick(u8 port) { return port == 1 ? joystick1_ : port == 2 ? joystick2_ : 0; }
+    u8 frame_skip() const { return frame_skip_; }
+    void frame_skip(u8 n) { frame_skip_ = n; }
+    // Raster picture entry, 0xFFFF outside the picture or before init_display.
+    u16 frame_pixel(int x, int y) const;
+    u16 palette(int colour) const { return palette_[colour & 15]; }
+    u32 last_sync_ms() const { return last_sync_ms_; }
+    void last_sync_ms(u32 ms) { last_sync_ms_ = ms; }
+
+    // ---- keyboard and joystick ----------------------------------------------
+    void init_keyboard();
+    u8 keyboard_matrix_row(int row) const { return keyboard_matrix_[row & 7]; }
+    u8 getJoystick(u8 port) const { return port == 1 ? joystick1_ : port == 2 ? joystick2_ : 0; }
     void OnKeyDown(u8 code);
     void OnKeyUp(u8 code);
+
+    // ---- LOAD and SAVE --------------------------------------------------------
     // Serves a LOAD or SAVE request left by the patched KERNAL in $0002
     // (4 = LOAD, 5 = SAVE). Called once per main-loop pass, and at once when
     // the trap stores the request.
@@ -37,18 +76,32 @@ public:
     void file_load();
     void file_save();
 
-    u8 frame_skip() const { return frame_skip_; }
-    void frame_skip(u8 n) { frame_skip_ = n; }
-
 private:
+    void draw_text_view();
+    void draw_raster_view();
+    void fill_rect(int x, int y, int w, int h, u16 rgb);
+    void put_pixel(u32 x, u32 y, u16 rgb);
+    void press_matrix(u8 code, bool down);
+    void set_matrix_bit(int row, int bit, bool down);
+
     Cpu* cpu_ = nullptr;
     Memory* mem_ = nullptr;
+    u32 cols_;
+    u32 rows_;
     u8 keyboard_matrix_[8];
+    bool running_;
     u8 joystick1_ = 0, joystick2_ = 0;
     kestrel::filesystem::Fat32* fat32_ = nullptr;
     kestrel::drivers::SerialDriver* serial_ = nullptr;
     kestrel::drivers::RTCDriver* rtc_ = nullptr;
-    u8 frame_skip_ = 0;
+    u16* frame_ = nullptr;
+    u16* scaled_frame_ = nullptr;
+    double scale_x_ = 1.0, scale_y_ = 1.0;
+    u8* fb_ = nullptr;
+    u32 fb_width_ = 0, fb_height_ = 0, fb_pitch_ = 0;
+    u32 last_sync_ms_ = 0;
+    volatile u8 frame_skip_;
+    u16 palette_[16];
 };
 
 #endif

@@ -1,6 +1,4 @@
-// MOS 6569 VIC-II video chip.
-// (Interface stub: the contract operations other components call. The full
-// chip replaces the body.)
+// MOS 6569 VIC-II video chip: register file, raster counter and line renderer.
 #ifndef TARN_C64_VIC_H
 #define TARN_C64_VIC_H
 
@@ -12,6 +10,23 @@ class IO;
 
 class Vic {
 public:
+    // Raster geometry of a PAL frame, in lines and picture entries.
+    static constexpr int kFirstVisibleLine = 14;   // picture row 0
+    static constexpr int kLastVisibleLine = 297;
+    static constexpr int kLastLine = 311;          // 312 lines a frame
+    static constexpr int kFirstDisplayLine = 56;   // first text line with scroll 3
+    static constexpr int kLastDisplayLine = 255;
+    static constexpr u32 kLineCycles = 63;
+    static constexpr u32 kBadLineCycles = 23;
+
+    // Mode numbers from ECM/BMM/MCM.
+    static constexpr int kModeChar = 0;
+    static constexpr int kModeMcChar = 1;
+    static constexpr int kModeBitmap = 2;
+    static constexpr int kModeMcBitmap = 3;
+    static constexpr int kModeExtBg = 4;
+    static constexpr int kModeInvalid = 5;
+
     Vic();
     void memory(Memory* m) { mem_ = m; }
     void cpu(Cpu* c) { cpu_ = c; }
@@ -19,13 +34,81 @@ public:
 
     u8 read_register(u8 r);
     void write_register(u8 r, u8 v);
+    // Advances the raster by at most one line; false on a visible line in
+    // an invalid mode.
     bool emulate();
 
+    int raster_counter() const { return ((cr1_ & 0x80) << 1) | raster_c_; }
+    void raster_counter(int n);
+    bool is_screen_off() const { return (cr1_ & 0x10) == 0; }
+    bool is_bad_line() const;
+    bool raster_irq_enabled() const { return (irq_enabled_ & 1) != 0; }
+    u8 vertical_scroll() const { return cr1_ & 7; }
+    u8 horizontal_scroll() const { return cr2_ & 7; }
+    bool is_sprite_enabled(int n) const { return (sprite_enabled_ >> n) & 1; }
+    bool is_double_width_sprite(int n) const { return (sprite_double_width_ >> n) & 1; }
+    bool is_double_height_sprite(int n) const { return (sprite_double_height_ >> n) & 1; }
+    bool is_multicolor_sprite(int n) const { return (sprite_multicolor_ >> n) & 1; }
+    int sprite_x(int n) const { return mx_[n] + (((msbx_ >> n) & 1) << 8); }
+    void set_graphic_mode();
+
+    int graphic_mode() const { return graphic_mode_; }
+    int raster_irq() const { return raster_irq_; }
+    u32 next_raster_at() const { return next_raster_at_; }
+    u32 frame_count() const { return frame_c_; }
+    u16 screen_mem() const { return screen_mem_; }
+    u16 char_mem() const { return char_mem_; }
+    u16 bitmap_mem() const { return bitmap_mem_; }
+
+    // The chip's own memory fetches.
+    u8 get_screen_char(int col, int row);
+    u8 get_char_color(int col, int row);
+    u8 get_char_data(int ch, int line);
+    u8 get_bitmap_data(int col, int row, int line);
+    u16 get_sprite_ptr(int n);
+
 private:
+    void draw_raster_char_mode(int r, int y);
+    void draw_raster_bitmap_mode(int r, int y);
+    void draw_raster_sprites(int r, int y);
+    bool in_display_window(int px, int y) const;
+    bool in_sprite_window(int px, int y) const;
+    void draw_char(int x, int y, u8 data, u8 color);
+    void draw_mcchar(int x, int y, u8 data, u8 color);
+    void draw_ext_backcolor_char(int x, int y, u8 data, u8 color, u8 ch);
+    void draw_bitmap(int x, int y, u8 data, u8 scr);
+    void draw_mcbitmap(int x, int y, u8 data, u8 scr, u8 color);
+    void draw_sprite(int x, int y, int n, int row);
+    void draw_mcsprite(int x, int y, int n, int row);
+
     Memory* mem_ = nullptr;
     Cpu* cpu_ = nullptr;
     IO* io_ = nullptr;
-    u8 regs_[0x80];
+    u8 mx_[8];
+    u8 my_[8];
+    u8 msbx_;
+    u8 sprite_enabled_;
+    u8 sprite_priority_;
+    u8 sprite_multicolor_;
+    u8 sprite_double_width_;
+    u8 sprite_double_height_;
+    u8 sprite_shared_colors_[2];
+    u8 sprite_colors_[8];
+    u8 border_color_;
+    u8 bgcolor_[4];
+    u32 next_raster_at_;
+    u32 frame_c_;
+    u8 cr1_;
+    u8 cr2_;
+    u8 raster_c_;
+    i32 raster_irq_;
+    u8 irq_status_;
+    u8 irq_enabled_;
+    u16 screen_mem_;
+    u16 char_mem_;
+    u16 bitmap_mem_;
+    u8 mem_pointers_;
+    i32 graphic_mode_;
 };
 
 #endif

@@ -1,0 +1,240 @@
+// The C64 machine: owns and wires the chips, runs the main loop, and the
+// kernel event sinks that feed it keys and timer ticks.
+#include "c64/c64.h"
+
+#include <new>
+
+#include "c64/cia1.h"
+#include "c64/cia2.h"
+#include "c64/core6502_bridge.h"
+#include "c64/cpu.h"
+#include "c64/io.h"
+#include "c64/memory.h"
+#include "c64/monitor.h"
+#include "c64/sid.h"
+#include "c64/vic.h"
+#include "hardwarecommunication/cpu_control.h"
+#include "hardwarecommunication/port.h"
+
+using kestrel::hardwarecommunication::Port8Bit;
+using kestrel::hardwarecommunication::cpu_disable_interrupts;
+using kestrel::hardwarecommunication::cpu_enable_interrupts;
+
+namespace {
+
+constexpr u16 kPs2Data = 0x60;         // PS/2 controller data port
+constexpr u16 kPs2Status = 0x64;       // PS/2 controller status port
+constexpr u8 kPs2OutputFull = 0x01;    // status bit 0: a byte is waiting
+
+constexpr u8 kScanLeftShift = 0x2A;
+constexpr u8 kScanRightShift = 0x36;
+constexpr u8 kScanReleased = 0x80;     // set-1 break codes have bit 7 set
+
+constexpr u8 kKeyEscape = 1;
+constexpr u8 kKeyReset = 3;            // F10
+constexpr u8 kKeyFrameSkip = 4;        // F12
+
+// The patched KERNAL stored a LOAD or SAVE request: serve it before the
+// trap's next instruction reads the result.
+void serve_file_request(void* ctx) { static_cast<IO*>(ctx)->emulate(); }
+
+}  // namespace
+
+C64* volatile c64ptr = nullptr;
+volatile u32 current_milli = 0;
+u8 g_face_screen[kFaceCells];
+volatile int g_face_active = 0;
+FaceNode g_c64_face;
+
+u8 C64::last_border = 0xFF;
+u8 C64::last_bg = 0xFF;
+bool C64::shift_down = false;
+u32 C64::frame_ctr = 0;
+
+// Scan code (set 1) to character; 0 types nothing.
+const u8 C64::kmap[128] = {
+    0, 27, '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '-', '=', 8, 9,  // 00
+    'q', 'w', 'e', 'r', 't', 'y', 'u', 'i', 'o', 'p', '[', ']', 13, 0, 'a', 's',  // 10
+    'd', 'f', 'g', 'h', 'j', 'k', 'l', ';', '\'', '`', 0, '\\', 'z', 'x', 'c', 'v',  // 20
+    'b', 'n', 'm', ',', '.', '/', 0, '*', 0, ' ', 0, 0, 0, 0, 0, 0,  // 30
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 40
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 50
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 60
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 70
+};
+const u8 C64::kmap_shift[128] = {
+    0, 27, '!', '@', '#', '$', '%', '^', '&', '*', '(', ')', '_', '+', 8, 9,  // 00
+    'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', '{', '}', 13, 0, 'A', 'S',  // 10
+    'D', 'F', 'G', 'H', 'J', 'K', 'L', ':', '"', '~', 0, '|', 'Z', 'X', 'C', 'V',  // 20
+    'B', 'N', 'M', '<', '>', '?', 0, '*', 0, ' ', 0, 0, 0, 0, 0, 0,  // 30
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 40
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 50
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 60
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 70
+};
+
+C64::C64() : running(true), reset_requested(false) {
+    io_ = new IO();
+    // The register file starts from all zeroes before its constructor runs.
+    void* raw = new u8[sizeof(Cpu)];
+    u8* bytes = static_cast<u8*>(raw);
+    for (u32 i = 0; i < sizeof(Cpu); i++) bytes[i] = 0;
+    cpu_ = ::new (raw) Cpu();
+    mem_ = new Memory();
+    cia1_ = new Cia1();
+    cia2_ = new Cia2();
+    vic_ = new Vic();
+    sid_ = new Sid();
+    monitor_ = new Monitor();
+
+    cpu_->memory(mem_);
+    cpu_->reset();
+    vic_->memory(mem_);
+    vic_->cpu(cpu_);
+    vic_->io(io_);
+    cia1_->cpu(cpu_);
+    cia1_->io(io_);
+    cia2_->cpu(cpu_);
+    io_->cpu(cpu_);
+    io_->memory(mem_);
+    mem_->vic(vic_);
+    mem_->cia1(cia1_);
+    mem_->cia2(cia2_);
+    mem_->sid(sid_);
+    monitor_->io(io_);
+    monitor_->mem(mem_);
+    monitor_->cpu(cpu_);
+    mem_->trap_hook(serve_file_request, io_);
+}
+
+C64::~C64() {
+    // The core and the face must not keep pointing at freed memory.
+    if (g_cpu_mem == mem_) cpu6502_bind(nullptr);
+    if (g_c64_self.mem == mem_) g_c64_self.mem = nullptr;
+    if (cpu_) {
+        cpu_->~Cpu();
+        delete[] reinterpret_cast<u8*>(cpu_);
+    }
+    delete mem_;
+    delete cia1_;
+    delete cia2_;
+    delete vic_;
+    delete sid_;
+    delete io_;
+    delete monitor_;
+}
+
+void C64::stop() { running = false; }
+
+void C64::start() {
+    begin_run();
+    while (run_pass()) {
+    }
+}
+
+void C64::begin_run() {
+    face_bind_c64(&g_c64_face, mem_);
+    face_realize(&g_c64_face);
+    g_face_active = 1;
+}
+
+bool C64::run_pass() {
+    if (!running) {
+        monitor_->Start();
+        running = true;
+        return true;
+    }
+    poll_keyboard();
+    face_tick_steps(&g_c64_face, kStepsPerPass);
+    face_tick_observe(&g_c64_face);
+
+    bool changed = false;
+    for (int i = 0; i < kFaceCells; i++) {
+        if (g_c64_face.text[i] != g_face_screen[i]) {
+            g_face_screen[i] = g_c64_face.text[i];
+            changed = true;
+        }
+    }
+    drain_scan_ring();
+
+    if (!cia1_->emulate()) return false;
+    if (!cia2_->emulate()) return false;
+    if (!vic_->emulate()) return false;
+    if (!io_->emulate()) return false;
+
+    if (g_vic_border != last_border || g_vic_backgnd != last_bg) {
+        last_border = g_vic_border;
+        last_bg = g_vic_backgnd;
+        changed = true;
+    }
+    frame_ctr++;
+    if (changed || frame_ctr <= kAlwaysRefreshPasses) io_->screen_refresh();
+    return !reset_requested;
+}
+
+// Takes what the controller holds; the keyboard interrupt appends to the
+// same ring, so each append runs with interrupts off.
+void C64::poll_keyboard() {
+    Port8Bit status(kPs2Status);
+    Port8Bit data(kPs2Data);
+    for (int i = 0; i < kPollLimit; i++) {
+        if (!(status.Read() & kPs2OutputFull)) break;
+        u8 byte = data.Read();
+        cpu_disable_interrupts();
+        keyboard_ring_push(byte);
+        cpu_enable_interrupts();
+    }
+}
+
+void C64::drain_scan_ring() {
+    cpu_disable_interrupts();
+    u32 head = g_scan_head;
+    cpu_enable_interrupts();
+    while (g_scan_tail != head) {
+        u8 byte = g_scan_ring[g_scan_tail & 0xFF];
+        g_scan_tail = g_scan_tail + 1;
+        u8 code = byte & 0x7F;
+        bool released = (byte & kScanReleased) != 0;
+        if (code == kScanLeftShift || code == kScanRightShift) {
+            shift_down = !released;
+            continue;
+        }
+        if (released) continue;
+        u8 ch = shift_down ? kmap_shift[code] : kmap[code];
+        if (ch) face_key(&g_c64_face, ch);
+    }
+}
+
+// ---- kernel event sinks -------------------------------------------------------
+
+void IOKeyboardEventHandler::OnKeyDown(u8 code) {
+    C64* machine = c64ptr;
+    if (!machine) return;  // no complete machine to take the key
+    if (code == kKeyReset) {
+        machine->reset_requested = true;
+        return;
+    }
+    if (code == kKeyEscape) {
+        if (monitor_mode) {
+            monitor_mode = false;
+            machine->monitor_->Stop();
+        } else {
+            monitor_mode = true;
+            machine->stop();
+        }
+        return;
+    }
+    if (code == kKeyFrameSkip)
+        machine->io_->frame_skip(machine->io_->frame_skip() == IO::kFrameSkip ? 0 : IO::kFrameSkip);
+    if (monitor_mode) machine->monitor_->OnKeyDown(code);
+    else machine->io_->OnKeyDown(code);
+}
+
+void IOKeyboardEventHandler::OnKeyUp(u8 code) {
+    C64* machine = c64ptr;
+    if (!machine) return;
+    if (monitor_mode) machine->monitor_->OnKeyUp(code);
+    else machine->io_->OnKeyUp(code);
+}
+
+void IOPITEventHandler::OnTick() { current_milli = current_milli + 1; }

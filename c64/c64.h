@@ -1,0 +1,108 @@
+// The C64 machine: owns and wires the chips, runs the main loop, and the
+// kernel event sinks that feed it keys and timer ticks.
+#ifndef TARN_C64_C64_H
+#define TARN_C64_C64_H
+
+#include "c64/face_node.h"
+#include "drivers/keyboard.h"
+#include "drivers/pit.h"
+#include "lib/types.h"
+
+class Cpu;
+class Cia1;
+class Cia2;
+class Memory;
+class IO;
+class Sid;
+class Vic;
+class Monitor;
+
+class C64 {
+public:
+    static constexpr u32 kStepsPerPass = 12000;  // 6502 instructions a pass
+    static constexpr int kPollLimit = 16;        // PS/2 bytes read a pass
+    static constexpr u32 kAlwaysRefreshPasses = 119;
+
+    C64();
+    ~C64();
+    C64(const C64&) = delete;
+    C64& operator=(const C64&) = delete;
+
+    // The main loop: returns on a reset request or a failing chip.
+    void start();
+    // Asks the loop to enter the monitor at its next pass.
+    void stop();
+
+    // start() is begin_run() followed by run_pass() until it returns false.
+    void begin_run();
+    bool run_pass();
+
+    Cpu* cpu() const { return cpu_; }
+    Cia1* cia1() const { return cia1_; }
+    Cia2* cia2() const { return cia2_; }
+    Memory* mem() const { return mem_; }
+    IO* io() const { return io_; }
+    Sid* sid() const { return sid_; }
+    Vic* vic() const { return vic_; }
+    Monitor* monitor() const { return monitor_; }
+    bool is_running() const { return running; }
+    bool is_reset_requested() const { return reset_requested; }
+
+    // Scan code (set 1, & 0x7F) to character, plain and shifted.
+    static const u8 kmap[128];
+    static const u8 kmap_shift[128];
+
+    // Main-loop state kept across machines for the whole kernel run.
+    static u32 frame_counter() { return frame_ctr; }
+    static void frame_counter(u32 n) { frame_ctr = n; }
+    static bool shift_held() { return shift_down; }
+
+private:
+    friend class IOKeyboardEventHandler;
+
+    void poll_keyboard();
+    void drain_scan_ring();
+
+    static u8 last_border;
+    static u8 last_bg;
+    static bool shift_down;
+    static u32 frame_ctr;
+
+    volatile bool running;
+    Cpu* cpu_;
+    Cia1* cia1_;
+    Cia2* cia2_;
+    Memory* mem_;
+    IO* io_;
+    Sid* sid_;
+    Vic* vic_;
+    Monitor* monitor_;
+    volatile bool reset_requested;
+};
+
+// Routes key events: Esc to and from the monitor, F10 reset, F12 frame skip,
+// everything else to the machine's IO or, in monitor mode, to the monitor.
+class IOKeyboardEventHandler : public kestrel::drivers::KeyboardEventHandler {
+public:
+    IOKeyboardEventHandler() : monitor_mode(false) {}
+    void OnKeyDown(u8 code) override;
+    void OnKeyUp(u8 code) override;
+    bool in_monitor_mode() const { return monitor_mode; }
+
+private:
+    volatile bool monitor_mode;
+};
+
+// Counts timer ticks into current_milli.
+class IOPITEventHandler : public kestrel::drivers::PITEventHandler {
+public:
+    void OnTick() override;
+};
+
+extern C64* volatile c64ptr;
+extern volatile u32 current_milli;
+extern u8 g_face_screen[kFaceCells];
+extern volatile int g_face_active;
+extern FaceNode g_c64_face;
+
+#endif
