@@ -124,6 +124,14 @@ C64::~C64() {
     delete monitor_;
 }
 
+void C64::forget_run_state() {
+    last_border = 0xFF;
+    last_bg = 0xFF;
+    shift_down = false;
+    frame_ctr = 0;
+    for (u8& c : g_face_screen) c = 0;
+}
+
 void C64::stop() { running = false; }
 
 void C64::start() {

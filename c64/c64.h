@@ -56,6 +56,9 @@ public:
     static u32 frame_counter() { return frame_ctr; }
     static void frame_counter(u32 n) { frame_ctr = n; }
     static bool shift_held() { return shift_down; }
+    // Back to the state of a fresh kernel run (test harnesses start each
+    // run from here).
+    static void forget_run_state();
 
 private:
     friend class IOKeyboardEventHandler;

@@ -23,6 +23,8 @@ constexpr uint8_t kScanShift = 0x2A;
 constexpr uint8_t kBreak = 0x80;
 constexpr uint8_t kPrefixExtended = 0xE0;
 constexpr uint8_t kKeyEscape = 1;
+constexpr int kTypeAhead = 8;        // keys typed before waiting for the KERNAL
+constexpr uint16_t kKeyCount = 0xC6;  // characters in the KERNAL keyboard buffer
 }  // namespace
 
 HeadlessMachine* HeadlessMachine::current_ = nullptr;
@@ -38,6 +40,8 @@ HeadlessMachine::HeadlessMachine() : fb_(kWidth * kHeight, 0) {
     g_scan_head = 0;
     g_scan_tail = 0;
     current_milli = 1000;
+    C64::forget_run_state();
+    g_face_active = 0;
     current_ = this;
     Monitor::idle_hook = &HeadlessMachine::idle_hook;
     build();
@@ -84,6 +88,7 @@ void HeadlessMachine::advance_ms(uint32_t ms) { current_milli = current_milli + 
 bool HeadlessMachine::run_pass() {
     if (ended_) return false;
     advance_ms(ms_per_pass);
+    typed_since_pass_ = 0;
     if (!machine_->run_pass()) ended_ = true;
     return !ended_;
 }
@@ -135,11 +140,17 @@ std::vector<uint8_t> HeadlessMachine::make_code_for(uint8_t code) {
     return {};
 }
 
+// A typist who waits for the KERNAL: the C64 keeps only ten characters in
+// its buffer, so after every eight keys the machine runs until it has taken
+// them.
 void HeadlessMachine::type(const std::string& text) {
     for (char ch : text) {
         std::vector<uint8_t> bytes = scan_codes_for(ch);
         EXPECT_FALSE(bytes.empty()) << "no key types '" << ch << "'";
         scan(bytes);
+        if (++typed_since_pass_ < kTypeAhead) continue;
+        run_pass();
+        for (int i = 0; i < 50 && !ended_ && mem().read_byte_no_io(kKeyCount) != 0; i++) run_pass();
     }
 }
 

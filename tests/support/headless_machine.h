@@ -18,7 +18,9 @@
 //   hm.run_until_text("READY.", max)  // passes until the text view shows it
 //   hm.boot()                         // run_until_text("READY.", 2000)
 //   hm.type("PRINT 2+2\n")            // PS/2 set-1 make/break codes (Shift
-//                                     // where needed), each byte one IRQ 1
+//                                     // where needed), each byte one IRQ 1;
+//                                     // after every 8 keys it runs passes
+//                                     // until the KERNAL has taken them
 //   hm.type_and_run("LIST\n", passes) // type, then run passes for the result
 //   hm.press_key(code) / hm.release_key(code) / hm.tap_key(code)
 //                                     // one key by its driver key code
@@ -146,6 +148,7 @@ private:
     std::unique_ptr<C64> machine_;
     kestrel::filesystem::Fat32* fat32_ = nullptr;
     bool ended_ = false;
+    int typed_since_pass_ = 0;
     std::deque<std::vector<uint8_t>> monitor_keys_;
     bool monitor_ran_dry_ = false;
     int monitor_waits_ = 0;

@@ -1,0 +1,266 @@
+// The main loop end to end on the headless machine: typing, the picture on
+// the framebuffer, hot keys, the monitor and machine rebuilds.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "c64/core6502_bridge.h"
+#include "c64/cpu.h"
+#include "c64/io.h"
+#include "c64/memory.h"
+#include "c64/vic.h"
+#include "tests/support/headless_machine.h"
+
+namespace {
+
+constexpr u8 kKeyEsc = 1;
+constexpr u8 kKeyF9 = 2;
+constexpr u8 kKeyF10 = 3;
+constexpr u8 kKeyF12 = 4;
+constexpr u8 kKeyUp = 253;
+constexpr u16 kLightBlue = 0x841F;  // text-view colour 14
+constexpr u16 kBlue = 0x0010;       // text-view colour 6
+
+class MainLoop : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(hm.boot()); }
+
+    int row_starting(const std::string& text, int from = 0) {
+        for (int r = from; r < 25; r++)
+            if (hm.row(r).rfind(text, 0) == 0) return r;
+        return -1;
+    }
+    int last_row_starting(const std::string& text) {
+        int found = -1;
+        for (int r = 0; r < 25; r++)
+            if (hm.row(r).rfind(text, 0) == 0) found = r;
+        return found;
+    }
+    u8 key_count() { return hm.mem().read_byte_no_io(0xC6); }
+    std::vector<u8> key_buffer() {
+        std::vector<u8> v;
+        for (int i = 0; i < key_count() && i < 10; i++) v.push_back(hm.mem().read_byte_no_io(0x0277 + i));
+        return v;
+    }
+
+    HeadlessMachine hm;
+};
+
+TEST_F(MainLoop, ReadyIsDrawnAsPixelsInTheDefaultColours) {
+    int r = row_starting("READY.");
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(hm.pixel(0, 0), kLightBlue);         // border
+    EXPECT_EQ(hm.pixel(799, 599), kLightBlue);
+    EXPECT_EQ(hm.pixel(24 + 12 * 39 + 11, 24), kBlue);  // background of the top-right cell
+    const char* word = "READY.";
+    for (int col = 0; col < 6; col++) {
+        const u8* glyph = IO::font5x7[word[col] - 0x20];
+        for (int k = 0; k < 7; k++)
+            for (int l = 0; l < 5; l++) {
+                u16 want = (glyph[k] & (0x10 >> l)) ? kLightBlue : kBlue;
+                ASSERT_EQ(hm.cell_pixel(col, r, l, k), want) << "col " << col << " dot " << l << "," << k;
+                ASSERT_EQ(hm.pixel(24 + 12 * col + 2 * l + 1, 24 + 18 * r + 2 * k + 1), want);
+            }
+        // Below the glyph the cell keeps its background.
+        EXPECT_EQ(hm.pixel(24 + 12 * col, 24 + 18 * r + 16), kBlue);
+    }
+}
+
+TEST_F(MainLoop, TypedProgramRunsAndListsBack) {
+    hm.type("10 FOR I=1 TO 3\n");
+    hm.type("20 PRINT I*7\n");
+    hm.type("30 NEXT\n");
+    hm.type("RUN\n");
+    hm.run_passes(20);
+    int run = last_row_starting("RUN");
+    ASSERT_GE(run, 0);
+    EXPECT_EQ(hm.row(run + 1).substr(0, 4), " 7  ");
+    EXPECT_EQ(hm.row(run + 2).substr(0, 4), " 14 ");
+    EXPECT_EQ(hm.row(run + 3).substr(0, 4), " 21 ");
+    EXPECT_EQ(hm.row(run + 5).substr(0, 6), "READY.");
+
+    hm.type("LIST\n");
+    hm.run_passes(20);
+    int list = last_row_starting("LIST");
+    ASSERT_GE(list, 0);
+    // LIST starts with an empty line.
+    EXPECT_EQ(hm.row(list + 2).substr(0, 16), "10 FOR I=1 TO 3 ");
+    EXPECT_EQ(hm.row(list + 3).substr(0, 13), "20 PRINT I*7 ");
+    EXPECT_EQ(hm.row(list + 4).substr(0, 8), "30 NEXT ");
+    EXPECT_EQ(hm.row(list + 5).substr(0, 6), "READY.");
+}
+
+TEST_F(MainLoop, ShiftedKeysTypeTheirUpperSymbols) {
+    hm.type("PRINT \"A!B\";5*(2+1)\n");
+    hm.run_passes(10);
+    int r = last_row_starting("PRINT \"A!B\";5*(2+1)");
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(hm.row(r + 1).substr(0, 7), "A!B 15 ");
+}
+
+TEST_F(MainLoop, KeyboardBufferKeepsTenCharacters) {
+    std::vector<u8> bytes;
+    for (char c : std::string("123456789012345")) {
+        auto b = HeadlessMachine::scan_codes_for(c);
+        bytes.insert(bytes.end(), b.begin(), b.end());
+    }
+    hm.scan(bytes);  // all at once, before the KERNAL can take any
+    hm.run_pass();
+    EXPECT_EQ(key_count(), 10);
+    EXPECT_EQ(key_buffer(), std::vector<u8>({'1', '2', '3', '4', '5', '6', '7', '8', '9', '0'}));
+    hm.run_passes(5);
+    int r = last_row_starting("1234567890");
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(hm.row(r).substr(0, 11), "1234567890 ");
+}
+
+TEST_F(MainLoop, ShiftStateFollowsTheLastShiftEvent) {
+    // Left Shift held, right Shift pressed and let go: the loop sees no Shift.
+    hm.scan({0x2A, 0x36, 0xB6, 0x02, 0x82});
+    hm.run_pass();
+    EXPECT_FALSE(C64::shift_held());
+    EXPECT_EQ(key_buffer(), std::vector<u8>({'1'}));
+    hm.scan({0x2A, 0x02, 0x82, 0xAA});
+    hm.run_pass();
+    EXPECT_EQ(key_buffer(), std::vector<u8>({'!'}));
+}
+
+TEST_F(MainLoop, ReleasesAndKeysWithoutCharacterTypeNothing) {
+    hm.scan({0x9E});                    // 'a' released only
+    hm.scan({0x3B, 0xBB});              // F1
+    hm.scan({0x1D, 0x9D});              // Ctrl
+    hm.scan({0xE0, 0x48, 0xE0, 0xC8});  // cursor up
+    hm.run_pass();
+    EXPECT_EQ(key_count(), 0);
+}
+
+TEST_F(MainLoop, PolledBytesEnterTheRingSixteenAPass) {
+    std::vector<u8> bytes;
+    for (int i = 0; i < 10; i++) bytes.insert(bytes.end(), {0x1E, 0x9E});  // 'a' ten times
+    hm.queue_for_poll(bytes);
+    hm.run_pass();
+    EXPECT_EQ(hm.ps2().pending(), 4u);
+    EXPECT_EQ(key_count(), 8);
+    hm.run_pass();
+    EXPECT_EQ(hm.ps2().pending(), 0u);
+}
+
+TEST_F(MainLoop, ExtendedPrefixTypesItsFollowerFromThePoll) {
+    hm.queue_for_poll({0xE0, 0x1C, 0xE0, 0x9C});  // keypad Enter
+    hm.run_pass();
+    EXPECT_EQ(key_buffer(), std::vector<u8>({13}));
+}
+
+TEST_F(MainLoop, F12TogglesFrameSkipping) {
+    EXPECT_EQ(hm.io().frame_skip(), 0);
+    hm.tap_key(kKeyF12);
+    EXPECT_EQ(hm.io().frame_skip(), 10);
+    hm.tap_key(kKeyF12);
+    EXPECT_EQ(hm.io().frame_skip(), 0);
+    hm.io().frame_skip(3);
+    hm.tap_key(kKeyF12);
+    EXPECT_EQ(hm.io().frame_skip(), 10);
+}
+
+TEST_F(MainLoop, F9RaisesTheRegisterFileNmiEveryPress) {
+    u32 before = hm.cpu().cycles();
+    hm.tap_key(kKeyF9);
+    hm.tap_key(kKeyF9);
+    EXPECT_EQ(hm.cpu().cycles(), before + 14);
+}
+
+TEST_F(MainLoop, StillScreenRedrawsOnlyDuringTheFirstPasses) {
+    C64::frame_counter(0);
+    hm.fill_framebuffer(0x1234);
+    hm.run_pass();
+    EXPECT_EQ(hm.pixel(0, 0), kLightBlue);  // pass 1 always draws
+
+    C64::frame_counter(200);  // as after a rebuild late in the run
+    hm.fill_framebuffer(0x1234);
+    hm.run_passes(3);
+    EXPECT_EQ(hm.pixel(0, 0), 0x1234);      // nothing changed, nothing drawn
+
+    hm.mem().write_byte(0xD020, 2);          // border red
+    hm.run_pass();
+    EXPECT_EQ(hm.pixel(0, 0), 0x8000);
+}
+
+TEST_F(MainLoop, EscRoutesKeysToTheMonitorAndBack) {
+    hm.type("NEW\n");
+    hm.run_passes(5);
+    u16 pc = g_ctx.pc;
+    hm.tap_key(kKeyEsc);
+    EXPECT_TRUE(hm.handler().in_monitor_mode());
+    EXPECT_FALSE(hm.machine().is_running());
+
+    // In the monitor, cursor up goes to the monitor, not the joystick.
+    hm.monitor_script("R\n");
+    hm.monitor_script_key(kKeyUp);
+    hm.monitor_script_key(kKeyEsc);
+    EXPECT_TRUE(hm.run_pass());
+    EXPECT_FALSE(hm.monitor_ran_dry());
+    EXPECT_GT(hm.monitor_waits(), 0);
+    EXPECT_FALSE(hm.handler().in_monitor_mode());
+    EXPECT_TRUE(hm.machine().is_running());
+    EXPECT_EQ(hm.io().getJoystick(2), 0);
+    EXPECT_EQ(g_ctx.pc, pc);  // the processor stood still meanwhile
+
+    // The scan bytes stayed in the ring: the next pass types them into the C64.
+    hm.run_pass();
+    EXPECT_EQ(key_buffer(), std::vector<u8>({27, 'R', 13, 27}));
+}
+
+TEST_F(MainLoop, F10EndsTheMachineAndAFreshOneBootsWithTheSurvivingState) {
+    hm.type("A=7:PRINT A*6\n");
+    hm.run_passes(10);
+    ASSERT_TRUE(hm.screen_has(" 42"));
+    u32 passes = C64::frame_counter();
+    hm.tap_key(kKeyF10);
+    EXPECT_TRUE(hm.machine().is_reset_requested());
+    EXPECT_FALSE(hm.run_pass());  // the pass completes, then start() would return
+    EXPECT_TRUE(hm.ended());
+    EXPECT_EQ(C64::frame_counter(), passes + 1);
+
+    hm.rebuild();
+    EXPECT_TRUE(hm.screen_has(" 42"));  // the copied text picture survives until redrawn
+    EXPECT_FALSE(hm.machine().is_reset_requested());
+    // The fresh machine's screen replaces it, then BASIC comes up again.
+    for (int i = 0; i < 100 && hm.screen_has(" 42"); i++) hm.run_pass();
+    EXPECT_FALSE(hm.screen_has(" 42"));
+    ASSERT_TRUE(hm.boot());
+    EXPECT_GT(C64::frame_counter(), passes + 1);  // the pass count kept running
+    hm.type("PRINT A\n");
+    hm.run_passes(10);
+    EXPECT_TRUE(hm.screen_has(" 0"));  // a new machine: variables are gone
+}
+
+TEST_F(MainLoop, KeysAreDroppedWhileNoMachineIsPublished) {
+    c64ptr = nullptr;
+    hm.tap_key(kKeyF12);
+    hm.tap_key(kKeyEsc);
+    c64ptr = &hm.machine();
+    EXPECT_EQ(hm.io().frame_skip(), 0);
+    EXPECT_FALSE(hm.handler().in_monitor_mode());
+    EXPECT_TRUE(hm.machine().is_running());
+}
+
+TEST_F(MainLoop, InvalidVideoModeEndsTheMachine) {
+    hm.mem().write_byte(0xD011, 0x7B);  // ECM and BMM together
+    hm.run_passes(20);
+    EXPECT_FALSE(hm.ended());           // the raster stands still without cycles
+    for (int i = 0; i < 20; i++) hm.cpu().tick(63);  // as interrupt entries would
+    int passes = hm.run_passes(40);
+    EXPECT_TRUE(hm.ended());
+    EXPECT_LE(passes, 20);
+    EXPECT_EQ(hm.vic().raster_counter(), 14);  // the first visible line
+}
+
+TEST_F(MainLoop, LoadTrapIsServedWithinTheSameBatch) {
+    // No volume: LOAD reports "file not found" at once.
+    hm.type("LOAD \"X\",8\n");
+    hm.run_passes(20);
+    EXPECT_TRUE(hm.screen_has("?FILE NOT FOUND  ERROR"));
+}
+
+}  // namespace
