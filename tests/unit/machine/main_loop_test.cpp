@@ -1,5 +1,6 @@
 // The main loop end to end on the headless machine: typing, the picture on
 // the framebuffer, hot keys, the monitor and machine rebuilds.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -261,6 +262,21 @@ TEST_F(MainLoop, LoadTrapIsServedWithinTheSameBatch) {
     hm.type("LOAD \"X\",8\n");
     hm.run_passes(20);
     EXPECT_TRUE(hm.screen_has("?FILE NOT FOUND  ERROR"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MonitorScript, RunningDryFailsAndLeavesTheMonitor) {
+    HeadlessMachine hm;
+    ASSERT_TRUE(hm.boot());
+    hm.tap_key(1);
+    hm.monitor_script("R\n");
+    EXPECT_NONFATAL_FAILURE(hm.run_pass(), "does not have");
+    EXPECT_TRUE(hm.monitor_ran_dry());
+    EXPECT_FALSE(hm.handler().in_monitor_mode());
+    EXPECT_TRUE(hm.machine().is_running());
 }
 
 }  // namespace
