@@ -1,6 +1,7 @@
 // MOS 6526 CIA 2: VIC bank select on port A, timers raising NMI.
 #include "c64/cia2.h"
 
+#include "c64/cia_timer.h"
 #include "c64/cpu.h"
 
 namespace {
@@ -49,9 +50,7 @@ u8 Cia2::read_register(u8 r) {
     case kTaHi: return static_cast<u8>(timer_a_counter_ >> 8);
     case kTbLo: return static_cast<u8>(timer_b_counter_ & 0xFF);
     case kTbHi: return static_cast<u8>(timer_b_counter_ >> 8);
-    case kIcr:
-        if (!timer_a_irq_triggered_ && !timer_b_irq_triggered_) return 0;
-        return static_cast<u8>(0x80 | (timer_a_irq_triggered_ ? 1 : 0) | (timer_b_irq_triggered_ ? 2 : 0));
+    case kIcr: return cia_interrupt_flags(timer_a_irq_triggered_, timer_b_irq_triggered_);
     default: return 0;
     }
 }
@@ -59,26 +58,13 @@ u8 Cia2::read_register(u8 r) {
 bool Cia2::emulate() {
     u32 now = cpu_ ? cpu_->cycles() : 0;
     u32 elapsed = now - prev_cpu_cycles_;
-    if (timer_a_enabled_ && timer_a_input_mode_ == 0) {
-        timer_a_counter_ = static_cast<u16>(timer_a_counter_ - elapsed);
-        if (static_cast<i16>(timer_a_counter_) <= 0) {
-            if (timer_a_irq_enabled_) {
-                timer_a_irq_triggered_ = true;
-                if (cpu_) cpu_->nmi();
-            }
-            reset_timer_a();
-        }
-    }
-    if (timer_b_enabled_ && timer_b_input_mode_ == 0) {
-        timer_b_counter_ = static_cast<u16>(timer_b_counter_ - elapsed);
-        if (static_cast<i16>(timer_b_counter_) <= 0) {
-            if (timer_b_irq_enabled_) {
-                timer_b_irq_triggered_ = true;
-                if (cpu_) cpu_->nmi();
-            }
-            reset_timer_b();
-        }
-    }
+    if (cia_timer_step(timer_a_counter_, timer_a_latch_, timer_a_enabled_, timer_a_input_mode_,
+                       timer_a_irq_enabled_, timer_a_irq_triggered_, elapsed) && cpu_)
+        cpu_->nmi();
+    if (cia_timer_step(timer_b_counter_, timer_b_latch_, timer_b_enabled_, timer_b_input_mode_,
+                       timer_b_irq_enabled_, timer_b_irq_triggered_, elapsed) && cpu_)
+        cpu_->nmi();
+    // Read again: the interrupt entry just taken advanced the counter.
     prev_cpu_cycles_ = cpu_ ? cpu_->cycles() : 0;
     return true;
 }

@@ -233,8 +233,8 @@ void Fat32::BuildPaddedName(const u8* entry, char* out) const {
     out[12] = 0;
 }
 
-u32 Fat32::GetFileCluster(const char* name) {
-    if (!volumeMounted) return 0;
+const u8* Fat32::FindRootFile(const char* name) {
+    if (!volumeMounted) return nullptr;
     endOfChain = 0;
     for (u8* s = ReadNextSectorInChain(rootCluster); s; s = ReadNextSectorInChain(0)) {
         for (u32 i = 0; i < kEntriesPerSector; i++) {
@@ -243,26 +243,20 @@ u32 Fat32::GetFileCluster(const char* name) {
             if (e[kDirAttr] & (kAttrVolumeLabel | kAttrDirectory)) continue;
             char padded[13];
             BuildPaddedName(e, padded);
-            if (Equal(padded, name)) return EntryCluster(e);
+            if (Equal(padded, name)) return e;
         }
     }
-    return 0;
+    return nullptr;
+}
+
+u32 Fat32::GetFileCluster(const char* name) {
+    const u8* e = FindRootFile(name);
+    return e ? EntryCluster(e) : 0;
 }
 
 u32 Fat32::GetFileSize(const char* name) {
-    if (!volumeMounted) return 0;
-    endOfChain = 0;
-    for (u8* s = ReadNextSectorInChain(rootCluster); s; s = ReadNextSectorInChain(0)) {
-        for (u32 i = 0; i < kEntriesPerSector; i++) {
-            const u8* e = s + i * kEntryBytes;
-            if (e[0] == kEntryFree || e[0] == kEntryDeleted) continue;
-            if (e[kDirAttr] & (kAttrVolumeLabel | kAttrDirectory)) continue;
-            char padded[13];
-            BuildPaddedName(e, padded);
-            if (Equal(padded, name)) return Le32(e + kDirSize);
-        }
-    }
-    return 0;
+    const u8* e = FindRootFile(name);
+    return e ? Le32(e + kDirSize) : 0;
 }
 
 u8 Fat32::ParseFilename(const char* src, u8* name, u8* ext) {

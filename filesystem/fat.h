@@ -134,6 +134,9 @@ private:
     bool ValidHandle(u8 handle) const { return handle < kHandles; }
     bool ValidShortName(const u8* name, const u8* ext) const;
     void BuildPaddedName(const u8* entry, char* out) const;
+    // The root-directory file entry whose padded name equals name, or null.
+    // Points into the chain walker's buffer: valid until the next walk.
+    const u8* FindRootFile(const char* name);
     // Finds the root entry whose 11 name bytes match; the walker's buffer
     // then holds its sector. Returns the entry's index or -1.
     int FindEntry(const u8* name, const u8* ext);
