@@ -1,0 +1,42 @@
+#!/bin/sh
+# Boots Tarn in QEMU: the kernel through QEMU's own Multiboot loader, the
+# disk image as primary master, the PC speaker routed to an audio back end
+# where one exists.  Without a display QEMU serves the screen over VNC.
+# usage: run.sh KERNEL DISK   (environment: VNC_LISTEN, default 127.0.0.1:0)
+set -e
+kernel="$1"; disk="$2"
+[ -f "$kernel" ] || { echo "run: no kernel at $kernel" >&2; exit 1; }
+[ -f "$disk" ] || { echo "run: no disk image at $disk" >&2; exit 1; }
+
+qemu=qemu-system-i386
+displays=$($qemu -display help 2>/dev/null || true)
+audio=$($qemu -audiodev help 2>/dev/null || true)
+has() { printf '%s\n' "$1" | grep -qx "$2"; }
+
+# Sound: PulseAudio/PipeWire, then ALSA, else silence.
+snd=none
+if has "$audio" pa && { [ -n "$PULSE_SERVER" ] || [ -d "${XDG_RUNTIME_DIR:-/nonexistent}/pulse" ]; }; then
+    snd=pa
+elif has "$audio" alsa && [ -e /dev/snd/pcmC0D0p ]; then
+    snd=alsa
+fi
+
+# Picture: a window when there is a desktop and a GUI front end, else VNC.
+if [ -n "$DISPLAY$WAYLAND_DISPLAY" ] && has "$displays" gtk; then
+    view="-display gtk"
+elif [ -n "$DISPLAY$WAYLAND_DISPLAY" ] && has "$displays" sdl; then
+    view="-display sdl"
+else
+    listen="${VNC_LISTEN:-127.0.0.1:0}"
+    host="${listen%:*}"; num="${listen##*:}"
+    echo "No display here: Tarn's screen is served over VNC."
+    echo "Connect a VNC viewer to ${host}:$((5900 + num)) (display :$num)."
+    echo "From another machine: ssh -L $((5900 + num)):localhost:$((5900 + num)) this-host, then localhost:$((5900 + num))."
+    echo "Stop with Ctrl-C here."
+    view="-display none -vnc $listen"
+fi
+
+# shellcheck disable=SC2086
+exec $qemu -m 128 -vga std -kernel "$kernel" \
+    -drive "file=$disk,format=raw,if=ide,index=0" \
+    -audiodev "$snd,id=snd" -machine pcspk-audiodev=snd $view

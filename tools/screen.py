@@ -1,0 +1,177 @@
+"""Reads a Tarn screendump back as text, by exact glyph matching.
+
+Two pictures can be on screen:
+  - the C64 text view: 40 x 25 cells of 12 x 18 pixels from (24, 24), each a
+    5 x 7 glyph drawn at double size in its top-left 10 x 14 pixels;
+  - the framebuffer console: 100 x 37 cells of 8 x 16 pixels from (0, 0).
+The glyphs and the text-view colours come from the font dump the host build
+writes (build/host/tools/fonts.json, made by tools/fontdump.cpp from the
+product's own tables), so reader and kernel cannot disagree.
+"""
+
+import json
+import os
+
+_HERE = os.path.dirname(os.path.abspath(__file__))
+DEFAULT_FONTS = os.path.join(_HERE, "..", "build", "host", "tools", "fonts.json")
+
+TEXT_ORIGIN = 24
+TEXT_CELL_W, TEXT_CELL_H = 12, 18
+TEXT_COLS, TEXT_ROWS = 40, 25
+CONSOLE_CELL_W, CONSOLE_CELL_H = 8, 16
+CONSOLE_COLS, CONSOLE_ROWS = 100, 37
+UNKNOWN = "?"   # a cell that holds no glyph of the font
+
+C64_COLOUR_NAMES = ["black", "white", "red", "cyan", "purple", "green", "blue", "yellow",
+                    "orange", "brown", "light red", "dark grey", "grey", "light green",
+                    "light blue", "light grey"]
+
+
+def rgb565_to_rgb(value):
+    """The 8-bit channels a 5-6-5 pixel is shown with (high bits repeated)."""
+    r, g, b = value >> 11, (value >> 5) & 0x3F, value & 0x1F
+    return ((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2))
+
+
+class Fonts:
+    def __init__(self, path=None):
+        path = path or os.environ.get("TARN_FONTS") or DEFAULT_FONTS
+        with open(path) as f:
+            data = json.load(f)
+        first = data["font5x7_first"]
+        # bitmap (7 rows) -> character; the first glyph of a shape wins
+        self.small = {}
+        for i, rows in enumerate(data["font5x7"]):
+            self.small.setdefault(tuple(rows), chr(first + i))
+        self.c64pal = [rgb565_to_rgb(v) for v in data["c64pal"]]
+        self.console = {}
+        for code, rows in enumerate(data.get("font8x16", [])):
+            key = bytes(rows)
+            ch = chr(code)
+            # prefer printable ASCII where two codes share a shape
+            if key not in self.console or (not _printable(self.console[key]) and _printable(ch)):
+                self.console[key] = ch
+        self.has_console_font = bool(self.console)
+
+
+def _printable(ch):
+    return " " <= ch <= "~"
+
+
+_fonts = None
+
+
+def fonts():
+    global _fonts
+    if _fonts is None:
+        _fonts = Fonts()
+    return _fonts
+
+
+def nearest_colour(rgb, palette):
+    best, dist = 0, None
+    for i, p in enumerate(palette):
+        d = (rgb[0] - p[0]) ** 2 + (rgb[1] - p[1]) ** 2 + (rgb[2] - p[2]) ** 2
+        if dist is None or d < dist:
+            best, dist = i, d
+    return best
+
+
+class TextView:
+    """The decoded C64 text view: rows of 40 characters and their colours."""
+
+    def __init__(self, rows, colours, border, background):
+        self.rows, self.colours = rows, colours
+        self.border, self.background = border, background
+
+    def text(self):
+        return "\n".join(self.rows)
+
+    def __contains__(self, s):
+        return any(s in row for row in self.rows)
+
+    def find(self, s):
+        """(row, column) of the first occurrence of s, or None."""
+        for r, row in enumerate(self.rows):
+            c = row.find(s)
+            if c >= 0:
+                return r, c
+        return None
+
+
+def read_text_view(img, f=None):
+    """Decodes the C64 text view of a screendump (tarnvm.Image)."""
+    f = f or fonts()
+    pal = f.c64pal
+    if img.width < TEXT_ORIGIN + TEXT_COLS * TEXT_CELL_W or \
+            img.height < TEXT_ORIGIN + TEXT_ROWS * TEXT_CELL_H:
+        return TextView([""] * TEXT_ROWS, [[0] * TEXT_COLS] * TEXT_ROWS, None, None)
+    px = img.pixel
+    rows, colours = [], []
+    for r in range(TEXT_ROWS):
+        line, cols = [], []
+        y0 = TEXT_ORIGIN + r * TEXT_CELL_H
+        for c in range(TEXT_COLS):
+            x0 = TEXT_ORIGIN + c * TEXT_CELL_W
+            bg = px(x0 + TEXT_CELL_W - 1, y0 + TEXT_CELL_H - 1)  # never part of a glyph
+            bits = []
+            fg = None
+            for k in range(7):
+                b = 0
+                for l in range(5):
+                    p = px(x0 + 2 * l, y0 + 2 * k)
+                    if p != bg:
+                        b |= 0x10 >> l
+                        fg = fg or p
+                bits.append(b)
+            ch = f.small.get(tuple(bits), UNKNOWN) if fg else " "
+            line.append(ch)
+            cols.append(nearest_colour(fg, pal) if fg else None)
+        rows.append("".join(line))
+        colours.append(cols)
+    border = nearest_colour(px(0, 0), pal)
+    background = nearest_colour(px(TEXT_ORIGIN + TEXT_CELL_W - 1, TEXT_ORIGIN + TEXT_CELL_H - 1), pal)
+    return TextView(rows, colours, border, background)
+
+
+def read_console(img, f=None):
+    """Decodes the 100 x 37 console grid; returns the list of row strings,
+    trailing spaces removed."""
+    f = f or fonts()
+    if not f.has_console_font:
+        raise RuntimeError("the font dump holds no console font")
+    w = img.width
+    rgb = img.rgb
+    rows = []
+    for r in range(min(CONSOLE_ROWS, img.height // CONSOLE_CELL_H)):
+        line = []
+        y0 = r * CONSOLE_CELL_H
+        for c in range(min(CONSOLE_COLS, w // CONSOLE_CELL_W)):
+            x0 = c * CONSOLE_CELL_W
+            # the pixel rows of this cell, 24 bytes each
+            lines = [rgb[((y0 + k) * w + x0) * 3:((y0 + k) * w + x0 + 8) * 3] for k in range(16)]
+            line.append(_console_cell(lines, f))
+        rows.append("".join(line).rstrip())
+    return rows
+
+
+def _console_cell(lines, f):
+    first = lines[0][0:3]
+    if all(ln == first * 8 for ln in lines):
+        return " "
+    # The two colours of the cell; the commoner one is taken as background.
+    counts = {}
+    for ln in lines:
+        for i in range(0, 24, 3):
+            p = ln[i:i + 3]
+            counts[p] = counts.get(p, 0) + 1
+    if len(counts) != 2:
+        return UNKNOWN
+    (a, na), (b, nb) = counts.items()
+    for bg in ((a, b) if na >= nb else (b, a)):
+        key = bytes(sum(0x80 >> (i // 3) for i in range(0, 24, 3) if ln[i:i + 3] != bg)
+                    for ln in lines)
+        ch = f.console.get(key)
+        if ch is not None:
+            return ch
+    return UNKNOWN

@@ -1,0 +1,230 @@
+"""Drives a Tarn machine in QEMU through QMP: start, type keys, take
+screendumps, stop.  Standard library only.
+
+    with TarnVM(kernel="build/tarn.elf", disk="build/disk.img") as vm:
+        vm.type_text("PRINT 2+2\\n")
+        img = vm.screendump()
+"""
+
+import json
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+
+QEMU = "qemu-system-i386"
+
+# Characters to QEMU key names (US layout, the layout the kernel decodes).
+_PLAIN = {
+    " ": "spc", "\n": "ret", "-": "minus", "=": "equal", "[": "bracket_left",
+    "]": "bracket_right", ";": "semicolon", "'": "apostrophe", "`": "grave_accent",
+    "\\": "backslash", ",": "comma", ".": "dot", "/": "slash", "\t": "tab",
+}
+_SHIFTED = {
+    "!": "1", "@": "2", "#": "3", "$": "4", "%": "5", "^": "6", "&": "7",
+    "*": "8", "(": "9", ")": "0", "_": "minus", "+": "equal", "{": "bracket_left",
+    "}": "bracket_right", ":": "semicolon", '"': "apostrophe", "~": "grave_accent",
+    "|": "backslash", "<": "comma", ">": "dot", "?": "slash",
+}
+
+
+def keys_for_char(ch):
+    """QEMU key names pressed together for one character.  Letters are typed
+    unshifted in either case: the C64 shows them as capitals."""
+    if ch.isalpha() and ch.isascii():
+        return [ch.lower()]
+    if ch.isdigit():
+        return [ch]
+    if ch in _PLAIN:
+        return [_PLAIN[ch]]
+    if ch in _SHIFTED:
+        return ["shift", _SHIFTED[ch]]
+    raise ValueError("no key for %r" % ch)
+
+
+class QMPError(RuntimeError):
+    pass
+
+
+class TarnVM:
+    """One QEMU process with a QMP socket.  `kernel` boots through QEMU's own
+    Multiboot loader, `iso` through GRUB from a CD."""
+
+    def __init__(self, kernel=None, iso=None, disk=None, memory=128, extra=(),
+                 snapshot=False, log=None):
+        if not kernel and not iso:
+            raise ValueError("need a kernel or an ISO")
+        self.kernel, self.iso, self.disk = kernel, iso, disk
+        self.memory, self.extra, self.snapshot = memory, list(extra), snapshot
+        self.log_path = log
+        self.proc = None
+        self.sock = None
+        self._buf = b""
+        self._dir = None
+        self.started_at = None
+
+    # ---- life cycle -----------------------------------------------------------
+
+    def command_line(self, qmp_path):
+        cmd = [QEMU, "-m", str(self.memory), "-vga", "std", "-display", "none",
+               "-no-reboot", "-qmp", "unix:%s,server=on,wait=off" % qmp_path,
+               "-audiodev", "none,id=snd", "-machine", "pcspk-audiodev=snd",
+               "-serial", "null", "-monitor", "none"]
+        if self.kernel:
+            cmd += ["-kernel", self.kernel]
+        if self.iso:
+            cmd += ["-cdrom", self.iso, "-boot", "d"]
+        if self.disk:
+            drive = "file=%s,format=raw,if=ide,index=0" % self.disk
+            if self.snapshot:
+                drive += ",snapshot=on"
+            cmd += ["-drive", drive]
+        return cmd + self.extra
+
+    def start(self, timeout=20):
+        self._dir = tempfile.mkdtemp(prefix="tarnvm-")
+        qmp_path = os.path.join(self._dir, "qmp.sock")
+        out = open(self.log_path or os.devnull, "wb")
+        self.proc = subprocess.Popen(self.command_line(qmp_path), stdin=subprocess.DEVNULL,
+                                     stdout=out, stderr=subprocess.STDOUT)
+        out.close()
+        self.started_at = time.monotonic()
+        deadline = self.started_at + timeout
+        while True:
+            if self.proc.poll() is not None:
+                raise QMPError("QEMU exited with %d before QMP answered" % self.proc.returncode)
+            try:
+                s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                s.connect(qmp_path)
+                break
+            except OSError:
+                s.close()
+                if time.monotonic() > deadline:
+                    raise QMPError("no QMP socket within %ss" % timeout)
+                time.sleep(0.05)
+        self.sock = s
+        self.sock.settimeout(timeout)
+        self._read_message()  # greeting
+        self.cmd("qmp_capabilities")
+        return self
+
+    def close(self):
+        if self.sock:
+            try:
+                self.cmd("quit")
+            except (OSError, QMPError):
+                pass
+            self.sock.close()
+            self.sock = None
+        if self.proc:
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+            self.proc = None
+        if self._dir:
+            shutil.rmtree(self._dir, ignore_errors=True)
+            self._dir = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def alive(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    # ---- QMP ------------------------------------------------------------------------
+
+    def _read_message(self):
+        while b"\n" not in self._buf:
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise QMPError("QMP connection closed")
+            self._buf += chunk
+        line, self._buf = self._buf.split(b"\n", 1)
+        return json.loads(line)
+
+    def cmd(self, name, **arguments):
+        msg = {"execute": name}
+        if arguments:
+            msg["arguments"] = arguments
+        self.sock.sendall(json.dumps(msg).encode() + b"\n")
+        while True:
+            reply = self._read_message()
+            if "return" in reply:
+                return reply["return"]
+            if "error" in reply:
+                raise QMPError("%s: %s" % (name, reply["error"].get("desc")))
+            # asynchronous events are of no interest here
+
+    # ---- keyboard -------------------------------------------------------------------
+
+    def send_keys(self, names, hold_ms=40):
+        """Presses the named keys together (a chord), then releases them."""
+        keys = [{"type": "qcode", "data": n} for n in names]
+        self.cmd("send-key", keys=keys, **{"hold-time": hold_ms})
+
+    def key(self, name, hold_ms=40, gap=0.05):
+        self.send_keys([name], hold_ms)
+        time.sleep((hold_ms / 1000.0) + gap)
+
+    def type_text(self, text, hold_ms=40, gap=0.06):
+        """Types text key by key.  Each key is held and released before the
+        next, with a short gap, so the machine's keyboard buffer keeps up."""
+        for ch in text:
+            self.send_keys(keys_for_char(ch), hold_ms)
+            time.sleep(hold_ms / 1000.0 + gap)
+
+    # ---- screen ----------------------------------------------------------------------
+
+    def screendump(self):
+        """The current picture as an Image (RGB, 8 bits a channel)."""
+        path = os.path.join(self._dir, "screen.ppm")
+        self.cmd("screendump", filename=path)
+        with open(path, "rb") as f:
+            data = f.read()
+        os.unlink(path)
+        return Image.from_ppm(data)
+
+
+class Image:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    @staticmethod
+    def from_ppm(data):
+        fields = []
+        pos = 0
+        while len(fields) < 4:
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            if data[pos:pos + 1] == b"#":
+                pos = data.index(b"\n", pos) + 1
+                continue
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        if fields[0] != b"P6" or int(fields[3]) != 255:
+            raise ValueError("not an 8-bit P6 picture")
+        width, height = int(fields[1]), int(fields[2])
+        pos += 1  # the single whitespace byte before the raster
+        rgb = data[pos:pos + width * height * 3]
+        if len(rgb) != width * height * 3:
+            raise ValueError("short picture")
+        return Image(width, height, rgb)
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return self.rgb[i], self.rgb[i + 1], self.rgb[i + 2]
+
+    def save_ppm(self, path):
+        with open(path, "wb") as f:
+            f.write(b"P6\n%d %d\n255\n" % (self.width, self.height))
+            f.write(self.rgb)
