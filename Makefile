@@ -29,12 +29,13 @@ deps:
 # ---- C64 program images -------------------------------------------------------
 programs: $(PRG_DIR)/monitor.prg $(PRG_DIR)/program.prg
 
-$(PRG_DIR)/%.prg: programs/%.cfg $(wildcard programs/*.s programs/*.inc programs/*.bas) scripts/build-program.sh
+$(PRG_DIR)/%.prg: programs/%.cfg $(wildcard programs/*.s programs/*.inc programs/*.bas) scripts/build-program.sh tools/bas2prg.py
 	@sh scripts/build-program.sh $(CURDIR) $* $(PRG_DIR)
 
 # ---- kernel build ----------------------------------------------------------------
 kernel: $(KOBJ)
-ifneq ($(wildcard kernel/linker.ld),)
+# Linked once the image has both its layout and its entry (kernelMain).
+ifeq ($(words $(wildcard kernel/linker.ld kernel/kernel.cpp)),2)
 kernel: $(BUILD)/tarn.elf
 
 $(BUILD)/tarn.elf: $(KOBJ) kernel/linker.ld

@@ -13,7 +13,7 @@ SAMPLES := $(sort $(wildcard tools/samples/*.bas))
 disk: $(DEFAULT_DISK)
 
 # Built fresh from the repository's own sources; never committed.
-$(DEFAULT_DISK): $(SAMPLES) tools/tarndisk.py tools/bas2prg.py programs/basic.py
+$(DEFAULT_DISK): $(SAMPLES) tools/tarndisk.py tools/bas2prg.py
 	@mkdir -p $(dir $@)
 	@rm -f $@.tmp
 	python3 tools/tarndisk.py create $@.tmp $(SAMPLES) >/dev/null

@@ -16,7 +16,7 @@ if [ "$name" = program ]; then
     parts="$out/program.parts"
     mkdir -p "$parts"
     assemble monitor "$parts"
-    python3 "$src/programs/basic.py" "$src/programs/menu.bas" 0x0801 > "$parts/menu.inc"
+    python3 "$src/tools/bas2prg.py" --ca65 "$src/programs/menu.bas" "$parts/menu.inc"
     assemble program "$parts"
     cp "$parts/program.prg" "$out/program.prg.tmp"
     mv "$out/program.prg.tmp" "$out/program.prg"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Tokenizes a C64 BASIC V2 listing into a .PRG file.
 
-usage: bas2prg.py LISTING.bas OUT.PRG [--start ADDR] [--no-header]
+usage: bas2prg.py LISTING.bas OUT.PRG [--start ADDR] [--no-header] [--ca65]
 
 The listing is plain text, one numbered line per line, as you would type it
 on the C64.  Letters may be written in either case; they become the C64's
@@ -10,30 +10,87 @@ capitals.  Inside strings {NAME} stands for a PETSCII control code such as
 
 The output starts with the two-byte load address ($0801 unless --start says
 otherwise), as .PRG files usually do; --no-header leaves it out, which is the
-form Tarn's SAVE writes and `LOAD "NAME",8` expects.
+form Tarn's SAVE writes and `LOAD "NAME",8` expects.  --ca65 writes the
+image as ca65 .byte lines instead (the kernel's built-in program is built so);
+there {VARS_LO} and {VARS_HI} outside strings stand for the two bytes of the
+address just past the program, where its variables start.
 """
 import argparse
-import importlib.util
-import os
 import re
 import sys
-
-_HERE = os.path.dirname(os.path.abspath(__file__))
-
-# The keyword table and line cruncher are shared with the build of the
-# built-in program.
-_spec = importlib.util.spec_from_file_location(
-    "tarn_basic", os.path.join(_HERE, "..", "programs", "basic.py"))
-_basic = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(_basic)
 
 BASIC_START = 0x0801
 MAX_LINE_NUMBER = 63999
 MAX_LINE_BYTES = 250   # what the C64's 80-column input line can hold, tokenized
 
+# BASIC V2 keywords in token order: token = 0x80 + index.  The C64 matches
+# them in this order, so INPUT# is found before INPUT and PRINT# before PRINT.
+TOKENS = ["END", "FOR", "NEXT", "DATA", "INPUT#", "INPUT", "DIM", "READ",
+          "LET", "GOTO", "RUN", "IF", "RESTORE", "GOSUB", "RETURN", "REM",
+          "STOP", "ON", "WAIT", "LOAD", "SAVE", "VERIFY", "DEF", "POKE",
+          "PRINT#", "PRINT", "CONT", "LIST", "CLR", "CMD", "SYS", "OPEN",
+          "CLOSE", "GET", "NEW", "TAB(", "TO", "FN", "SPC(", "THEN", "NOT",
+          "STEP", "+", "-", "*", "/", "^", "AND", "OR", ">", "=", "<", "SGN",
+          "INT", "ABS", "USR", "FRE", "POS", "SQR", "RND", "LOG", "EXP", "COS",
+          "SIN", "TAN", "ATN", "PEEK", "LEN", "STR$", "VAL", "ASC", "CHR$",
+          "LEFT$", "RIGHT$", "MID$", "GO"]
+
+# PETSCII control codes written {NAME} inside strings.
+CODES = {"CLR": 147, "HOME": 19, "DOWN": 17, "UP": 145, "LEFT": 157, "RIGHT": 29,
+         "RVSON": 18, "RVSOFF": 146, "BLK": 144, "WHT": 5, "RED": 28, "CYN": 159,
+         "PUR": 156, "GRN": 30, "BLU": 31, "YEL": 158, "ORG": 129,
+         "BRN": 149, "LRED": 150, "GRY1": 151, "GRY2": 152, "LGRN": 153,
+         "LBLU": 154, "GRY3": 155}
+
+# Placeholders for the address just past the program (the start of BASIC
+# variables), for a program that sets its own pointers: resolved by
+# iterating until the line lengths settle.
+VARS_LO, VARS_HI = "{VARS_LO}", "{VARS_HI}"
+
 
 class ListingError(ValueError):
     pass
+
+
+def tokenize_line(text):
+    """Crunches one line's text (without its number) as the C64's editor
+    does: keywords outside strings become tokens, REM keeps the rest of the
+    line as text, DATA keeps text up to the next colon."""
+    out = bytearray()
+    i = 0
+    quote = data = False
+    while i < len(text):
+        c = text[i]
+        if c == "{":
+            end = text.find("}", i)
+            name = text[i + 1:end] if end >= 0 else text[i + 1:]
+            if end < 0 or name not in CODES:
+                raise ListingError("unknown control code {%s}" % name)
+            out.append(CODES[name])
+            i = end + 1
+            continue
+        if c == '"':
+            quote = not quote
+        if quote or data:
+            if c == ":" and data and not quote:
+                data = False
+            out.append(ord(c))
+            i += 1
+            continue
+        for n, word in enumerate(TOKENS):
+            if text.startswith(word, i):
+                out.append(0x80 + n)
+                i += len(word)
+                if word == "REM":
+                    out.extend(text[i:].encode("ascii"))
+                    i = len(text)
+                elif word == "DATA":
+                    data = True
+                break
+        else:
+            out.append(ord(c))
+            i += 1
+    return bytes(out)
 
 
 def _normalise(text):
@@ -84,15 +141,14 @@ def parse_listing(source):
     return lines
 
 
-def tokenize(source, start=BASIC_START):
-    """The program image (link pointers, line numbers, tokens, end marker)
-    for a program placed at `start`."""
+def _build(lines, start, vars_addr):
     image = bytearray()
     addr = start
-    for number, text in parse_listing(source):
+    for number, text in lines:
+        text = text.replace(VARS_LO, str(vars_addr & 0xFF)).replace(VARS_HI, str(vars_addr >> 8))
         try:
-            body = _basic.tokenize_line(text)
-        except (SystemExit, ValueError) as e:
+            body = tokenize_line(text)
+        except ListingError as e:
             raise ListingError("line %d: %s" % (number, e))
         if len(body) > MAX_LINE_BYTES:
             raise ListingError("line %d: too long (%d bytes)" % (number, len(body)))
@@ -100,9 +156,33 @@ def tokenize(source, start=BASIC_START):
         image += bytes([link & 0xFF, link >> 8, number & 0xFF, number >> 8]) + body + b"\0"
         addr = link
     image += b"\0\0"
+    return image
+
+
+def tokenize(source, start=BASIC_START):
+    """The program image (link pointers, line numbers, tokens, end marker)
+    for a program placed at `start`."""
+    lines = parse_listing(source)
+    vars_addr = start
+    for _ in range(10):
+        image = _build(lines, start, vars_addr)
+        if start + len(image) == vars_addr or not any(VARS_LO in t or VARS_HI in t for _, t in lines):
+            break
+        vars_addr = start + len(image)
+    else:
+        raise ListingError("program length does not settle")
     if start + len(image) > 0x10000:
         raise ListingError("program does not fit in memory")
     return bytes(image)
+
+
+def to_ca65(source, start=BASIC_START, name="listing"):
+    """ca65 source of the image, for programs assembled into the kernel."""
+    image = tokenize(source, start)
+    out = ["; Tokenized from %s; do not edit." % name]
+    for i in range(0, len(image), 16):
+        out.append("        .byte   " + ", ".join("$%02X" % b for b in image[i:i + 16]))
+    return "\n".join(out) + "\n"
 
 
 def to_prg(source, start=BASIC_START, header=True):
@@ -118,15 +198,21 @@ def main(argv=None):
                     help="address the program is built for (default 0x0801)")
     ap.add_argument("--no-header", action="store_true",
                     help="leave out the two-byte load address")
+    ap.add_argument("--ca65", action="store_true",
+                    help="write ca65 .byte lines of the image instead of a .PRG")
     args = ap.parse_args(argv)
     try:
         with open(args.listing, encoding="ascii", errors="strict") as f:
-            prg = to_prg(f.read(), args.start, not args.no_header)
+            text = f.read()
+        if args.ca65:
+            out = to_ca65(text, args.start, args.listing.split("/")[-1]).encode("ascii")
+        else:
+            out = to_prg(text, args.start, not args.no_header)
     except (ListingError, UnicodeDecodeError) as e:
         print("%s: %s" % (args.listing, e), file=sys.stderr)
         return 1
     with open(args.output, "wb") as f:
-        f.write(prg)
+        f.write(out)
     return 0
 
 
