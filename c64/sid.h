@@ -1,5 +1,4 @@
-// MOS 6581 SID sound chip, reduced to one tone on the PC speaker.
-// (Interface stub: the contract operations other components call.)
+// MOS 6581 SID sound chip, reduced to one square-wave tone on the PC speaker.
 #ifndef TARN_C64_SID_H
 #define TARN_C64_SID_H
 
@@ -7,13 +6,34 @@
 
 namespace kestrel { namespace drivers { class SpeakerDriver; } }
 
+// The three voices' frequency registers all feed the one tone; the volume
+// register switches it on and off. Waveform, gate, envelope, pulse width
+// and filter registers are not kept.
 class Sid {
 public:
+    Sid() {}
+    ~Sid() {}
+
     void speaker(kestrel::drivers::SpeakerDriver* s) { speaker_ = s; }
+    // r is the address minus $D400.
     void write_register(u8 r, u8 v);
+    // Sounds the tone the registers ask for, or silences the speaker.
+    void play();
+    // Tone in hertz for the 16-bit frequency value hi:lo (value x 0.06097,
+    // truncated).
+    u32 getFrequency(u8 hi, u8 lo);
+
+    u8 volume() const { return volume_; }
+    u32 frequency() const { return frequency_; }
 
 private:
-    kestrel::drivers::SpeakerDriver* speaker_ = nullptr;
+    // Until the program writes them the registers read as after a chip reset,
+    // so a first frequency byte never pairs with a stray other half.
+    kestrel::drivers::SpeakerDriver* speaker_ = nullptr;  // not owned
+    u8 volume_ = 0;     // $D418: volume (bits 0-3) and filter mode (bits 4-7)
+    u8 freq_lo_ = 0;    // last frequency low byte written to any voice
+    u8 freq_hi_ = 0;    // last frequency high byte written to any voice
+    u32 frequency_ = 0; // last tone computed, in Hz
 };
 
 #endif
