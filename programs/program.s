@@ -8,9 +8,14 @@ CHROUT  = $FFD2                 ; KERNAL: print character in A
 LINPRT  = $BDCD                 ; BASIC: print unsigned integer A (high), X (low)
 
 request = $02                   ; LOAD/SAVE request byte the host clears
+status  = $90                   ; KERNAL I/O status ST, cleared by LOAD
+ST_FAIL = $82                   ; device not present, file not found
 txttab  = $2B                   ; $2B/$2C start of BASIC text: LOAD target
 endptr  = $AE                   ; $AE/$AF end of the loaded bytes
 ptr     = $FB                   ; $FB/$FC walk through the listing
+RVSON   = $12                   ; PETSCII reverse on
+YELLOW  = $9E                   ; PETSCII colour codes
+WHITE   = $05
 LISTING = $C000                 ; directory listing lands here (< $D000)
 LISTMAX = 4000                  ; the host's listing never exceeds this
 
@@ -74,6 +79,15 @@ dir:    lda     txttab          ; LOAD "$" lands at the start of BASIC text,
         sta     txttab+1
         pla
         sta     txttab
+        lda     status          ; no volume behind device 8: say so
+        and     #ST_FAIL
+        beq     @listed
+        lda     #<txt_nodisk
+        ldy     #>txt_nodisk
+        jmp     prstr
+@listed:
+        lda     #YELLOW         ; the disk's header line stands out
+        sta     linecol
         lda     #<LISTING
         sta     ptr
         lda     #>LISTING
@@ -86,8 +100,12 @@ dir:    lda     txttab          ; LOAD "$" lands at the start of BASIC text,
         beq     @done           ; link high byte 0: end of the listing
         jsr     inlisting
         bcs     @done
-        lda     #13
+        lda     #13             ; a new line also ends quote mode, so
+        jsr     CHROUT          ; the colour code acts instead of showing
+        lda     linecol
         jsr     CHROUT
+        lda     #WHITE          ; entries after the header in white
+        sta     linecol
         ldy     #3
         lda     (ptr),y
         pha
@@ -103,7 +121,7 @@ dir:    lda     txttab          ; LOAD "$" lands at the start of BASIC text,
 @text:  ldy     #0
         lda     (ptr),y
         beq     @eol
-        jsr     CHROUT
+        jsr     putname
         lda     #1
         jsr     advance
         jsr     inlisting
@@ -114,6 +132,22 @@ dir:    lda     txttab          ; LOAD "$" lands at the start of BASIC text,
         jmp     @line
 @done:  lda     #13
         jmp     CHROUT
+
+; putname: print a listing byte. The header's reverse-on is dropped (the
+; text view shows reversed letters as blanks); other control codes would
+; clear the screen or move the cursor, so they show as '?'.
+putname:
+        cmp     #RVSON
+        beq     @r
+        cmp     #$20
+        bcc     @ctl
+        cmp     #$80
+        bcc     @put
+        cmp     #$A0
+        bcs     @put
+@ctl:   lda     #'?'
+@put:   jmp     CHROUT
+@r:     rts
 
 ; advance: ptr += A.
 advance:
@@ -149,9 +183,12 @@ prstr:  sta     @ld+1
 @r:     rts
 
 dollar: .byte   "$"
+txt_nodisk:
+        .byte   13, " NO DISK IN DRIVE 8.", 13, 0
 txt_noanswer:
         .byte   13, " NO ANSWER FROM THE DISK.", 13, 0
 tries:  .byte   0
+linecol: .byte  0
 
 ; ---------------------------------------------------------------------
 ; The resident monitor, byte for byte as the separate monitor image.
