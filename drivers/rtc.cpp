@@ -31,7 +31,8 @@ bool same_reading(const datetime& a, const datetime& b) {
 }
 }  // namespace
 
-RTCDriver::RTCDriver() : century_register(kRegCentury), indexport(kIndexPort), dataport(kDataPort) {}
+RTCDriver::RTCDriver()
+    : indexport(kIndexPort), dataport(kDataPort), century_register(kRegCentury) {}
 
 RTCDriver::~RTCDriver() {}
 

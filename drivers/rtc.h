@@ -40,10 +40,6 @@ public:
     // One CMOS byte; the NMI-disable bit of the index port stays clear.
     u8 get_RTC_register(i32 reg);
 
-    // CMOS register holding the century (0: none; the year is then taken
-    // as 20xx).
-    i32 century_register;
-
 private:
     // Waits, bounded, while an update is in progress; false if it never ended.
     bool wait_for_update();
@@ -51,6 +47,11 @@ private:
 
     hardwarecommunication::Port8Bit indexport;
     hardwarecommunication::Port8Bit dataport;
+
+public:
+    // CMOS register holding the century (0: none; the year is then taken
+    // as 20xx).
+    i32 century_register;
 };
 
 }  // namespace drivers
