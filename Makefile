@@ -10,7 +10,7 @@ PRG_DIR    := $(BUILD)/programs
 KCXX   := g++
 KFLAGS := -m32 -march=i686 -std=c++17 -ffreestanding -fno-exceptions -fno-rtti -nostdlib \
           -fno-builtin -fno-pic -fno-stack-protector -fno-use-cxa-atexit \
-          -fno-threadsafe-statics -O2 -Wall -Wno-unused-parameter -I.
+          -fno-threadsafe-statics -fcheck-new -O2 -Wall -Wno-unused-parameter -I.
 KASFLAGS := --32
 LIBGCC := $(shell $(KCXX) -m32 -print-libgcc-file-name 2>/dev/null)
 
