@@ -1,8 +1,14 @@
 // Throughput of the 6502 core on a CPU-bound loop, through the full C64
 // memory map (every access passes the banking logic).
+//   bench_core6502 [outer]            built-in copy of bench/core6502_loop.s
+//   bench_core6502 --image FILE ENTRY  a sim6502 executable made by cl65: its
+//       bytes are placed at their load address and the routine at ENTRY (hex)
+//       is called and run until it returns; used to compare with sim65.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "c64/core6502_bridge.h"
 #include "c64/memory.h"
@@ -12,10 +18,42 @@ constexpr u16 kOrg = 0xC000;   // code
 constexpr u16 kBuf = 0xC100;   // 256-byte buffer
 constexpr u16 kCnt = 0xC200;   // outer counter
 constexpr u16 kExit = 0xC01F;  // RTS: end of the loop
-}  // namespace
 
-int main(int argc, char** argv) {
-    int outer = argc > 1 ? atoi(argv[1]) : 64;
+// sim6502 executable: "sim65", version, cpu, sp zero-page address,
+// load address (word), run address (word), then the image.
+constexpr u32 kImageHeader = 12;
+constexpr u32 kImageLoadOffset = 8;
+constexpr u32 kRamTop = 0xA000;       // below the BASIC ROM: plain RAM to run in
+constexpr u16 kReturnTrap = 0xFFF0;   // the called routine's RTS lands here
+constexpr u64 kStepLimit = 4000000000ull;
+
+struct Run {
+    u64 instructions;
+    u64 cycles;
+    double seconds;
+};
+
+Run run_until(u16 stop) {
+    u64 count = 0;
+    u32 cycles0 = g_ctx.cycles;
+    auto t0 = std::chrono::steady_clock::now();
+    while (g_ctx.pc != stop && count < kStepLimit) {
+        cpu6502_step();
+        count++;
+    }
+    auto t1 = std::chrono::steady_clock::now();
+    return {count, static_cast<u32>(g_ctx.cycles - cycles0), std::chrono::duration<double>(t1 - t0).count()};
+}
+
+void report(const Run& r) {
+    printf("core6502: %llu instructions, %llu cycles in %.3f s = %.1f M instructions/s\n",
+           static_cast<unsigned long long>(r.instructions), static_cast<unsigned long long>(r.cycles), r.seconds,
+           r.instructions / r.seconds / 1e6);
+    printf("INSTRUCTIONS=%llu\nCYCLES=%llu\nSECONDS=%.6f\nIPS=%.0f\n", static_cast<unsigned long long>(r.instructions),
+           static_cast<unsigned long long>(r.cycles), r.seconds, r.instructions / r.seconds);
+}
+
+int run_builtin(int outer) {
     // Same instructions as bench/core6502_loop.s, at fixed addresses.
     const u8 code[] = {
         0xA9, static_cast<u8>(outer),       // lda #OUTER
@@ -40,17 +78,54 @@ int main(int argc, char** argv) {
     cpu6502_bind(&mem);
     g_ctx.pc = kOrg;
     g_ctx.s = 0xFF;
-    u64 count = 0;
-    auto t0 = std::chrono::steady_clock::now();
-    while (g_ctx.pc != kExit) {
-        cpu6502_step();
-        count++;
-    }
-    auto t1 = std::chrono::steady_clock::now();
-    double secs = std::chrono::duration<double>(t1 - t0).count();
-    printf("core6502: %llu instructions, %llu cycles in %.3f s = %.1f M instructions/s\n",
-           static_cast<unsigned long long>(count), static_cast<unsigned long long>(g_ctx.cycles), secs,
-           count / secs / 1e6);
-    printf("INSTRUCTIONS=%llu\nIPS=%.0f\n", static_cast<unsigned long long>(count), count / secs);
+    report(run_until(kExit));
     return 0;
+}
+
+int run_image(const char* path, const char* entry_text) {
+    FILE* f = fopen(path, "rb");
+    if (!f) {
+        fprintf(stderr, "cannot open %s\n", path);
+        return 2;
+    }
+    std::vector<u8> file;
+    for (int c; (c = fgetc(f)) != EOF;) file.push_back(static_cast<u8>(c));
+    fclose(f);
+    if (file.size() < kImageHeader || memcmp(file.data(), "sim65", 5) != 0) {
+        fprintf(stderr, "%s: not a sim6502 executable\n", path);
+        return 2;
+    }
+    u32 load = file[kImageLoadOffset] | file[kImageLoadOffset + 1] << 8;
+    u32 length = static_cast<u32>(file.size()) - kImageHeader;
+    char* end = nullptr;
+    unsigned long entry = strtoul(entry_text, &end, 16);
+    if (load + length > kRamTop || !end || *end || entry < load || entry >= load + length) {
+        fprintf(stderr, "%s: image $%04X+%u or entry %s outside RAM below $A000\n", path, load, length, entry_text);
+        return 2;
+    }
+    Memory mem;
+    for (u32 i = 0; i < length; i++) mem.write_byte(static_cast<u16>(load + i), file[kImageHeader + i]);
+    cpu6502_bind(&mem);
+    // Call the routine: RTS pulls this address and continues one past it.
+    g_ctx.s = 0xFF;
+    g_ctx.flags = CORE6502_U | CORE6502_I;
+    mem.write_byte(0x01FF, static_cast<u8>((kReturnTrap - 1) >> 8));
+    mem.write_byte(0x01FE, static_cast<u8>((kReturnTrap - 1) & 0xFF));
+    g_ctx.s = 0xFD;
+    g_ctx.pc = static_cast<u16>(entry);
+    Run r = run_until(kReturnTrap);
+    if (g_ctx.pc != kReturnTrap) {
+        fprintf(stderr, "%s: routine did not return within %llu instructions\n", path,
+                static_cast<unsigned long long>(kStepLimit));
+        return 1;
+    }
+    report(r);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && strcmp(argv[1], "--image") == 0) return run_image(argv[2], argv[3]);
+    return run_builtin(argc > 1 ? atoi(argv[1]) : 64);
 }
