@@ -7,6 +7,7 @@ src=$1
 out=$2
 targets="test_fat test_ata"
 [ -d "$src/tests/unit/bridge" ] && targets="$targets test_bridge"
+[ -d "$src/tests/unit/lib" ] && targets="$targets test_lib"
 cmake -S "$src" -B "$out" -DTARN_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out" -j2 --target $targets
 for t in $targets; do
