@@ -24,9 +24,10 @@ LINEMAX = 88                    ; two screen lines of input
         .segment "CODE"
 
 ; ---------------------------------------------------------------- entry
-; From SYS the stack holds BASIC's return address $E146 on top; from BRK
-; the KERNAL's interrupt entry has pushed Y, X, A over the processor's
-; status and PC+2.
+; From BRK the KERNAL's interrupt entry has pushed Y, X, A over the
+; processor's status (B set) and PC+2, and PC+2-2 holds the BRK itself.
+; Anything else is a call (SYS, or JSR from a program): the stack is left
+; alone, so G to code that ends in RTS returns to the caller.
 entry:  sta     reg_a
         stx     reg_x
         sty     reg_y
@@ -35,13 +36,20 @@ entry:  sta     reg_a
         sta     reg_p
         cld
         tsx
-        lda     $0101,x
-        cmp     #$46
-        bne     frombrk
-        lda     $0102,x
-        cmp     #$E1
-        bne     frombrk
-        stx     reg_s           ; SYS: G can RTS back into BASIC
+        lda     $0104,x         ; the status the break pushed
+        and     #$10
+        beq     called
+        lda     $0105,x         ; its PC+2, less two
+        sec
+        sbc     #2
+        sta     ptr
+        lda     $0106,x
+        sbc     #0
+        sta     ptr+1
+        ldy     #0
+        lda     (ptr),y
+        beq     frombrk         ; a BRK opcode there: a break
+called: stx     reg_s
         lda     #<entry
         sta     reg_pc
         lda     #>entry

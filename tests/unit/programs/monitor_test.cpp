@@ -229,6 +229,26 @@ TEST(Monitor, BrkInAProgramEntersWithTheRegistersAtTheBreak) {
     EXPECT_TRUE(b.starved);
 }
 
+TEST(Monitor, JsrFromAProgramIsACallThatGoCanReturnTo) {
+    Bench6502 b;
+    b.place_images();
+    const uint8_t code[] = {0x20, 0x00, 0x90,   // JSR $9000
+                            0xA9, 0x5A, 0x00};  // LDA #$5A; BRK
+    std::memcpy(b.mem + 0xC000, code, sizeof code);
+    b.mem[0xC010] = 0x60;                       // RTS
+    b.pc = 0xC000;
+    b.s = 0xF0;
+    b.p = 0x20;
+    b.lines.push_back(".G C010");
+    b.run();
+    // Entered as a call, not as a break; G's RTS goes back after the JSR.
+    EXPECT_NE(b.out.find("TARN MONITOR"), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find(".;9000 "), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find("B*"), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find(".;C005 "), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find(" 5A "), std::string::npos) << b.out;
+}
+
 TEST(Monitor, XLeavesThroughBasicsWarmStart) {
     MonitorBench m({"X"});
     EXPECT_TRUE(m.warm_started);

@@ -146,20 +146,49 @@ TEST_F(ResidentMonitor, FillTransferAndHuntChangeAndSearchMemory) {
 
 TEST_F(ResidentMonitor, BrkInAProgramEntersWithTheRegistersAtTheBreak) {
     Place();
-    // LDA #$42; LDX #$07; BRK
-    PokeFromBasic(0xC000, {0xA9, 0x42, 0xA2, 0x07, 0x00});
-    TypeLine("POKE 782,0:POKE 783,0:SYS 49152");
+    // LDA #$42; BRK. X and Y come from SYS: $E1 and $46 make the top of
+    // the break's frame look like SYS's own return address.
+    PokeFromBasic(0xC000, {0xA9, 0x42, 0x00});
+    TypeLine("POKE 781,225:POKE 782,70:POKE 783,0:SYS 49152");
     ASSERT_TRUE(WaitFor("B*", 100)) << Screen();
-    int r = LastRowStarting(".;C004 ");
+    EXPECT_FALSE(hm.screen_has("TARN MONITOR")) << Screen();
+    int r = LastRowStarting(".;C002 ");
     ASSERT_GE(r, 0) << Screen();
     // SR as the break pushed it (B set), then A, X, Y.
-    EXPECT_EQ(hm.row(r).substr(0, 19), ".;C004 30 42 07 00 ") << Screen();
+    EXPECT_EQ(hm.row(r).substr(0, 19), ".;C002 30 42 E1 46 ") << Screen();
     EXPECT_EQ(LastLine(), ".");
-    Command("M C000 C004");
-    EXPECT_GE(LastRowStarting(".:C000 A9 42 A2 07 00"), 0) << Screen();
+    Command("M C000 C002");
+    EXPECT_GE(LastRowStarting(".:C000 A9 42 00"), 0) << Screen();
     TypeLine("X");
     ASSERT_TRUE(WaitForLastLine("READY.")) << Screen();
     TypeLine("PRINT \"BACK\"");
     ASSERT_TRUE(WaitForLastLine("READY."));
     EXPECT_GE(LastRowStarting("BACK"), 0) << Screen();
+}
+
+TEST_F(ResidentMonitor, GoRunsCodeThatBreaksBackOrReturnsToBasic) {
+    Place();
+    PokeFromBasic(0xC010, {0x8D, 0x00, 0xC1, 0x8E, 0x01, 0xC1, 0x00,   // STA $C100; STX $C101; BRK
+                           0xA9, 0x2A, 0x8D, 0x02, 0xC1, 0x60});       // LDA #$2A; STA $C102; RTS
+    Enter();
+    // Registers set with ';' are what the code runs with.
+    Command(";C010 30 77 66 00");
+    Command("G");
+    ASSERT_TRUE(WaitFor("B*", 50)) << Screen();
+    EXPECT_EQ(Peek(0xC100), 0x77);
+    EXPECT_EQ(Peek(0xC101), 0x66);
+    int r = LastRowStarting(".;C016 ");
+    ASSERT_GE(r, 0) << Screen();
+    EXPECT_EQ(hm.row(r).substr(0, 19), ".;C016 30 77 66 00 ") << Screen();
+
+    // From SYS, code that ends in RTS returns to BASIC.
+    TypeLine("X");
+    ASSERT_TRUE(WaitForLastLine("READY.")) << Screen();
+    Enter();
+    Command("G C017");
+    ASSERT_TRUE(WaitForLastLine("READY.")) << Screen();
+    EXPECT_EQ(Peek(0xC102), 0x2A);
+    TypeLine("PRINT PEEK(49410)");
+    ASSERT_TRUE(WaitForLastLine("READY."));
+    EXPECT_GE(LastRowStarting(" 42 "), 0) << Screen();
 }

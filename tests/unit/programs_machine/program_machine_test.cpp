@@ -10,6 +10,9 @@
 #include "tests/unit/bridge/mounted_volume.h"
 
 #include "c64/core6502_bridge.h"
+#include "c64/sid.h"
+#include "drivers/speaker.h"
+#include "tests/support/sim_pit.h"
 #include "c64/face_node.h"
 #include "c64/io.h"
 #include "c64/vic.h"
@@ -34,6 +37,14 @@ const char* const kColourNames[16] = {"BLACK",  "WHITE",     "RED",       "CYAN"
 struct SidStore {
     u8 reg;
     u8 value;
+    uint32_t speaker_hz;  // what the PC speaker plays right after it
+};
+
+// The PC's interval timer on the simulated bus for as long as it lives.
+struct TimerOnBus {
+    TimerOnBus() { simbus::bus().attach(&pit); }
+    ~TimerOnBus() { simbus::bus().detach(&pit); }
+    simbus::SimPit pit;
 };
 
 bool IsStore(u8 opcode, u8* which) {
@@ -56,7 +67,7 @@ protected:
 
     // Steps the core as the C64 face does (an interrupt every 1/60 s worth
     // of instructions) and notes every store into $D400-$D4FF.
-    void StepWatchingSid(u32 steps, std::vector<SidStore>* stores) {
+    void StepWatchingSid(u32 steps, const simbus::SimPit& pit, std::vector<SidStore>* stores) {
         constexpr u32 kStepsPerIrq = 16667;
         for (u32 i = 0; i < steps; i++) {
             cpu6502_step();
@@ -64,7 +75,7 @@ protected:
             u8 which = 0;
             if (IsStore(g_ctx.opcode, &which) && g_ctx.ea >= 0xD400 && g_ctx.ea < 0xD500) {
                 u8 v = which == 'A' ? g_ctx.a : which == 'X' ? g_ctx.x : g_ctx.y;
-                stores->push_back({static_cast<u8>(g_ctx.ea & 0xFF), v});
+                stores->push_back({static_cast<u8>(g_ctx.ea & 0xFF), v, pit.speaker_hz()});
             }
             if (g_c64_self.steps % kStepsPerIrq == 0) cpu6502_irq();
         }
@@ -161,12 +172,16 @@ TEST_F(Program, ColourTourShowsEachNameInItsColour) {
     EXPECT_TRUE(WaitFor("PRESS 1-6", 200)) << Screen();
 }
 
-TEST_F(Program, TuneWritesEveryNoteToTheSidFrequencyRegisters) {
+TEST_F(Program, TunePlaysEveryNoteThroughTheSidOnThePcSpeaker) {
     ASSERT_TRUE(StartProgram());
+    TimerOnBus timer;
+    kestrel::drivers::SpeakerDriver speaker;
+    hm.machine().sid()->speaker(&speaker);
     KeyIntoBuffer('2');
     std::vector<SidStore> stores;
     // The whole tune is well under two million instructions.
-    StepWatchingSid(2500000, &stores);
+    StepWatchingSid(2500000, timer.pit, &stores);
+    hm.machine().sid()->speaker(nullptr);
     ASSERT_FALSE(stores.empty());
 
     // A note sounds when the volume comes on; its pitch is what the
@@ -180,8 +195,18 @@ TEST_F(Program, TuneWritesEveryNoteToTheSidFrequencyRegisters) {
     for (const SidStore& s : stores) {
         if (s.reg == 0) lo = s.value;
         if (s.reg == 1) hi = s.value;
-        if (s.reg == 24 && s.value == 15) notes.push_back(hi << 8 | lo);
-        if (s.reg == 24 && s.value == 0) silences++;
+        if (s.reg == 24 && s.value == 15) {
+            int note = hi << 8 | lo;
+            notes.push_back(note);
+            // The note sounds on the PC speaker at its pitch (the timer's
+            // whole-number divisor moves it by well under one percent).
+            double hz = note * 0.06097;
+            EXPECT_NEAR(double(s.speaker_hz), hz, hz / 100 + 1) << "note " << notes.size();
+        }
+        if (s.reg == 24 && s.value == 0) {
+            silences++;
+            EXPECT_EQ(s.speaker_hz, 0u) << "after note " << notes.size();
+        }
     }
     EXPECT_EQ(notes, tune);
     // Each note ends in silence, so repeated notes sound apart on the PC
@@ -189,6 +214,7 @@ TEST_F(Program, TuneWritesEveryNoteToTheSidFrequencyRegisters) {
     EXPECT_GE(silences, static_cast<int>(tune.size()));
     EXPECT_EQ(stores.back().reg, 24);
     EXPECT_EQ(stores.back().value, 0);
+    EXPECT_FALSE(timer.pit.speaker_on());
 
     ASSERT_TRUE(EntryDone(100)) << Screen();
     EXPECT_TRUE(hm.screen_has("ODE TO JOY"));
