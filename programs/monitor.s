@@ -10,6 +10,8 @@ CLRCHN  = $FFCC                 ; KERNAL: default input/output channels
 WARMVEC = $A002                 ; BASIC warm-start vector (prints READY.)
 
 KEYBUF  = $0277                 ; KERNAL keyboard buffer (10 bytes)
+PNT     = $D1                   ; $D1/$D2 start of the cursor's screen line
+LNMX    = $D5                   ; its length less one: 39, or 79 when linked
 NDX     = $C6                   ; number of keys in it
 ptr     = $FB                   ; $FB/$FC current address (free zero page)
 ptr2    = $FD                   ; $FD/$FE end address
@@ -88,8 +90,7 @@ started:
 main:   ldx     reg_s           ; our stack lives below the program's
         txs
         cld
-        lda     #CR
-        jsr     CHROUT
+        jsr     newline
         lda     #'.'
         jsr     CHROUT
         lda     nexta           ; after A, offer the next address
@@ -285,12 +286,28 @@ prptr:  lda     ptr+1
 ; start a listing line: CR, '.', then the line's command character in A.
 linehead:
         pha
-        lda     #CR
-        jsr     CHROUT
+        jsr     newline
         lda     #'.'
         jsr     CHROUT
         pla
         jmp     CHROUT
+
+; newline: CR, then blank the line the cursor went to. After a shown line
+; was edited further up the screen, the next line still holds old text,
+; and RETURN would read that text as part of the new command.
+newline:
+        lda     #CR
+        jsr     CHROUT
+        ldy     LNMX
+        cpy     #39
+        beq     @clr
+        cpy     #79
+        bne     @r
+@clr:   lda     #' '
+@b:     sta     (PNT),y
+        dey
+        bpl     @b
+@r:     rts
 
 ; -------------------------------------------------------- address range
 ; addptr: ptr += A; carry set when it ran past $FFFF.

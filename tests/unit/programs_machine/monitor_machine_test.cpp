@@ -8,6 +8,8 @@
 
 #include "tests/unit/programs_machine/machine_fixture.h"
 
+#include "drivers/keyboard.h"
+
 namespace {
 
 class ResidentMonitor : public ProgramsOnMachine {
@@ -40,6 +42,13 @@ protected:
     void Command(const std::string& text) {
         TypeLine(text);
         WaitForLastLine(".", 200);
+    }
+    // A key held long enough for the KERNAL's keyboard scan to see it.
+    void HoldKey(u8 code) {
+        hm.press_key(code);
+        hm.run_passes(2);
+        hm.release_key(code);
+        hm.run_passes(2);
     }
     std::string Hex2(u8 v) const {
         char s[3];
@@ -89,7 +98,19 @@ TEST_F(ResidentMonitor, MemoryDisplayShowsWhatMemoryHolds) {
     EXPECT_EQ(Trimmed(r + 1), ".:C008 31 32 20 2A 60 0D 41 7F 12 *..A.");
     EXPECT_EQ(Trimmed(r + 2), ".");  // two lines, then the prompt
 
-    // A changed line typed over the shown one writes its bytes.
+    // The shown line edited in place with the cursor keys and entered
+    // again with RETURN writes its bytes.
+    // The screen editor's cursor row is $D6; the cursor stays in column 1,
+    // so the line's start is typed over and its other bytes are kept.
+    for (int i = 0; i < 5 && Peek(0xD6) != r; i++) HoldKey(kestrel::drivers::kKeyUp);
+    ASSERT_EQ(Peek(0xD6), r) << Screen();
+    Command(":C000 99");
+    EXPECT_EQ(Peek(0xC000), 0x99) << Screen();
+    EXPECT_EQ(Peek(0xC001), 'E');
+    EXPECT_EQ(Peek(0xC007), 0xFF);
+    EXPECT_EQ(Peek(0xC008), 0x31);  // one line changes only its own eight bytes
+
+    // A line typed afresh writes as many bytes as it names.
     Command(":C000 01 02 03");
     EXPECT_EQ(Peek(0xC000), 1);
     EXPECT_EQ(Peek(0xC002), 3);
