@@ -581,6 +581,7 @@ cmd_r:  jsr     showregs
         jmp     main
 
 showregs:
+        jsr     newline
         lda     #<txt_regs
         ldy     #>txt_regs
         jsr     prstr
@@ -772,8 +773,7 @@ cmd_h:  jsr     getaddr
         bne     @cmp
         lda     cnt
         bne     @same
-        lda     #CR
-        jsr     CHROUT
+        jsr     newline
 @same:  jsr     prptr
         jsr     space
         inc     cnt
@@ -1045,7 +1045,7 @@ txt_banner:
 txt_brk:
         .byte   CR, "B*", 0
 txt_regs:
-        .byte   CR, "   PC  SR AC XR YR SP", 0
+        .byte   "   PC  SR AC XR YR SP", 0
 txt_error:
         .byte   " ?", 0
 txt_help:
