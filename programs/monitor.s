@@ -1048,14 +1048,16 @@ txt_regs:
         .byte   "   PC  SR AC XR YR SP", 0
 txt_error:
         .byte   " ?", 0
+; The text view shows PETSCII brackets as blanks: optional parts are
+; written in parentheses.
 txt_help:
-        .byte   CR, "M ADDR [END]      MEMORY"
+        .byte   CR, "M ADDR (END)      MEMORY"
         .byte   CR, ":ADDR BB BB ..    CHANGE MEMORY"
-        .byte   CR, "D ADDR [END]      DISASSEMBLE"
+        .byte   CR, "D ADDR (END)      DISASSEMBLE"
         .byte   CR, "A ADDR LDA #$00   ASSEMBLE"
         .byte   CR, "R                 REGISTERS"
         .byte   CR, ";PC SR AC XR YR SP  SET THEM"
-        .byte   CR, "G [ADDR]          GO"
+        .byte   CR, "G (ADDR)          GO"
         .byte   CR, "F FROM TO BYTE    FILL"
         .byte   CR, "T FROM TO DEST    TRANSFER"
         .byte   CR, "H FROM TO BB ..|", '"', "TEXT  HUNT"

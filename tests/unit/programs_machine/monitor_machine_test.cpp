@@ -72,7 +72,11 @@ TEST_F(ResidentMonitor, SysShowsTheBannerPromptAndTheCallersRegisters) {
     Command("R");
     EXPECT_EQ(hm.row(LastRowStarting(".;9000")).substr(0, 19), ".;9000 31 12 34 56 ");
     Command("?");
-    EXPECT_TRUE(hm.screen_has("T FROM TO DEST    TRANSFER")) << Screen();
+    // Every help line reads in full on the text view (no character of it
+    // is one the view draws as a blank).
+    for (const char* line : {"M ADDR (END)      MEMORY", "D ADDR (END)      DISASSEMBLE", "G (ADDR)          GO",
+                             "T FROM TO DEST    TRANSFER", "X                 EXIT TO BASIC"})
+        EXPECT_TRUE(hm.screen_has(line)) << line << "\n" << Screen();
     TypeLine("X");
     ASSERT_TRUE(WaitForLastLine("READY.")) << Screen();
     TypeLine("PRINT 6*7");
