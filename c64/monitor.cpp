@@ -23,17 +23,13 @@ public:
     void write_byte(u16 address, u8 value);
 };
 #endif
-#if __has_include("lib/stdio.h") && __has_include("lib/stdlib.h") && __has_include("lib/vga.h")
 #include "lib/stdio.h"
-#include "lib/stdlib.h"
 #include "lib/vga.h"
+#if __has_include("lib/stdlib.h")
+#include "lib/stdlib.h"
 #else
-void printf(const char* format, ...);
-void displayMemory(u8* buffer, u16 length);
 int htoi(char* text);
 int atoi(char* text);
-void vga_clear();
-void vga_cursor_enable();
 #endif
 
 using kestrel::filesystem::Fat32;

@@ -1,5 +1,5 @@
 /* Binary data linked into both builds: the C64 ROM images and the two C64
-   program images assembled from programs/. */
+   program images assembled from programs/, and the console font. */
     .section .rodata
     .balign 16
 
@@ -27,5 +27,11 @@ data_monitor_prg_end:
 data_program_prg:
     .incbin "program.prg"
 data_program_prg_end:
+
+    /* The console's 8x16 font: 256 glyphs x 16 rows (see README). */
+    .global g_8x16_font, g_8x16_font_end
+g_8x16_font:
+    .incbin "font8x16.bin"
+g_8x16_font_end:
 
     .section .note.GNU-stack,"",@progbits

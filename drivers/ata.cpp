@@ -1,11 +1,7 @@
 // ATA disk: programmed-I/O sector reads, writes and IDENTIFY on one position.
 #include "drivers/ata.h"
 
-#if __has_include("lib/stdio.h")
 #include "lib/stdio.h"
-#else
-void printf(const char* format, ...);  // the console library's
-#endif
 
 namespace kestrel {
 namespace drivers {

@@ -3,11 +3,7 @@
 #include "filesystem/fat.h"
 
 #include "filesystem/fat_internal.h"
-#if __has_include("lib/stdio.h")
 #include "lib/stdio.h"
-#else
-void printf(const char* format, ...);  // the console library's
-#endif
 
 namespace kestrel {
 namespace filesystem {

@@ -1,7 +1,7 @@
 // PCI configuration space (mechanism 1): enumeration and BAR decoding.
 #include "hardwarecommunication/pci.h"
 
-void printf(const char* format, ...);  // the console library's
+#include "lib/stdio.h"
 
 namespace kestrel {
 namespace hardwarecommunication {

@@ -2,7 +2,7 @@
 // the call number in eax and its argument in ebx.
 #include "kernel/syscalls.h"
 
-void printf(const char* format, ...);  // the console library's
+#include "lib/stdio.h"
 
 namespace kestrel {
 

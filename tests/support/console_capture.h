@@ -1,7 +1,13 @@
-// Printed text, recorded for tests that check exact console output.
-// The recorder stands in for the console's printf (a weak definition of its
-// host link name) in test programs that use it and do not link the console
-// itself; it follows the same conversion rules.
+// Printed text, read back from the real console for tests that check exact
+// output. Start() points the console at a private framebuffer, clears it and
+// then paints every pixel in a colour the console never uses, so a cell the
+// console drew (even a printed space) can be told from one it never touched.
+// Text() rebuilds what was printed since Start(): the drawn cells of each
+// row, a '\n' after every row that did not wrap at column 100, up to the
+// cursor.
+//
+// The rebuild needs all output on one screen: if the console has scrolled
+// since Start(), Text() records a test failure and returns the visible rows.
 #ifndef TARN_TESTS_SUPPORT_CONSOLE_CAPTURE_H
 #define TARN_TESTS_SUPPORT_CONSOLE_CAPTURE_H
 
@@ -15,6 +21,8 @@ public:
     void Start();
     // Everything printed since Start().
     std::string Text() const;
+    // Whether the console scrolled since Start() (Text() is then incomplete).
+    bool Scrolled() const;
 };
 
 }  // namespace consolecapture
