@@ -3,7 +3,6 @@
 #ifndef TARN_LIB_VGA_H
 #define TARN_LIB_VGA_H
 
-#include "lib/host_names.h"
 #include "lib/types.h"
 
 // 256 glyphs of 16 bytes: glyph c at c * 16, one byte per pixel row from the
