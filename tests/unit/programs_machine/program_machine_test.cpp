@@ -81,6 +81,32 @@ protected:
         }
     }
 
+    // Plays one round of the guessing game, each guess chosen by `pick`
+    // from what is still possible; returns the tries the game counted when
+    // it said RIGHT!, -1 when it never did within 100 guesses.
+    int PlayRound(int (*pick)(int lo, int hi)) {
+        int lo = 1, hi = 100;
+        for (int tries = 1; tries <= 100 && lo <= hi; tries++) {
+            int guess = pick(lo, hi);
+            TypeLine(std::to_string(guess));
+            std::string answer;
+            for (int pass = 0; pass < 200 && answer.empty(); pass++) {
+                int r = LastRowStarting(" YOUR GUESS? " + std::to_string(guess));
+                if (r >= 0 && r < 24) answer = Trimmed(r + 1);
+                if (answer.empty()) hm.run_pass();
+            }
+            if (answer == " TOO LOW") {
+                lo = guess + 1;
+            } else if (answer == " TOO HIGH") {
+                hi = guess - 1;
+            } else {
+                EXPECT_EQ(answer, " RIGHT! YOU NEEDED " + std::to_string(tries) + " TRIES.") << Screen();
+                return answer.rfind(" RIGHT!", 0) == 0 ? tries : -1;
+            }
+        }
+        return -1;
+    }
+
     // A menu entry is over when it asks for a key to go back.
     bool EntryDone(int max_passes = 600) { return WaitFor("PRESS A KEY FOR THE MENU", max_passes); }
 
@@ -222,7 +248,9 @@ TEST_F(Program, TunePlaysEveryNoteThroughTheSidOnThePcSpeaker) {
     EXPECT_TRUE(hm.screen_has("FREQUENCY $D400/$D401, VOLUME $D418"));
 }
 
-TEST_F(Program, GuessingGameIsPlayableToTheEnd) {
+// Plays one round by halving the range; returns the tries, -1 when no
+// RIGHT! came within eight. Guesses follow `pick` (lo, hi) -> guess.
+TEST_F(Program, GuessingGameIsPlayableRoundAfterRound) {
     ASSERT_TRUE(StartProgram());
     TypeKeys("3");
     ASSERT_TRUE(WaitFor("YOUR GUESS?")) << Screen();
@@ -236,34 +264,28 @@ TEST_F(Program, GuessingGameIsPlayableToTheEnd) {
     EXPECT_TRUE(hm.screen_has("?REDO FROM START")) << Screen();
     EXPECT_FALSE(hm.screen_has("TOO ")) << Screen();
 
-    int lo = 1, hi = 100, tries = 0;
-    bool low = false, high = false, right = false;
-    while (!right && tries < 8 && lo <= hi) {
-        int guess = (lo + hi) / 2;
-        ++tries;
-        TypeLine(std::to_string(guess));
-        std::string answer;
-        for (int pass = 0; pass < 200 && answer.empty(); pass++) {
-            int r = LastRowStarting(" YOUR GUESS? " + std::to_string(guess));
-            if (r >= 0 && r < 24) answer = Trimmed(r + 1);
-            if (answer.empty()) hm.run_pass();
-        }
-        if (answer == " TOO LOW") {
-            low = true;
-            lo = guess + 1;
-        } else if (answer == " TOO HIGH") {
-            high = true;
-            hi = guess - 1;
-        } else {
-            // A wrong answer on a right guess would show here.
-            EXPECT_EQ(answer, " RIGHT! YOU NEEDED " + std::to_string(tries) + " TRIES.") << Screen();
-            right = true;
-        }
-    }
-    EXPECT_TRUE(right) << Screen();
+    int tries = PlayRound([](int lo, int hi) { return (lo + hi) / 2; });
+    ASSERT_GT(tries, 0) << Screen();
     EXPECT_LE(tries, 7);
-    if (tries > 1) EXPECT_TRUE(low || high);
-    EXPECT_TRUE(EntryDone(50)) << Screen();
+    EXPECT_FALSE(hm.screen_has("AT MOST 7")) << Screen();
+    ASSERT_TRUE(WaitFor("ANOTHER ROUND (Y/N)?", 50)) << Screen();
+
+    // Other keys wait; Y starts a fresh round on a cleared screen.
+    TypeKeys("Q");
+    hm.run_passes(10);
+    EXPECT_TRUE(hm.screen_has("RIGHT! YOU NEEDED")) << Screen();
+    TypeKeys("Y");
+    ASSERT_TRUE(WaitFor("YOUR GUESS?")) << Screen();
+    EXPECT_FALSE(hm.screen_has("RIGHT!")) << Screen();
+
+    // Walking up one by one from 1 may take more than seven tries; the
+    // game then tells how few would have done.
+    tries = PlayRound([](int lo, int) { return lo; });
+    ASSERT_GT(tries, 0) << Screen();
+    EXPECT_EQ(hm.screen_has("HALVING WHAT IS LEFT NEEDS AT MOST 7."), tries > 7) << Screen();
+    ASSERT_TRUE(WaitFor("ANOTHER ROUND (Y/N)?", 50)) << Screen();
+    TypeKeys("N");
+    EXPECT_TRUE(WaitFor("PRESS 1-6", 100)) << Screen();
 }
 
 TEST_F(Program, DirectoryEntryListsTheAttachedDisk) {
