@@ -16,6 +16,11 @@ import time
 
 QEMU = "qemu-system-i386"
 
+
+def accelerator():
+    """kvm where this user may use it, else QEMU's own translator."""
+    return "kvm" if os.access("/dev/kvm", os.R_OK | os.W_OK) else "tcg"
+
 # Characters to QEMU key names (US layout, the layout the kernel decodes).
 _PLAIN = {
     " ": "spc", "\n": "ret", "-": "minus", "=": "equal", "[": "bracket_left",
@@ -68,7 +73,7 @@ class TarnVM:
     # ---- life cycle -----------------------------------------------------------
 
     def command_line(self, qmp_path):
-        cmd = [QEMU, "-m", str(self.memory), "-vga", "std", "-display", "none",
+        cmd = [QEMU, "-accel", accelerator(), "-m", str(self.memory), "-vga", "std", "-display", "none",
                "-no-reboot", "-qmp", "unix:%s,server=on,wait=off" % qmp_path,
                "-audiodev", "none,id=snd", "-machine", "pcspk-audiodev=snd",
                "-serial", "null", "-monitor", "none"]
@@ -173,12 +178,27 @@ class TarnVM:
         self.send_keys([name], hold_ms)
         time.sleep((hold_ms / 1000.0) + gap)
 
-    def type_text(self, text, hold_ms=40, gap=0.06):
-        """Types text key by key.  Each key is held and released before the
-        next, with a short gap, so the machine's keyboard buffer keeps up."""
+    def type_text(self, text, hold_ms=10, gap=0.04):
+        """Types text key by key, like a quick typist: each key is held only
+        briefly and released before the next, with a short gap so the
+        machine's ten-character keyboard buffer keeps up.  Held briefly
+        because Tarn's Shift is also the fire button of joystick 2, which
+        the C64's own keyboard scan can see while Shift is down."""
         for ch in text:
             self.send_keys(keys_for_char(ch), hold_ms)
             time.sleep(hold_ms / 1000.0 + gap)
+
+    # ---- memory ----------------------------------------------------------------------
+
+    def read_physical(self, address, size):
+        """Bytes of guest physical memory (the kernel runs unpaged, so its
+        addresses are physical)."""
+        path = os.path.join(self._dir, "mem.bin")
+        self.cmd("pmemsave", val=address, size=size, filename=path)
+        with open(path, "rb") as f:
+            data = f.read()
+        os.unlink(path)
+        return data
 
     # ---- screen ----------------------------------------------------------------------
 

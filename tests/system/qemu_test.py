@@ -1,0 +1,248 @@
+"""Tarn booted in QEMU, driven through QMP: keys in, screendumps out.
+
+One machine per class; the steps of a class run in order on the same
+machine (their names are numbered), like a user's session.  Run a single
+class with `qemu_test.py KernelBoot`.
+"""
+
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+
+import harness
+from harness import BOOT_DEADLINE, ISO, KERNEL, Machine
+
+import bas2prg
+import screen
+import tarndisk
+from tools_test import fsck
+
+READY = "READY."
+BANNER = "**** COMMODORE 64 BASIC V2 ****"
+FREE = "38911 BASIC BYTES FREE"
+MONITOR_BANNER = "Tarn v0.10 - Debugging:"
+SAVED_LINE = '10 PRINT "SAVED"'
+
+
+class KernelImage(unittest.TestCase):
+    """The ELF a boot loader is given."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.exists(KERNEL):
+            raise unittest.SkipTest("%s has not been built" % KERNEL)
+        with open(KERNEL, "rb") as f:
+            cls.elf = f.read()
+
+    def test_multiboot_header_asks_for_memory_info_and_800x600x16_within_8k(self):
+        head = self.elf[:8192]
+        found = [o for o in range(0, len(head) - 48, 4)
+                 if struct.unpack_from("<I", head, o)[0] == 0x1BADB002]
+        self.assertEqual(len(found), 1, "one header, 4-byte aligned, in the first 8 KiB")
+        words = struct.unpack_from("<12I", head, found[0])
+        self.assertEqual(words[1], 7)
+        self.assertEqual((words[0] + words[1] + words[2]) & 0xFFFFFFFF, 0)
+        self.assertEqual(words[2], 0xE4524FF7)
+        self.assertEqual(words[3:8], (0, 0, 0, 0, 0))
+        self.assertEqual(words[8:12], (0, 800, 600, 16))
+
+    def test_image_is_linked_at_one_megabyte_and_enters_at_loader(self):
+        self.assertEqual(self.elf[:4], b"\x7fELF")
+        self.assertEqual(self.elf[4], 1, "32-bit")
+        entry, phoff = struct.unpack_from("<II", self.elf, 24)
+        phentsize, phnum = struct.unpack_from("<HH", self.elf, 42)
+        loads = []
+        for i in range(phnum):
+            ptype, offset, vaddr, paddr = struct.unpack_from("<IIII", self.elf, phoff + i * phentsize)
+            if ptype == 1:
+                loads.append((paddr, offset))
+        self.assertEqual(min(loads)[0], 0x100000)
+        self.assertEqual(entry, harness.kernel_symbol("loader"))
+
+    def test_constructor_list_is_empty_and_stack_is_two_megabytes(self):
+        self.assertEqual(harness.kernel_symbol("start_ctors"), harness.kernel_symbol("end_ctors"))
+        out = subprocess.run(["nm", "-n", KERNEL], stdout=subprocess.PIPE, check=True).stdout.decode()
+        symbols = [l.split() for l in out.splitlines() if len(l.split()) == 3]
+        names = [s[2] for s in symbols]
+        top = int(symbols[names.index("kernel_stack")][0], 16)
+        below = max(int(s[0], 16) for s in symbols if int(s[0], 16) < top and s[2] != "kernel_stack")
+        self.assertGreaterEqual(top - below, 0x200000)
+
+
+class Session(unittest.TestCase):
+    """Boots one machine for the class and waits for READY."""
+
+    boot_args = {}
+    programs = (harness.sample("hello.bas"),)
+    with_disk = True
+
+    @classmethod
+    def setUpClass(cls):
+        harness.require(*cls.needs())
+        cls.machine = None
+        cls.dir = tempfile.mkdtemp(prefix="tarn-disk-")
+        cls.disk = harness.make_disk(cls.dir, cls.programs) if cls.with_disk else None
+        cls.machine = Machine(disk=cls.disk, **cls.boot_args).start()
+        cls.machine.wait_text(READY, BOOT_DEADLINE)
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.machine:
+            cls.machine.close()
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    @classmethod
+    def needs(cls):
+        return (KERNEL,)
+
+    @property
+    def m(self):
+        return self.machine
+
+    def startup_lines(self):
+        return [r for r in self.m.console_shadow() if r]
+
+    def check_startup_report(self):
+        lines = self.startup_lines()
+        text = "\n".join(lines)
+        self.assertEqual(lines[0], "Tarn Operating System Starting...")
+        for step in ("Initializing interrupts", "Initializing filesystem driver", "Obtaining video mode"):
+            line = next((l for l in lines if l.startswith(step)), None)
+            self.assertIsNotNone(line, "%s missing in:\n%s" % (step, text))
+            self.assertIn("[OK]", line)
+        self.assertRegex(text, r"\d+ Byte Heap @ 0x00A00000")
+        for label in ("ATA pri master: ", "ATA pri slave : ", "ATA sec master: ", "ATA sec slave : "):
+            self.assertIn(label.rstrip(), text)
+        self.assertRegex(text, r"Getting date: \d+/\d+/\d{4}")
+        self.assertRegex(text, r"Getting time: \d+:\d+:\d+")
+        return lines
+
+
+class KernelBoot(Session):
+    """QEMU's own Multiboot loader: no framebuffer is handed over, so the
+    kernel sets 800 x 600 x 16 through the adapter's registers."""
+
+    boot_args = {"kernel": KERNEL}
+
+    def test_01_picture_is_800_by_600_and_shows_the_basic_banner(self):
+        img = self.m.shot()
+        self.assertEqual((img.width, img.height), (800, 600))
+        view = self.m.wait_text(FREE)
+        self.assertIn(BANNER, view)
+
+    def test_02_startup_report_ends_each_step_in_ok_and_probes_four_ata_positions(self):
+        lines = self.check_startup_report()
+        # QEMU's loader leaves the framebuffer fields empty; they are shown as found.
+        self.assertIn("Screen 0 X 0 X 0 - Pitch 0", "\n".join(lines))
+
+    def test_03_typed_basic_runs(self):
+        self.m.type_line("PRINT 2+2")
+        self.m.wait_output("PRINT 2+2", [" 4", READY])
+
+    def test_04_save_new_load_list_round_trip(self):
+        self.m.type_line(SAVED_LINE)
+        self.m.type_line('SAVE "ROUND",8')
+        self.m.wait_output('SAVE "ROUND",8', [READY])
+        self.m.type_line("NEW")
+        self.m.wait_output("NEW", [READY])
+        self.m.type_line("LIST")
+        rows = self.m.wait_output("LIST", [READY])
+        self.assertEqual([r for r in rows[:rows.index(READY)] if r], [], "NEW left a program")
+        self.m.type_line('LOAD "ROUND",8')
+        self.m.wait_output('LOAD "ROUND",8', [READY])
+        self.m.type_line("LIST")
+        self.m.wait_output("LIST", [SAVED_LINE, READY])
+        self.m.type_line("RUN")
+        self.m.wait_output("RUN", ["SAVED", READY])
+
+    def test_05_load_dollar_lists_the_disk(self):
+        self.m.type_line('LOAD "$",8')
+        self.m.wait_output('LOAD "$",8', [READY])
+        self.m.type_line("LIST")
+        rows = self.m.wait_output("LIST", [READY])
+        listing = "\n".join(rows)
+        self.assertRegex(listing, r'"HELLO *" +PRG')
+        self.assertRegex(listing, r'"ROUND *" +PRG')
+        self.assertIn("PRG", listing)
+
+    def test_06_escape_opens_the_monitor_runs_a_command_and_escape_returns(self):
+        if not screen.fonts().has_console_font:
+            self.skipTest("no console font to read the monitor with")
+        self.m.key("esc")
+        self.m.wait_console(MONITOR_BANNER)
+        self.m.vm.type_text("d\n")
+        rows = self.m.wait_console("ROUND")
+        self.assertTrue(any("HELLO" in r for r in rows), "\n".join(rows))
+        self.m.key("esc")
+        self.m.wait_text(READY)
+        self.m.type_line("PRINT 6*7")
+        self.m.wait_output("PRINT 6*7", [" 42", READY])
+
+    def test_07_poke_313_then_run_shows_the_built_in_menu(self):
+        self.m.type_line("POKE 313,255")
+        self.m.wait_output("POKE 313,255", [READY])
+        self.m.type_line("RUN")
+        self.m.wait_text("WELCOME TO TARN")
+
+    def test_08_f10_resets_to_a_fresh_ready(self):
+        self.m.key("f10")
+        view = self.m.wait_view(lambda v: FREE in v and "WELCOME" not in v.text(), "a fresh machine")
+        self.assertIn(BANNER, view)
+        self.m.wait_text(READY)
+        self.m.type_line("LIST")
+        rows = self.m.wait_output("LIST", [READY])
+        self.assertEqual([r for r in rows[:rows.index(READY)] if r], [], "a fresh machine holds no program")
+
+    def test_09_saved_file_reads_back_with_mtools_and_the_volume_is_clean(self):
+        self.machine.vm.close()
+        out = os.path.join(self.dir, "round.prg")
+        tarndisk.get(self.disk, "ROUND", out)
+        with open(out, "rb") as f:
+            saved = f.read()
+        self.assertEqual(saved, bas2prg.tokenize(SAVED_LINE + "\n"))
+        code, report = fsck(self.disk)
+        self.assertEqual(code, 0, report)
+
+
+class IsoBoot(Session):
+    """GRUB from the CD image: the boot loader sets the mode and hands over
+    the framebuffer."""
+
+    boot_args = {"iso": ISO}
+
+    @classmethod
+    def needs(cls):
+        return (KERNEL, ISO)
+
+    def test_01_startup_report_shows_the_boot_loaders_800x600x16_framebuffer(self):
+        lines = self.check_startup_report()
+        self.assertIn("Screen 800 X 600 X 16 - Pitch 1600", "\n".join(lines))
+        img = self.m.shot()
+        self.assertEqual((img.width, img.height), (800, 600))
+
+    def test_02_a_program_loads_from_the_disk_and_runs(self):
+        self.m.type_line('LOAD "HELLO",8')
+        self.m.wait_output('LOAD "HELLO",8', [READY])
+        self.m.type_line("RUN")
+        self.m.wait_output("RUN", ["HELLO FROM THE DISK", "LINE 1", "LINE 3", READY])
+
+
+class NoDiskBoot(Session):
+    """No disk attached at all: start-up goes on and LOAD says so."""
+
+    boot_args = {"kernel": KERNEL}
+    with_disk = False
+
+    def test_01_startup_still_reports_every_step(self):
+        self.check_startup_report()
+
+    def test_02_load_reports_file_not_found(self):
+        self.m.type_line('LOAD "HELLO",8')
+        self.m.wait_output('LOAD "HELLO",8', ["FILE NOT FOUND", READY])
+
+
+if __name__ == "__main__":
+    harness.main("__main__")
