@@ -45,8 +45,11 @@ _stop:
     hlt
     jmp _stop
 
-.section .bss
+# The stack opens the zero-initialised data (the linker script puts this
+# section first); kernel_stack is its top, where it starts growing down.
+.section .bss.kernel_stack, "aw", @nobits
 .align 16
+kernel_stack_bottom:
 .space STACK_SIZE
 kernel_stack:
 

@@ -36,7 +36,11 @@ else
     view="-display none -vnc $listen"
 fi
 
+# The processor: virtualised where this user may use KVM, else translated.
+accel=tcg
+[ -r /dev/kvm ] && [ -w /dev/kvm ] && accel=kvm
+
 # shellcheck disable=SC2086
-exec $qemu -m 128 -vga std -kernel "$kernel" \
+exec $qemu -accel $accel -m 128 -vga std -kernel "$kernel" \
     -drive "file=$disk,format=raw,if=ide,index=0" \
     -audiodev "$snd,id=snd" -machine pcspk-audiodev=snd $view

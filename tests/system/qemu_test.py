@@ -62,14 +62,14 @@ class KernelImage(unittest.TestCase):
         self.assertEqual(min(loads)[0], 0x100000)
         self.assertEqual(entry, harness.kernel_symbol("loader"))
 
-    def test_constructor_list_is_empty_and_stack_is_two_megabytes(self):
+    def test_constructor_list_is_empty_and_the_stack_opens_the_bss_with_two_megabytes(self):
         self.assertEqual(harness.kernel_symbol("start_ctors"), harness.kernel_symbol("end_ctors"))
-        out = subprocess.run(["nm", "-n", KERNEL], stdout=subprocess.PIPE, check=True).stdout.decode()
-        symbols = [l.split() for l in out.splitlines() if len(l.split()) == 3]
-        names = [s[2] for s in symbols]
-        top = int(symbols[names.index("kernel_stack")][0], 16)
-        below = max(int(s[0], 16) for s in symbols if int(s[0], 16) < top and s[2] != "kernel_stack")
-        self.assertGreaterEqual(top - below, 0x200000)
+        top = harness.kernel_symbol("kernel_stack")
+        bottom = harness.kernel_symbol("kernel_stack_bottom")
+        self.assertEqual(top - bottom, 0x200000)
+        out = subprocess.run(["readelf", "-SW", KERNEL], stdout=subprocess.PIPE, check=True).stdout.decode()
+        bss = [l for l in out.splitlines() if " .bss " in l][0]
+        self.assertEqual(int(bss.split(".bss")[1].split()[1], 16), bottom)
 
 
 class Session(unittest.TestCase):
