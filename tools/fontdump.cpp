@@ -11,28 +11,28 @@
 #endif
 
 static void dump_rows(const u8* rows, int count) {
-    std::printf("[");
-    for (int i = 0; i < count; i++) std::printf("%s%d", i ? "," : "", rows[i]);
-    std::printf("]");
+    std::fprintf(stdout, "[");
+    for (int i = 0; i < count; i++) std::fprintf(stdout, "%s%d", i ? "," : "", rows[i]);
+    std::fprintf(stdout, "]");
 }
 
 int main() {
-    std::printf("{\n\"font5x7_first\": 32,\n\"font5x7\": [\n");
+    std::fprintf(stdout, "{\n\"font5x7_first\": 32,\n\"font5x7\": [\n");
     for (int g = 0; g < 96; g++) {
         dump_rows(IO::font5x7[g], 7);
-        std::printf("%s\n", g < 95 ? "," : "");
+        std::fprintf(stdout, "%s\n", g < 95 ? "," : "");
     }
-    std::printf("],\n\"c64pal\": [");
-    for (int i = 0; i < 16; i++) std::printf("%s%u", i ? "," : "", IO::c64pal[i]);
-    std::printf("]");
+    std::fprintf(stdout, "],\n\"c64pal\": [");
+    for (int i = 0; i < 16; i++) std::fprintf(stdout, "%s%u", i ? "," : "", IO::c64pal[i]);
+    std::fprintf(stdout, "]");
 #ifdef TARN_HAVE_CONSOLE_FONT
-    std::printf(",\n\"font8x16\": [\n");
+    std::fprintf(stdout, ",\n\"font8x16\": [\n");
     for (int g = 0; g < 256; g++) {
         dump_rows(&g_8x16_font[g * 16], 16);
-        std::printf("%s\n", g < 255 ? "," : "");
+        std::fprintf(stdout, "%s\n", g < 255 ? "," : "");
     }
-    std::printf("]");
+    std::fprintf(stdout, "]");
 #endif
-    std::printf("\n}\n");
+    std::fprintf(stdout, "\n}\n");
     return 0;
 }

@@ -178,15 +178,24 @@ class TarnVM:
         self.send_keys([name], hold_ms)
         time.sleep((hold_ms / 1000.0) + gap)
 
-    def type_text(self, text, hold_ms=10, gap=0.04):
-        """Types text key by key, like a quick typist: each key is held only
-        briefly and released before the next, with a short gap so the
-        machine's ten-character keyboard buffer keeps up.  Held briefly
-        because Tarn's Shift is also the fire button of joystick 2, which
-        the C64's own keyboard scan can see while Shift is down."""
+    def tap(self, names):
+        """Presses the named keys in order and releases them in reverse, all
+        in one batch, so the machine sees a key held for no longer than it
+        takes to read the scan codes.  That matters for Shift: Tarn's Shift
+        is also the fire button of joystick 2, and the C64's own keyboard
+        scan can see a stray key while it is held."""
+        down = [{"type": "key", "data": {"down": True, "key": {"type": "qcode", "data": n}}}
+                for n in names]
+        up = [{"type": "key", "data": {"down": False, "key": {"type": "qcode", "data": n}}}
+              for n in reversed(names)]
+        self.cmd("input-send-event", events=down + up)
+
+    def type_text(self, text, gap=0.04):
+        """Types text key by key, with a short gap after each so the
+        machine's ten-character keyboard buffer keeps up."""
         for ch in text:
-            self.send_keys(keys_for_char(ch), hold_ms)
-            time.sleep(hold_ms / 1000.0 + gap)
+            self.tap(keys_for_char(ch))
+            time.sleep(gap)
 
     # ---- memory ----------------------------------------------------------------------
 

@@ -134,9 +134,10 @@ class KernelBoot(Session):
         self.assertIn(BANNER, view)
 
     def test_02_startup_report_ends_each_step_in_ok_and_probes_four_ata_positions(self):
-        lines = self.check_startup_report()
+        text = "\n".join(self.check_startup_report())
         # QEMU's loader leaves the framebuffer fields empty; they are shown as found.
-        self.assertIn("Screen 0 X 0 X 0 - Pitch 0", "\n".join(lines))
+        self.assertIn("Screen 0 X 0 X 0 - Pitch 0", text)
+        self.assertRegex(text, r"ATA pri master: (.*\n)*.*QEMU HARDDISK")
 
     def test_03_typed_basic_runs(self):
         self.m.type_line("PRINT 2+2")
@@ -237,7 +238,8 @@ class NoDiskBoot(Session):
     with_disk = False
 
     def test_01_startup_still_reports_every_step(self):
-        self.check_startup_report()
+        text = "\n".join(self.check_startup_report())
+        self.assertIn("ATA pri master: no device", text)
 
     def test_02_load_reports_file_not_found(self):
         self.m.type_line('LOAD "HELLO",8')
