@@ -1,6 +1,9 @@
 // Kernel start-up helpers: framebuffer choice, heap size, banner and squares.
 #include "kernel/startup.h"
 
+#include "c64/c64.h"
+#include "drivers/keyboard.h"
+#include "hardwarecommunication/cpu_control.h"
 #include "kernel/globals.h"
 #include "kernel/vbe.h"
 
@@ -103,5 +106,14 @@ void progress_square(int n) {
         }
     }
 }
+
+void publish_machine(C64* machine) {
+    kestrel::hardwarecommunication::cpu_disable_interrupts();
+    g_scan_tail = g_scan_head;
+    c64ptr = machine;
+    kestrel::hardwarecommunication::cpu_enable_interrupts();
+}
+
+void withdraw_machine() { c64ptr = nullptr; }
 
 }  // namespace startup
