@@ -40,6 +40,12 @@ bool Capture::Scrolled() const { return Drawn(consolereader::kCols - 1, consoler
 
 std::string Capture::Text() const {
     consolereader::ConsoleReader screen(Framebuffer().data(), kWidth, kHeight, kPitch);
+    if (vga_cursor_on()) {
+        // A cursor over the next cell, and the space a newline leaves in its
+        // place, cannot be told from printed text.
+        ADD_FAILURE() << "the console cursor is on (the monitor enabled it in this process); "
+                         "Capture needs it off";
+    }
     if (Scrolled()) {
         ADD_FAILURE() << "the console scrolled since Capture::Start(); only the visible rows are returned";
         return screen.text();

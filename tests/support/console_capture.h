@@ -6,8 +6,9 @@
 // row, a '\n' after every row that did not wrap at column 100, up to the
 // cursor.
 //
-// The rebuild needs all output on one screen: if the console has scrolled
-// since Start(), Text() records a test failure and returns the visible rows.
+// The rebuild needs all output on one screen and the cursor off: if the
+// console has scrolled since Start(), or the cursor is on (the monitor turns
+// it on for the rest of the process), Text() records a test failure.
 #ifndef TARN_TESTS_SUPPORT_CONSOLE_CAPTURE_H
 #define TARN_TESTS_SUPPORT_CONSOLE_CAPTURE_H
 

@@ -44,10 +44,13 @@ HeadlessMachine::HeadlessMachine() : fb_(kWidth * kHeight, 0) {
     g_face_active = 0;
     current_ = this;
     Monitor::idle_hook = &HeadlessMachine::idle_hook;
+    // The kernel console shares the framebuffer, as after start-up.
+    consolereader::AttachConsole(fb_.data(), kWidth, kHeight, kPitch);
     build();
 }
 
 HeadlessMachine::~HeadlessMachine() {
+    consolereader::DetachConsole();
     c64ptr = nullptr;
     machine_.reset();
     Monitor::idle_hook = nullptr;

@@ -31,6 +31,8 @@
 //   hm.screen_text()                  // 25 rows of 40 chars from g_face_screen
 //   hm.screen_has("4")                // any row contains the text
 //   hm.row(r)                         // one row, trailing spaces kept
+//   hm.console()                      // ConsoleReader over the framebuffer: the
+//                                     // kernel console (monitor output) as text
 //   hm.pixel(x, y)                    // RGB565 of the framebuffer pixel
 //   hm.cell_pixel(col, row, l, k)     // top-left pixel of glyph dot (l, k) of a text cell
 //   hm.attach_fat32(fs)               // IO::fat32 and Monitor::fat32
@@ -55,6 +57,7 @@
 
 #include "c64/c64.h"
 #include "c64/io.h"
+#include "tests/support/console_reader.h"
 #include "tests/support/sim_ps2.h"
 
 class Monitor;
@@ -116,6 +119,9 @@ public:
     std::vector<std::string> screen_text() const;
     std::string row(int r) const;
     bool screen_has(const std::string& text) const;
+    consolereader::ConsoleReader console() const {
+        return consolereader::ConsoleReader(fb_.data(), kWidth, kHeight, kPitch);
+    }
     uint16_t pixel(uint32_t x, uint32_t y) const { return fb_[y * kWidth + x]; }
     uint16_t cell_pixel(int col, int row, int l, int k) const {
         return pixel(IO::kTextOrigin + IO::kCellWidth * col + 2 * l, IO::kTextOrigin + IO::kCellHeight * row + 2 * k);
