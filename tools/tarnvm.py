@@ -55,12 +55,13 @@ class QMPError(RuntimeError):
 
 class TarnVM:
     """One QEMU process with a QMP socket.  `kernel` boots through QEMU's own
-    Multiboot loader, `iso` through GRUB from a CD."""
+    Multiboot loader, `iso` through GRUB from a CD; with neither, the PC
+    boots from `disk`."""
 
     def __init__(self, kernel=None, iso=None, disk=None, memory=128, extra=(),
                  snapshot=False, log=None):
-        if not kernel and not iso:
-            raise ValueError("need a kernel or an ISO")
+        if not (kernel or iso or disk):
+            raise ValueError("need a kernel, an ISO or a bootable disk")
         self.kernel, self.iso, self.disk = kernel, iso, disk
         self.memory, self.extra, self.snapshot = memory, list(extra), snapshot
         self.log_path = log

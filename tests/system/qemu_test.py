@@ -85,7 +85,10 @@ class Session(unittest.TestCase):
         cls.machine = None
         cls.dir = tempfile.mkdtemp(prefix="tarn-disk-")
         cls.disk = harness.make_disk(cls.dir, cls.programs) if cls.with_disk else None
-        cls.machine = Machine(disk=cls.disk, **cls.boot_args).start()
+        args = dict(cls.boot_args)
+        if cls.with_disk:
+            args["disk"] = cls.disk
+        cls.machine = Machine(**args).start()
         cls.machine.wait_text(READY, BOOT_DEADLINE)
 
     @classmethod
@@ -229,6 +232,29 @@ class IsoBoot(Session):
         self.m.wait_output('LOAD "HELLO",8', [READY])
         self.m.type_line("RUN")
         self.m.wait_output("RUN", ["HELLO FROM THE DISK", "LINE 1", "LINE 3", READY])
+
+
+class UsbStickBoot(Session):
+    """The CD image written to a disk, as `dd` writes it to a USB stick: the
+    PC's firmware boots GRUB from the disk's boot sector."""
+
+    boot_args = {"disk": ISO, "snapshot": True}
+    with_disk = False
+
+    @classmethod
+    def needs(cls):
+        return (KERNEL, ISO)
+
+    def test_01_grub_on_a_disk_boots_tarn_with_its_framebuffer(self):
+        text = "\n".join(self.check_startup_report())
+        self.assertIn("Screen 800 X 600 X 16 - Pitch 1600", text)
+        self.assertRegex(text, r"ATA pri master: (.*\n)*.*QEMU HARDDISK")
+
+    def test_02_basic_runs_and_a_disk_without_fat32_gives_file_not_found(self):
+        self.m.type_line("PRINT 2+2")
+        self.m.wait_output("PRINT 2+2", [" 4", READY])
+        self.m.type_line('LOAD "$",8')
+        self.m.wait_output('LOAD "$",8', ["FILE NOT FOUND", READY])
 
 
 class NoDiskBoot(Session):
