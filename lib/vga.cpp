@@ -111,6 +111,7 @@ void vga_put_pixel(i32 x, i32 y, u8 index) {
 }
 
 void putc_col_row(i8 col, u8 row, u8 ch) {
+    if (!vga_framebuffer) return;  // nothing described yet: nowhere to draw
     const u8* glyph = g_8x16_font + ch * kVgaGlyphHeight;
     i32 left = col * kVgaGlyphWidth;
     i32 top = row * kVgaGlyphHeight;

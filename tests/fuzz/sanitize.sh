@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds the filesystem and driver tests (and the LOAD/SAVE bridge tests,
+# Builds the filesystem, driver and console tests (and the LOAD/SAVE bridge tests,
 # when present) with ASan and UBSan in a separate tree and runs them.
 # usage: sanitize.sh SOURCE_DIR OUT_DIR
 set -e
@@ -8,6 +8,7 @@ out=$2
 targets="test_fat test_ata"
 [ -d "$src/tests/unit/bridge" ] && targets="$targets test_bridge"
 [ -d "$src/tests/unit/lib" ] && targets="$targets test_lib"
+[ -d "$src/tests/unit/console" ] && targets="$targets test_console"
 cmake -S "$src" -B "$out" -DTARN_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out" -j2 --target $targets
 for t in $targets; do
