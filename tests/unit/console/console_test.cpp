@@ -1,6 +1,6 @@
 // The console grid: glyph drawing and colours, wrapping, scrolling,
 // backspace, the cursor and redrawing from the shadow screen.
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "tests/unit/console/console_fixture.h"
