@@ -126,7 +126,9 @@ class Machine:
 
     def wait_output(self, command, expected, timeout=STEP_DEADLINE):
         """Waits until the rows below the last echo of `command` in the text
-        view contain each of `expected`, in order; returns those rows."""
+        view contain each of `expected`, in order; returns those rows.  The
+        command should differ from those typed earlier and still on screen,
+        or their output would be taken for its own."""
         def below(view):
             rows = [r.rstrip() for r in view.rows]
             echo = [i for i, r in enumerate(rows) if r == command]
