@@ -1,5 +1,11 @@
 // NMOS 6502 interpreter: one instruction per step, driven by a 256-entry table.
 // Decimal mode is not modelled: D is kept in the status byte only.
+//
+// Every addressing mode and operation is written once, against a working
+// copy of the registers (Cpu) that lives in host registers for the length of
+// a step. The step dispatches through a switch built from the opcode table,
+// so each case inlines its mode and operation; the table's function pointers
+// wrap the same bodies for callers that drive the core piece by piece.
 #include "c64/core6502.h"
 
 namespace {
@@ -7,223 +13,322 @@ constexpr u16 kStackPage = 0x0100;
 constexpr u16 kResetVector = 0xFFFC;
 constexpr u16 kIrqVector = 0xFFFE;  // IRQ and BRK share it
 
-inline u8 rd(core6502_context* c, u16 a) { return core6502_mem_read(c, a); }
-inline void wr(core6502_context* c, u16 a, u8 v) { core6502_mem_write(c, a, v); }
+#if defined(__GNUC__)
+#define CORE_INLINE inline __attribute__((always_inline))
+#define CORE_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define CORE_INLINE inline
+#define CORE_LIKELY(x) (x)
+#endif
 
-inline u8 fetch(core6502_context* c) { return rd(c, c->pc++); }
+// All pages through the hooks.
+u8* const kNoPages[256] = {};
+u8* const* g_read_pages = kNoPages;
+u8* const* g_write_pages = kNoPages;
 
-inline u16 fetch16(core6502_context* c) {
+// The registers of one context as an instruction sees them. A, X, Y, the
+// status and S are references into the context, so only the ones an
+// instruction touches are loaded and stored; pc, ea, the opcode and the
+// cycles it adds live in host registers until the instruction ends.
+struct Cpu {
+    u8& a;
+    u8& x;
+    u8& y;
+    u8& p;
+    u8& s;
+    u8& opcode;
+    bool acc;     // operand is the accumulator (mode acc)
+    bool ea_set;  // the addressing mode produced ea
+    u16 pc;
+    u16 ea;
+    u32 cycles;   // added to the context's total at the end
+    bool direct;  // operand bytes come straight from `code`
+    bool ea_code; // ea is an operand byte (immediate) inside `code`
+    const u8* code;         // array holding the instruction's page
+    core6502_context* ctx;  // handed to the bus hooks only
+    u8* const* rpages;
+    u8* const* wpages;
+
+    CORE_INLINE Cpu(core6502_context* c, u16 pc_now)
+        : a(c->a), x(c->x), y(c->y), p(c->flags), s(c->s), opcode(c->opcode), acc(false), ea_set(false), pc(pc_now),
+          ea(c->ea), cycles(0), direct(false), ea_code(false), code(nullptr), ctx(c), rpages(g_read_pages), wpages(g_write_pages) {}
+    CORE_INLINE explicit Cpu(core6502_context* c) : Cpu(c, c->pc) {}
+
+    CORE_INLINE void save(core6502_context* c) const {
+        c->pc = pc;
+        if (ea_set) c->ea = ea;
+        c->cycles += cycles;
+    }
+};
+
+CORE_INLINE u8 rd(Cpu& c, u16 a) {
+    const u8* base = c.rpages[a >> 8];
+    if (CORE_LIKELY(base)) return base[a];
+    return core6502_mem_read(c.ctx, a);
+}
+
+inline u8 rd_bus(core6502_context* ctx, u16 a) {
+    const u8* base = g_read_pages[a >> 8];
+    return base ? base[a] : core6502_mem_read(ctx, a);
+}
+
+CORE_INLINE void wr(Cpu& c, u16 a, u8 v) {
+    u8* base = c.wpages[a >> 8];
+    if (CORE_LIKELY(base))
+        base[a] = v;
+    else
+        core6502_mem_write(c.ctx, a, v);
+}
+
+CORE_INLINE u8 fetch(Cpu& c) { return c.direct ? c.code[c.pc++] : rd(c, c.pc++); }
+
+CORE_INLINE u16 fetch16(Cpu& c) {
     u16 lo = fetch(c);
-    return static_cast<u16>(lo | (fetch(c) << 8));
+    u16 hi = fetch(c);
+    return static_cast<u16>(lo | (hi << 8));
 }
 
-inline void set_flag(core6502_context* c, u8 bit, bool on) {
-    c->flags = static_cast<u8>(on ? (c->flags | bit) : (c->flags & ~bit));
+CORE_INLINE u16 read16(Cpu& c, u16 lo_addr, u16 hi_addr) {
+    u16 lo = rd(c, lo_addr);
+    u16 hi = rd(c, hi_addr);
+    return static_cast<u16>(lo | (hi << 8));
 }
 
-inline void set_zn(core6502_context* c, u16 r) {
-    u8 v = static_cast<u8>(r);
-    c->flags = static_cast<u8>((c->flags & ~(CORE6502_Z | CORE6502_N)) | (v ? 0 : CORE6502_Z) | (v & CORE6502_N));
+CORE_INLINE void push(Cpu& c, u8 v) {
+    wr(c, static_cast<u16>(kStackPage + c.s), v);
+    c.s--;
 }
 
-inline bool page_crossed(u16 a, u16 b) { return (a ^ b) & 0xFF00; }
+CORE_INLINE void push16(Cpu& c, u16 v) {
+    push(c, static_cast<u8>(v >> 8));
+    push(c, static_cast<u8>(v & 0xFF));
+}
+
+CORE_INLINE u8 pull(Cpu& c) {
+    c.s++;
+    return rd(c, static_cast<u16>(kStackPage + c.s));
+}
+
+CORE_INLINE u16 pull16(Cpu& c) {
+    u16 lo = pull(c);
+    u16 hi = pull(c);
+    return static_cast<u16>(lo | (hi << 8));
+}
+
+CORE_INLINE void set_flag(Cpu& c, u8 bit, bool on) { c.p = static_cast<u8>(on ? (c.p | bit) : (c.p & ~bit)); }
+
+CORE_INLINE void set_zn(Cpu& c, u8 v) {
+    c.p = static_cast<u8>((c.p & ~(CORE6502_Z | CORE6502_N)) | (v ? 0 : CORE6502_Z) | (v & CORE6502_N));
+}
+
+CORE_INLINE bool page_crossed(u16 a, u16 b) { return (a ^ b) & 0xFF00; }
 
 // ---- addressing modes: set ea and step pc past the operand ----
 
-void imp(core6502_context*) {}
-void acc(core6502_context*) {}
-void imm(core6502_context* c) { c->ea = c->pc++; }
-void zp(core6502_context* c) { c->ea = fetch(c); }
-void zpx(core6502_context* c) { c->ea = static_cast<u8>(fetch(c) + c->x); }
-void zpy(core6502_context* c) { c->ea = static_cast<u8>(fetch(c) + c->y); }
+CORE_INLINE void m_imp(Cpu&) {}
+CORE_INLINE void m_acc(Cpu& c) { c.acc = true; }
+CORE_INLINE void m_imm(Cpu& c) {
+    c.ea_set = true;
+    c.ea_code = c.direct;
+    c.ea = c.pc++;
+}
+CORE_INLINE void m_zp(Cpu& c) { c.ea_set = true; c.ea = fetch(c); }
+CORE_INLINE void m_zpx(Cpu& c) { c.ea_set = true; c.ea = static_cast<u8>(fetch(c) + c.x); }
+CORE_INLINE void m_zpy(Cpu& c) { c.ea_set = true; c.ea = static_cast<u8>(fetch(c) + c.y); }
 
-void rel(core6502_context* c) {
+CORE_INLINE void m_rel(Cpu& c) {
+    c.ea_set = true;
     i8 off = static_cast<i8>(fetch(c));
-    c->ea = static_cast<u16>(c->pc + off);
+    c.ea = static_cast<u16>(c.pc + off);
 }
 
-void abso(core6502_context* c) { c->ea = fetch16(c); }
-void absx(core6502_context* c) { c->ea = static_cast<u16>(fetch16(c) + c->x); }
-void absy(core6502_context* c) { c->ea = static_cast<u16>(fetch16(c) + c->y); }
+CORE_INLINE void m_abso(Cpu& c) { c.ea_set = true; c.ea = fetch16(c); }
+CORE_INLINE void m_absx(Cpu& c) { c.ea_set = true; c.ea = static_cast<u16>(fetch16(c) + c.x); }
+CORE_INLINE void m_absy(Cpu& c) { c.ea_set = true; c.ea = static_cast<u16>(fetch16(c) + c.y); }
 
-void absx_p(core6502_context* c) {
+CORE_INLINE void m_absx_p(Cpu& c) {
+    c.ea_set = true;
     u16 base = fetch16(c);
-    c->ea = static_cast<u16>(base + c->x);
-    if (page_crossed(base, c->ea)) c->cycles++;
+    c.ea = static_cast<u16>(base + c.x);
+    if (page_crossed(base, c.ea)) c.cycles++;
 }
 
-void absy_p(core6502_context* c) {
+CORE_INLINE void m_absy_p(Cpu& c) {
+    c.ea_set = true;
     u16 base = fetch16(c);
-    c->ea = static_cast<u16>(base + c->y);
-    if (page_crossed(base, c->ea)) c->cycles++;
+    c.ea = static_cast<u16>(base + c.y);
+    if (page_crossed(base, c.ea)) c.cycles++;
 }
 
 // The NMOS part does not carry into the pointer's high byte: JMP ($10FF)
 // takes its high byte from $1000.
-void ind(core6502_context* c) {
-    u16 p = fetch16(c);
-    u16 hi_addr = static_cast<u16>((p & 0xFF00) | ((p + 1) & 0xFF));
-    c->ea = static_cast<u16>(rd(c, p) | (rd(c, hi_addr) << 8));
+CORE_INLINE void m_ind(Cpu& c) {
+    c.ea_set = true;
+    u16 ptr = fetch16(c);
+    c.ea = read16(c, ptr, static_cast<u16>((ptr & 0xFF00) | ((ptr + 1) & 0xFF)));
 }
 
-void indx(core6502_context* c) {
-    u8 z = static_cast<u8>(fetch(c) + c->x);
-    c->ea = static_cast<u16>(rd(c, z) | (rd(c, static_cast<u8>(z + 1)) << 8));
+CORE_INLINE void m_indx(Cpu& c) {
+    c.ea_set = true;
+    u8 z = static_cast<u8>(fetch(c) + c.x);
+    c.ea = read16(c, z, static_cast<u8>(z + 1));
 }
 
-inline u16 indy_base(core6502_context* c) {
+CORE_INLINE u16 indy_base(Cpu& c) {
     u8 z = fetch(c);
-    return static_cast<u16>(rd(c, z) | (rd(c, static_cast<u8>(z + 1)) << 8));
+    return read16(c, z, static_cast<u8>(z + 1));
 }
 
-void indy(core6502_context* c) { c->ea = static_cast<u16>(indy_base(c) + c->y); }
+CORE_INLINE void m_indy(Cpu& c) { c.ea_set = true; c.ea = static_cast<u16>(indy_base(c) + c.y); }
 
-void indy_p(core6502_context* c) {
+CORE_INLINE void m_indy_p(Cpu& c) {
+    c.ea_set = true;
     u16 base = indy_base(c);
-    c->ea = static_cast<u16>(base + c->y);
-    if (page_crossed(base, c->ea)) c->cycles++;
+    c.ea = static_cast<u16>(base + c.y);
+    if (page_crossed(base, c.ea)) c.cycles++;
 }
 
-inline bool is_acc(core6502_context* c) { return core6502_opcodes[c->opcode].mode == acc; }
+CORE_INLINE u8 get(Cpu& c) {
+    if (c.acc) return c.a;
+    if (c.ea_code) return c.code[c.ea];
+    return rd(c, c.ea);
+}
 
-inline u8 get(core6502_context* c) { return is_acc(c) ? c->a : rd(c, c->ea); }
-
-inline void put(core6502_context* c, u8 v) {
-    if (is_acc(c))
-        c->a = v;
+CORE_INLINE void put(Cpu& c, u8 v) {
+    if (c.acc)
+        c.a = v;
     else
-        wr(c, c->ea, v);
+        wr(c, c.ea, v);
 }
 
 // ---- arithmetic helpers ----
 
-inline void do_adc(core6502_context* c, u8 m) {
-    u16 r = static_cast<u16>(c->a + m + (c->flags & CORE6502_C));
-    set_flag(c, CORE6502_C, r > 0xFF);
-    set_flag(c, CORE6502_V, ((r ^ c->a) & (r ^ m) & 0x80) != 0);
-    set_zn(c, r);
-    c->a = static_cast<u8>(r);
+CORE_INLINE void do_adc(Cpu& c, u8 m) {
+    u16 r = static_cast<u16>(c.a + m + (c.p & CORE6502_C));
+    u8 v = static_cast<u8>(((r ^ c.a) & (r ^ m) & 0x80) >> 1);  // lands on bit 6
+    c.p = static_cast<u8>((c.p & ~(CORE6502_C | CORE6502_V)) | (r >> 8) | v);
+    c.a = static_cast<u8>(r);
+    set_zn(c, c.a);
 }
 
-inline void do_cmp(core6502_context* c, u8 reg, u8 m) {
+CORE_INLINE void do_cmp(Cpu& c, u8 reg, u8 m) {
     set_flag(c, CORE6502_C, reg >= m);
-    set_zn(c, static_cast<u16>(reg - m));
+    set_zn(c, static_cast<u8>(reg - m));
 }
 
-inline u8 do_asl(core6502_context* c, u8 v) {
+CORE_INLINE u8 do_asl(Cpu& c, u8 v) {
     set_flag(c, CORE6502_C, v & 0x80);
     u8 r = static_cast<u8>(v << 1);
     set_zn(c, r);
     return r;
 }
 
-inline u8 do_lsr(core6502_context* c, u8 v) {
+CORE_INLINE u8 do_lsr(Cpu& c, u8 v) {
     set_flag(c, CORE6502_C, v & 0x01);
     u8 r = static_cast<u8>(v >> 1);
     set_zn(c, r);
     return r;
 }
 
-inline u8 do_rol(core6502_context* c, u8 v) {
-    u8 r = static_cast<u8>((v << 1) | (c->flags & CORE6502_C));
+CORE_INLINE u8 do_rol(Cpu& c, u8 v) {
+    u8 r = static_cast<u8>((v << 1) | (c.p & CORE6502_C));
     set_flag(c, CORE6502_C, v & 0x80);
     set_zn(c, r);
     return r;
 }
 
-inline u8 do_ror(core6502_context* c, u8 v) {
-    u8 r = static_cast<u8>(((c->flags & CORE6502_C) << 7) | (v >> 1));
+CORE_INLINE u8 do_ror(Cpu& c, u8 v) {
+    u8 r = static_cast<u8>(((c.p & CORE6502_C) << 7) | (v >> 1));
     set_flag(c, CORE6502_C, v & 0x01);
     set_zn(c, r);
     return r;
 }
 
-inline void branch(core6502_context* c, bool taken) {
+CORE_INLINE void branch(Cpu& c, bool taken) {
     if (!taken) return;
-    c->cycles += page_crossed(c->pc, c->ea) ? 2 : 1;
-    c->pc = c->ea;
+    c.cycles += page_crossed(c.pc, c.ea) ? 2 : 1;
+    c.pc = c.ea;
 }
 
 // ---- operations ----
 
-void lda(core6502_context* c) { c->a = get(c); set_zn(c, c->a); }
-void ldx(core6502_context* c) { c->x = get(c); set_zn(c, c->x); }
-void ldy(core6502_context* c) { c->y = get(c); set_zn(c, c->y); }
-void lax(core6502_context* c) { c->a = c->x = get(c); set_zn(c, c->a); }
-void sta(core6502_context* c) { wr(c, c->ea, c->a); }
-void stx(core6502_context* c) { wr(c, c->ea, c->x); }
-void sty(core6502_context* c) { wr(c, c->ea, c->y); }
-void sax(core6502_context* c) { wr(c, c->ea, static_cast<u8>(c->a & c->x)); }
+CORE_INLINE void o_lda(Cpu& c) { c.a = get(c); set_zn(c, c.a); }
+CORE_INLINE void o_ldx(Cpu& c) { c.x = get(c); set_zn(c, c.x); }
+CORE_INLINE void o_ldy(Cpu& c) { c.y = get(c); set_zn(c, c.y); }
+CORE_INLINE void o_lax(Cpu& c) { c.a = c.x = get(c); set_zn(c, c.a); }
+CORE_INLINE void o_sta(Cpu& c) { wr(c, c.ea, c.a); }
+CORE_INLINE void o_stx(Cpu& c) { wr(c, c.ea, c.x); }
+CORE_INLINE void o_sty(Cpu& c) { wr(c, c.ea, c.y); }
+CORE_INLINE void o_sax(Cpu& c) { wr(c, c.ea, static_cast<u8>(c.a & c.x)); }
 
-void tax(core6502_context* c) { c->x = c->a; set_zn(c, c->x); }
-void tay(core6502_context* c) { c->y = c->a; set_zn(c, c->y); }
-void txa(core6502_context* c) { c->a = c->x; set_zn(c, c->a); }
-void tya(core6502_context* c) { c->a = c->y; set_zn(c, c->a); }
-void tsx(core6502_context* c) { c->x = c->s; set_zn(c, c->x); }
-void txs(core6502_context* c) { c->s = c->x; }
+CORE_INLINE void o_tax(Cpu& c) { c.x = c.a; set_zn(c, c.x); }
+CORE_INLINE void o_tay(Cpu& c) { c.y = c.a; set_zn(c, c.y); }
+CORE_INLINE void o_txa(Cpu& c) { c.a = c.x; set_zn(c, c.a); }
+CORE_INLINE void o_tya(Cpu& c) { c.a = c.y; set_zn(c, c.a); }
+CORE_INLINE void o_tsx(Cpu& c) { c.x = c.s; set_zn(c, c.x); }
+CORE_INLINE void o_txs(Cpu& c) { c.s = c.x; }
 
-void ora(core6502_context* c) { c->a |= get(c); set_zn(c, c->a); }
-void op_and(core6502_context* c) { c->a &= get(c); set_zn(c, c->a); }
-void eor(core6502_context* c) { c->a ^= get(c); set_zn(c, c->a); }
-void adc(core6502_context* c) { do_adc(c, get(c)); }
-void sbc(core6502_context* c) { do_adc(c, static_cast<u8>(get(c) ^ 0xFF)); }
-void cmp(core6502_context* c) { do_cmp(c, c->a, get(c)); }
-void cpx(core6502_context* c) { do_cmp(c, c->x, get(c)); }
-void cpy(core6502_context* c) { do_cmp(c, c->y, get(c)); }
+CORE_INLINE void o_ora(Cpu& c) { c.a |= get(c); set_zn(c, c.a); }
+CORE_INLINE void o_op_and(Cpu& c) { c.a &= get(c); set_zn(c, c.a); }
+CORE_INLINE void o_eor(Cpu& c) { c.a ^= get(c); set_zn(c, c.a); }
+CORE_INLINE void o_adc(Cpu& c) { do_adc(c, get(c)); }
+CORE_INLINE void o_sbc(Cpu& c) { do_adc(c, static_cast<u8>(get(c) ^ 0xFF)); }
+CORE_INLINE void o_cmp(Cpu& c) { do_cmp(c, c.a, get(c)); }
+CORE_INLINE void o_cpx(Cpu& c) { do_cmp(c, c.x, get(c)); }
+CORE_INLINE void o_cpy(Cpu& c) { do_cmp(c, c.y, get(c)); }
 
-void bit(core6502_context* c) {
+CORE_INLINE void o_bit(Cpu& c) {
     u8 m = get(c);
-    set_flag(c, CORE6502_Z, (c->a & m) == 0);
-    c->flags = static_cast<u8>((c->flags & 0x3F) | (m & 0xC0));
+    c.p = static_cast<u8>((c.p & 0x3D) | (m & 0xC0) | ((c.a & m) ? 0 : CORE6502_Z));
 }
 
-void inc(core6502_context* c) { u8 r = static_cast<u8>(get(c) + 1); put(c, r); set_zn(c, r); }
-void dec(core6502_context* c) { u8 r = static_cast<u8>(get(c) - 1); put(c, r); set_zn(c, r); }
-void inx(core6502_context* c) { c->x++; set_zn(c, c->x); }
-void iny(core6502_context* c) { c->y++; set_zn(c, c->y); }
-void dex(core6502_context* c) { c->x--; set_zn(c, c->x); }
-void dey(core6502_context* c) { c->y--; set_zn(c, c->y); }
+CORE_INLINE void o_inc(Cpu& c) { u8 r = static_cast<u8>(get(c) + 1); put(c, r); set_zn(c, r); }
+CORE_INLINE void o_dec(Cpu& c) { u8 r = static_cast<u8>(get(c) - 1); put(c, r); set_zn(c, r); }
+CORE_INLINE void o_inx(Cpu& c) { c.x++; set_zn(c, c.x); }
+CORE_INLINE void o_iny(Cpu& c) { c.y++; set_zn(c, c.y); }
+CORE_INLINE void o_dex(Cpu& c) { c.x--; set_zn(c, c.x); }
+CORE_INLINE void o_dey(Cpu& c) { c.y--; set_zn(c, c.y); }
 
-void asl(core6502_context* c) { put(c, do_asl(c, get(c))); }
-void lsr(core6502_context* c) { put(c, do_lsr(c, get(c))); }
+CORE_INLINE void o_asl(Cpu& c) { put(c, do_asl(c, get(c))); }
+CORE_INLINE void o_lsr(Cpu& c) { put(c, do_lsr(c, get(c))); }
 
 // ROL and ROR write the unmodified value back before the result, as the NMOS
 // part does on its bus; I/O registers see both writes.
-void rol(core6502_context* c) {
+CORE_INLINE void o_rol(Cpu& c) {
     u8 v = get(c);
     put(c, v);
     put(c, do_rol(c, v));
 }
 
-void ror(core6502_context* c) {
+CORE_INLINE void o_ror(Cpu& c) {
     u8 v = get(c);
     put(c, v);
     put(c, do_ror(c, v));
 }
 
-void slo(core6502_context* c) { asl(c); ora(c); }
-void dcp(core6502_context* c) { dec(c); cmp(c); }
-void isb(core6502_context* c) { inc(c); sbc(c); }
+CORE_INLINE void o_slo(Cpu& c) { o_asl(c); o_ora(c); }
+CORE_INLINE void o_dcp(Cpu& c) { o_dec(c); o_cmp(c); }
+CORE_INLINE void o_isb(Cpu& c) { o_inc(c); o_sbc(c); }
 
-void rla(core6502_context* c) {
+CORE_INLINE void o_rla(Cpu& c) {
     u8 v = get(c);
     u8 r = do_rol(c, v);
     put(c, v);
     put(c, r);
-    c->a &= r;
-    set_zn(c, c->a);
+    c.a &= r;
+    set_zn(c, c.a);
 }
 
-void sre(core6502_context* c) {
+CORE_INLINE void o_sre(Cpu& c) {
     u8 v = get(c);
     u8 r = do_lsr(c, v);
     put(c, v);
     put(c, r);
-    c->a ^= r;
-    set_zn(c, c->a);
+    c.a ^= r;
+    set_zn(c, c.a);
 }
 
-void rra(core6502_context* c) {
+CORE_INLINE void o_rra(Cpu& c) {
     u8 v = get(c);
     u8 r = do_ror(c, v);
     put(c, v);
@@ -231,113 +336,295 @@ void rra(core6502_context* c) {
     do_adc(c, r);
 }
 
-void bcc(core6502_context* c) { branch(c, !(c->flags & CORE6502_C)); }
-void bcs(core6502_context* c) { branch(c, c->flags & CORE6502_C); }
-void bne(core6502_context* c) { branch(c, !(c->flags & CORE6502_Z)); }
-void beq(core6502_context* c) { branch(c, c->flags & CORE6502_Z); }
-void bpl(core6502_context* c) { branch(c, !(c->flags & CORE6502_N)); }
-void bmi(core6502_context* c) { branch(c, c->flags & CORE6502_N); }
-void bvc(core6502_context* c) { branch(c, !(c->flags & CORE6502_V)); }
-void bvs(core6502_context* c) { branch(c, c->flags & CORE6502_V); }
+CORE_INLINE void o_bcc(Cpu& c) { branch(c, !(c.p & CORE6502_C)); }
+CORE_INLINE void o_bcs(Cpu& c) { branch(c, c.p & CORE6502_C); }
+CORE_INLINE void o_bne(Cpu& c) { branch(c, !(c.p & CORE6502_Z)); }
+CORE_INLINE void o_beq(Cpu& c) { branch(c, c.p & CORE6502_Z); }
+CORE_INLINE void o_bpl(Cpu& c) { branch(c, !(c.p & CORE6502_N)); }
+CORE_INLINE void o_bmi(Cpu& c) { branch(c, c.p & CORE6502_N); }
+CORE_INLINE void o_bvc(Cpu& c) { branch(c, !(c.p & CORE6502_V)); }
+CORE_INLINE void o_bvs(Cpu& c) { branch(c, c.p & CORE6502_V); }
 
-void clc(core6502_context* c) { c->flags &= static_cast<u8>(~CORE6502_C); }
-void sec(core6502_context* c) { c->flags |= CORE6502_C; }
-void cli(core6502_context* c) { c->flags &= static_cast<u8>(~CORE6502_I); }
-void sei(core6502_context* c) { c->flags |= CORE6502_I; }
-void clv(core6502_context* c) { c->flags &= static_cast<u8>(~CORE6502_V); }
-void cld(core6502_context* c) { c->flags &= static_cast<u8>(~CORE6502_D); }
-void sed(core6502_context* c) { c->flags |= CORE6502_D; }
+CORE_INLINE void o_clc(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_C); }
+CORE_INLINE void o_sec(Cpu& c) { c.p |= CORE6502_C; }
+CORE_INLINE void o_cli(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_I); }
+CORE_INLINE void o_sei(Cpu& c) { c.p |= CORE6502_I; }
+CORE_INLINE void o_clv(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_V); }
+CORE_INLINE void o_cld(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_D); }
+CORE_INLINE void o_sed(Cpu& c) { c.p |= CORE6502_D; }
 
-void jmp(core6502_context* c) { c->pc = c->ea; }
+CORE_INLINE void o_jmp(Cpu& c) { c.pc = c.ea; }
 
-void jsr(core6502_context* c) {
-    core6502_push_16(c, static_cast<u16>(c->pc - 1));
-    c->pc = c->ea;
+CORE_INLINE void o_jsr(Cpu& c) {
+    push16(c, static_cast<u16>(c.pc - 1));
+    c.pc = c.ea;
 }
 
-void rts(core6502_context* c) { c->pc = static_cast<u16>(core6502_pull_16(c) + 1); }
+CORE_INLINE void o_rts(Cpu& c) { c.pc = static_cast<u16>(pull16(c) + 1); }
 
-void brk(core6502_context* c) {
-    c->pc++;  // the byte after BRK is skipped on return
-    core6502_push_16(c, c->pc);
-    core6502_push_8(c, static_cast<u8>(c->flags | CORE6502_B));
-    c->flags |= CORE6502_I;
-    c->pc = core6502_mem_read16(c, kIrqVector);
+CORE_INLINE void o_brk(Cpu& c) {
+    c.pc++;  // the byte after BRK is skipped on return
+    push16(c, c.pc);
+    push(c, static_cast<u8>(c.p | CORE6502_B));
+    c.p |= CORE6502_I;
+    c.pc = read16(c, kIrqVector, kIrqVector + 1);
 }
 
-void rti(core6502_context* c) {
-    c->flags = static_cast<u8>(core6502_pull_8(c) | CORE6502_B | CORE6502_U);
-    c->pc = core6502_pull_16(c);
+CORE_INLINE void o_rti(Cpu& c) {
+    c.p = static_cast<u8>(pull(c) | CORE6502_B | CORE6502_U);
+    c.pc = pull16(c);
 }
 
-void php(core6502_context* c) { core6502_push_8(c, static_cast<u8>(c->flags | CORE6502_B)); }
-void pha(core6502_context* c) { core6502_push_8(c, c->a); }
-void plp(core6502_context* c) { c->flags = static_cast<u8>(core6502_pull_8(c) | CORE6502_B | CORE6502_U); }
-void pla(core6502_context* c) { c->a = core6502_pull_8(c); set_zn(c, c->a); }
+CORE_INLINE void o_php(Cpu& c) { push(c, static_cast<u8>(c.p | CORE6502_B)); }
+CORE_INLINE void o_pha(Cpu& c) { push(c, c.a); }
+CORE_INLINE void o_plp(Cpu& c) { c.p = static_cast<u8>(pull(c) | CORE6502_B | CORE6502_U); }
+CORE_INLINE void o_pla(Cpu& c) { c.a = pull(c); set_zn(c, c.a); }
 
-void nop(core6502_context*) {}
+CORE_INLINE void o_nop(Cpu&) {}
+
+// ---- table entries: the same bodies on a context ----
+
+void acc(core6502_context* ctx);
+
+CORE_INLINE bool is_acc(const core6502_context* ctx) { return core6502_opcodes[ctx->opcode].mode == acc; }
+
+#define CORE6502_MODE_FN(name)              \
+    void name(core6502_context* ctx) {      \
+        Cpu c(ctx);                         \
+        m_##name(c);                        \
+        c.save(ctx);                        \
+    }
+#define CORE6502_OP_FN(name)                \
+    void name(core6502_context* ctx) {      \
+        Cpu c(ctx);                         \
+        c.acc = is_acc(ctx);                \
+        o_##name(c);                        \
+        c.save(ctx);                        \
+    }
+
+CORE6502_MODE_FN(imp)
+CORE6502_MODE_FN(acc)
+CORE6502_MODE_FN(imm)
+CORE6502_MODE_FN(zp)
+CORE6502_MODE_FN(zpx)
+CORE6502_MODE_FN(zpy)
+CORE6502_MODE_FN(rel)
+CORE6502_MODE_FN(abso)
+CORE6502_MODE_FN(absx)
+CORE6502_MODE_FN(absy)
+CORE6502_MODE_FN(absx_p)
+CORE6502_MODE_FN(absy_p)
+CORE6502_MODE_FN(ind)
+CORE6502_MODE_FN(indx)
+CORE6502_MODE_FN(indy)
+CORE6502_MODE_FN(indy_p)
+
+CORE6502_OP_FN(lda)
+CORE6502_OP_FN(ldx)
+CORE6502_OP_FN(ldy)
+CORE6502_OP_FN(lax)
+CORE6502_OP_FN(sta)
+CORE6502_OP_FN(stx)
+CORE6502_OP_FN(sty)
+CORE6502_OP_FN(sax)
+CORE6502_OP_FN(tax)
+CORE6502_OP_FN(tay)
+CORE6502_OP_FN(txa)
+CORE6502_OP_FN(tya)
+CORE6502_OP_FN(tsx)
+CORE6502_OP_FN(txs)
+CORE6502_OP_FN(ora)
+CORE6502_OP_FN(op_and)
+CORE6502_OP_FN(eor)
+CORE6502_OP_FN(adc)
+CORE6502_OP_FN(sbc)
+CORE6502_OP_FN(cmp)
+CORE6502_OP_FN(cpx)
+CORE6502_OP_FN(cpy)
+CORE6502_OP_FN(bit)
+CORE6502_OP_FN(inc)
+CORE6502_OP_FN(dec)
+CORE6502_OP_FN(inx)
+CORE6502_OP_FN(iny)
+CORE6502_OP_FN(dex)
+CORE6502_OP_FN(dey)
+CORE6502_OP_FN(asl)
+CORE6502_OP_FN(lsr)
+CORE6502_OP_FN(rol)
+CORE6502_OP_FN(ror)
+CORE6502_OP_FN(slo)
+CORE6502_OP_FN(dcp)
+CORE6502_OP_FN(isb)
+CORE6502_OP_FN(rla)
+CORE6502_OP_FN(sre)
+CORE6502_OP_FN(rra)
+CORE6502_OP_FN(bcc)
+CORE6502_OP_FN(bcs)
+CORE6502_OP_FN(bne)
+CORE6502_OP_FN(beq)
+CORE6502_OP_FN(bpl)
+CORE6502_OP_FN(bmi)
+CORE6502_OP_FN(bvc)
+CORE6502_OP_FN(bvs)
+CORE6502_OP_FN(clc)
+CORE6502_OP_FN(sec)
+CORE6502_OP_FN(cli)
+CORE6502_OP_FN(sei)
+CORE6502_OP_FN(clv)
+CORE6502_OP_FN(cld)
+CORE6502_OP_FN(sed)
+CORE6502_OP_FN(jmp)
+CORE6502_OP_FN(jsr)
+CORE6502_OP_FN(rts)
+CORE6502_OP_FN(brk)
+CORE6502_OP_FN(rti)
+CORE6502_OP_FN(php)
+CORE6502_OP_FN(pha)
+CORE6502_OP_FN(plp)
+CORE6502_OP_FN(pla)
+CORE6502_OP_FN(nop)
+
+#undef CORE6502_MODE_FN
+#undef CORE6502_OP_FN
 
 }  // namespace
 
 const core6502_opcode core6502_opcodes[256] = {
+#define CORE6502_OP(code, mode, op, cyc) {mode, op, cyc},
 #include "c64/core6502_table.inc"
+#undef CORE6502_OP
 };
 
-u16 core6502_get_value(core6502_context* ctx) { return get(ctx); }
-void core6502_put_value(core6502_context* ctx, u16 value) { put(ctx, static_cast<u8>(value)); }
+namespace {
+
+// One function per opcode, its mode and operation inlined, for the common
+// case: the whole instruction lies in one plain RAM or ROM page, so its
+// operand bytes are read from that array without further checks. The step
+// enters it with pc already past the opcode byte.
+typedef void (*core6502_handler)(core6502_context* ctx, u16 pc, const u8* code);
+
+#define CORE6502_OP(opc, mode, op, cyc)                                   \
+    void handle_##opc(core6502_context* ctx, u16 pc, const u8* bytes) { \
+        Cpu c(ctx, pc);                                                   \
+        c.direct = true;                                                  \
+        c.code = bytes;                                                   \
+        m_##mode(c);                                                      \
+        o_##op(c);                                                        \
+        c.cycles += cyc;                                                  \
+        c.save(ctx);                                                      \
+    }
+#include "c64/core6502_table.inc"
+#undef CORE6502_OP
+
+const core6502_handler kHandlers[256] = {
+#define CORE6502_OP(opc, mode, op, cyc) handle_##opc,
+#include "c64/core6502_table.inc"
+#undef CORE6502_OP
+};
+
+}  // namespace
+
+void core6502_bind_pages(u8* const* read_pages, u8* const* write_pages) {
+    g_read_pages = read_pages ? read_pages : kNoPages;
+    g_write_pages = write_pages ? write_pages : kNoPages;
+}
+
+u16 core6502_get_value(core6502_context* ctx) {
+    Cpu c(ctx);
+    c.acc = is_acc(ctx);
+    return get(c);
+}
+
+void core6502_put_value(core6502_context* ctx, u16 value) {
+    Cpu c(ctx);
+    c.acc = is_acc(ctx);
+    put(c, static_cast<u8>(value));
+    c.save(ctx);
+}
 
 void core6502_push_8(core6502_context* ctx, u8 value) {
-    wr(ctx, static_cast<u16>(kStackPage + ctx->s), value);
-    ctx->s--;
+    Cpu c(ctx);
+    push(c, value);
+    c.save(ctx);
 }
 
 void core6502_push_16(core6502_context* ctx, u16 value) {
-    core6502_push_8(ctx, static_cast<u8>(value >> 8));
-    core6502_push_8(ctx, static_cast<u8>(value & 0xFF));
+    Cpu c(ctx);
+    push16(c, value);
+    c.save(ctx);
 }
 
 u8 core6502_pull_8(core6502_context* ctx) {
-    ctx->s++;
-    return rd(ctx, static_cast<u16>(kStackPage + ctx->s));
+    Cpu c(ctx);
+    u8 v = pull(c);
+    c.save(ctx);
+    return v;
 }
 
 u16 core6502_pull_16(core6502_context* ctx) {
-    u16 lo = core6502_pull_8(ctx);
-    return static_cast<u16>(lo | (core6502_pull_8(ctx) << 8));
+    Cpu c(ctx);
+    u16 v = pull16(c);
+    c.save(ctx);
+    return v;
 }
 
 u16 core6502_mem_read16(core6502_context* ctx, u16 address) {
-    u16 lo = rd(ctx, address);
-    return static_cast<u16>(lo | (rd(ctx, static_cast<u16>(address + 1)) << 8));
+    Cpu c(ctx);
+    return read16(c, address, static_cast<u16>(address + 1));
 }
 
 void core6502_reset(core6502_context* ctx) {
+    Cpu c(ctx);
     // The reset sequence's bus reads: three idle cycles, then three stack reads.
-    rd(ctx, 0x00FF);
-    rd(ctx, 0x00FF);
-    rd(ctx, 0x00FF);
-    rd(ctx, 0x0100);
-    rd(ctx, 0x01FF);
-    rd(ctx, 0x01FE);
-    ctx->pc = core6502_mem_read16(ctx, kResetVector);
-    ctx->s = 0xFD;
-    ctx->flags |= CORE6502_I | CORE6502_U;
+    rd(c, 0x00FF);
+    rd(c, 0x00FF);
+    rd(c, 0x00FF);
+    rd(c, 0x0100);
+    rd(c, 0x01FF);
+    rd(c, 0x01FE);
+    c.pc = read16(c, kResetVector, kResetVector + 1);
+    c.s = 0xFD;
+    c.p |= CORE6502_I | CORE6502_U;
+    c.save(ctx);
     ctx->cycles = 0;
 }
 
-void core6502_step(core6502_context* ctx) {
-    ctx->opcode = rd(ctx, ctx->pc++);
-    ctx->flags |= CORE6502_U;
+namespace {
+// Code in I/O space or across a page end: mode and operation from the table,
+// every byte through the bus.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void step_through_bus(core6502_context* ctx, u16 pc) {
+    ctx->opcode = rd_bus(ctx, pc);
+    ctx->pc = static_cast<u16>(pc + 1);
     const core6502_opcode& e = core6502_opcodes[ctx->opcode];
     e.mode(ctx);
     e.op(ctx);
     ctx->cycles += static_cast<u32>(e.cycles);
 }
+}  // namespace
+
+void core6502_step(core6502_context* ctx) {
+    u16 pc = ctx->pc;
+    const u8* base = g_read_pages[pc >> 8];
+    ctx->flags |= CORE6502_U;
+    // Up to two operand bytes follow the opcode: in-page from $xxFD down.
+    if (CORE_LIKELY(base && (pc & 0xFF) <= 0xFD)) {
+        u8 opcode = base[pc];
+        ctx->opcode = opcode;
+        kHandlers[opcode](ctx, static_cast<u16>(pc + 1), base);
+        return;
+    }
+    step_through_bus(ctx, pc);
+}
 
 void core6502_irq(core6502_context* ctx) {
     if (ctx->flags & CORE6502_I) return;
-    core6502_push_16(ctx, ctx->pc);
-    core6502_push_8(ctx, static_cast<u8>(ctx->flags & ~CORE6502_B));
-    ctx->flags |= CORE6502_I;
-    ctx->pc = core6502_mem_read16(ctx, kIrqVector);
+    Cpu c(ctx);
+    push16(c, c.pc);
+    push(c, static_cast<u8>(c.p & ~CORE6502_B));
+    c.p |= CORE6502_I;
+    c.pc = read16(c, kIrqVector, kIrqVector + 1);
+    c.save(ctx);
 }

@@ -52,4 +52,12 @@ u16 core6502_mem_read16(core6502_context* ctx, u16 address);
 u8 core6502_mem_read(core6502_context* ctx, u16 address);
 void core6502_mem_write(core6502_context* ctx, u16 address, u8 value);
 
+// Page maps that let the core touch plain memory without the hooks: entry
+// N of each 256-entry table is either null (every access to page N goes
+// through the hooks) or the base of a 64 KiB array indexed by the full
+// address. The owner of the tables may change entries at any time (bank
+// switching); the core reads them on every access. Null tables mean "all
+// pages through the hooks", the state after load.
+void core6502_bind_pages(u8* const* read_pages, u8* const* write_pages);
+
 #endif

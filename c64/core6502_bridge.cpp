@@ -14,7 +14,12 @@ void core6502_mem_write(core6502_context*, u16 address, u8 value) {
     if (g_cpu_mem) g_cpu_mem->write_byte(address, value);
 }
 
-void cpu6502_bind(Memory* mem) { g_cpu_mem = mem; }
+void cpu6502_bind(Memory* mem) {
+    g_cpu_mem = mem;
+    // Plain RAM and ROM pages bypass the hooks; the rest still reach
+    // Memory::read_byte / write_byte through them.
+    core6502_bind_pages(mem ? mem->read_pages() : nullptr, mem ? mem->write_pages() : nullptr);
+}
 void cpu6502_reset() { core6502_reset(&g_ctx); }
 void cpu6502_step() { core6502_step(&g_ctx); }
 void cpu6502_irq() { core6502_irq(&g_ctx); }

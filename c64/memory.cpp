@@ -108,6 +108,7 @@ void Memory::setup_memory_banks(u8 value) {
     else
         banks[kBankCharen] = kROM;
     ram[kPort] = value;
+    map_pages();
 }
 
 void Memory::patch_roms() {
@@ -140,29 +141,62 @@ void Memory::patch_ram() {
     }
 }
 
+// Every page that is plain RAM or ROM for the current banks is served
+// straight from its array; only the I/O pages and the bytes with side
+// effects on a store take the checks below.
+void Memory::map_pages() {
+    for (u32 page = 0; page < 256; page++) {
+        read_pages_[page] = ram;
+        write_pages_[page] = ram;
+    }
+    if (banks[kBankBasic] == kROM)
+        for (u32 page = kBasicRom >> 8; page < (kBasicRom + kBasicSize) >> 8; page++) read_pages_[page] = rom;
+    if (banks[kBankKernal] == kROM)
+        for (u32 page = kKernalRom >> 8; page < (kKernalRom + kKernalSize) >> 8; page++) read_pages_[page] = rom;
+    switch (banks[kBankCharen]) {
+    case kIO:
+        for (u32 page = kVicPage >> 8; page < kSidPage >> 8; page++) read_pages_[page] = write_pages_[page] = nullptr;
+        write_pages_[kSidPage >> 8] = nullptr;
+        read_pages_[kCia1Page >> 8] = write_pages_[kCia1Page >> 8] = nullptr;
+        read_pages_[kCia2Page >> 8] = write_pages_[kCia2Page >> 8] = nullptr;
+        break;
+    case kROM:
+        for (u32 page = kVicPage >> 8; page < kSidPage >> 8; page++) read_pages_[page] = rom;
+        break;
+    default:
+        break;
+    }
+    write_pages_[kPort >> 8] = nullptr;          // port and trap request byte
+    write_pages_[kPlaceTrigger >> 8] = nullptr;  // program placement trigger
+}
+
 u8 Memory::read_byte(u16 address) {
+    const u8* base = read_pages_[address >> 8];
+    if (base) return base[address];
+    return read_io(address);
+}
+
+u8 Memory::read_io(u16 address) {
     u16 page = address & 0xFF00;
+    bool io = banks[kBankCharen] == kIO;
     if (page >= kVicPage && page < kSidPage) {
-        switch (banks[kBankCharen]) {
-        case kIO: return vic_ ? vic_->read_register(static_cast<u8>(address & 0x7F)) : ram[address];
-        case kROM: return rom[address];
-        default: return ram[address];
-        }
+        if (io && vic_) return vic_->read_register(static_cast<u8>(address & 0x7F));
+        return banks[kBankCharen] == kROM ? rom[address] : ram[address];
     }
-    if (page == kCia1Page) {
-        if (banks[kBankCharen] == kIO && cia1_) return cia1_->read_register(static_cast<u8>(address & 0x0F));
-        return ram[address];
-    }
-    if (page == kCia2Page) {
-        if (banks[kBankCharen] == kIO && cia2_) return cia2_->read_register(static_cast<u8>(address & 0x0F));
-        return ram[address];
-    }
-    if (address >= kBasicRom && address < 0xC000) return banks[kBankBasic] == kROM ? rom[address] : ram[address];
-    if (address >= kKernalRom) return banks[kBankKernal] == kROM ? rom[address] : ram[address];
+    if (page == kCia1Page && io && cia1_) return cia1_->read_register(static_cast<u8>(address & 0x0F));
+    if (page == kCia2Page && io && cia2_) return cia2_->read_register(static_cast<u8>(address & 0x0F));
     return ram[address];
 }
 
 void Memory::write_byte(u16 address, u8 value) {
+    u8* base = write_pages_[address >> 8];
+    if (base)
+        base[address] = value;
+    else
+        write_special(address, value);
+}
+
+void Memory::write_special(u16 address, u8 value) {
     u16 page = address & 0xFF00;
     if (page == 0) {
         if (address == kPort) {

@@ -47,8 +47,19 @@ public:
     static constexpr int kBankKernal = 6;  // $E000-$FFFF
     u8 bank(int region) const { return banks[region]; }
 
+    // Processor page maps (see core6502_bind_pages): entry N is the array
+    // that serves page N directly (ram or rom, indexed by the full address),
+    // or null when page N needs the checks of read_byte/write_byte (I/O,
+    // the port and trap bytes in page 0, the trigger byte in page 1).
+    // Rebuilt on every bank change; the tables stay at the same address.
+    u8* const* read_pages() const { return read_pages_; }
+    u8* const* write_pages() const { return write_pages_; }
+
 private:
     void copy_image(const u8* image, u32 len);
+    void map_pages();
+    u8 read_io(u16 address);
+    void write_special(u16 address, u8 value);
 
     u8* ram;
     u8* rom;
@@ -63,6 +74,8 @@ private:
     u32 monitor_len_;
     const u8* program_prg_;
     u32 program_len_;
+    u8* read_pages_[256];
+    u8* write_pages_[256];
 };
 
 #endif

@@ -10,6 +10,10 @@
 
 struct TestBus {
     u8 mem[0x10000];
+    // Pages whose reads come from `rom` instead of `mem` (writes still land
+    // in `mem`), like ROM banked over RAM.
+    u8 rom[0x10000];
+    bool rom_page[256];
     std::vector<std::pair<u16, u8>> writes;
     std::vector<u16> reads;
     bool log_reads = false;
@@ -23,6 +27,7 @@ struct Machine {
 
     explicit Machine(u16 org = 0x0200, std::initializer_list<u8> code = {}) {
         for (u8& b : g_bus.mem) b = 0;
+        for (bool& r : g_bus.rom_page) r = false;
         g_bus.writes.clear();
         g_bus.reads.clear();
         g_bus.log_reads = false;

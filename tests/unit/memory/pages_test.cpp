@@ -1,0 +1,213 @@
+// Memory page maps: they agree with read_byte/write_byte for every port
+// value, and processor stores through the core still reach the port, the
+// LOAD/SAVE request byte, the placement trigger and the chips.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+#include "c64/cia1.h"
+#include "c64/cia2.h"
+#include "c64/core6502_bridge.h"
+#include "c64/memory.h"
+#include "c64/sid.h"
+#include "c64/vic.h"
+
+namespace {
+
+constexpr u16 kCode = 0xC000;
+
+struct Bound {
+    Memory mem;
+    Vic vic;
+    Sid sid;
+    Cia1 cia1;
+    Cia2 cia2;
+    int traps = 0;
+    Bound() {
+        mem.vic(&vic);
+        mem.sid(&sid);
+        mem.cia1(&cia1);
+        mem.cia2(&cia2);
+        mem.trap_hook([](void* self) { static_cast<Bound*>(self)->traps++; }, this);
+        cpu6502_bind(&mem);
+        g_ctx = core6502_context{};
+        g_ctx.s = 0xFF;
+    }
+    ~Bound() { cpu6502_bind(nullptr); }
+
+    // Places one instruction at kCode and runs it.
+    void run(std::initializer_list<u8> code) {
+        u16 at = kCode;
+        for (u8 b : code) mem.write_byte_no_io(at++, b);
+        g_ctx.pc = kCode;
+        cpu6502_step();
+    }
+};
+
+// Only the pages with side effects may leave the maps: the I/O pages while
+// I/O is banked in, and for stores the port/request page and the trigger page.
+TEST(Pages, OnlyPagesWithSideEffectsAreLeftToTheChecks) {
+    for (u8 port = 0; port < 8; port++) {
+        Bound b;
+        b.mem.write_byte(0x0001, port);
+        bool io = (port & 4) && (port & 3);
+        for (int page = 0; page < 256; page++) {
+            bool chip_page = (page >= 0xD0 && page <= 0xD3) || page == 0xDC || page == 0xDD;
+            bool read_checked = io && chip_page;
+            bool write_checked = page <= 0x01 || (io && (chip_page || page == 0xD4));
+            EXPECT_EQ(b.mem.read_pages()[page] == nullptr, read_checked) << "port " << int(port) << " page " << page;
+            EXPECT_EQ(b.mem.write_pages()[page] == nullptr, write_checked) << "port " << int(port) << " page " << page;
+        }
+    }
+}
+
+struct Store {
+    std::initializer_list<u8> code;
+    u8 a, x, y;
+};
+
+TEST(Pages, StoresOfLoadRequestReachTheTrapInEveryMode) {
+    const Store stores[] = {
+        {{0x85, 0x02}, 4, 0, 0},        {{0x8D, 0x02, 0x00}, 4, 0, 0}, {{0x95, 0x01}, 4, 1, 0},
+        {{0x9D, 0x01, 0x00}, 4, 1, 0},  {{0x99, 0x00, 0x00}, 4, 0, 2}, {{0x81, 0x20}, 4, 0, 0},
+        {{0x91, 0x20}, 4, 0, 0},        {{0x86, 0x02}, 0, 4, 0},       {{0x8E, 0x02, 0x00}, 0, 4, 0},
+        {{0x96, 0x01}, 0, 4, 1},        {{0x84, 0x02}, 0, 0, 4},       {{0x8C, 0x02, 0x00}, 0, 0, 4},
+        {{0x94, 0x01}, 0, 1, 4},        {{0x87, 0x02}, 4, 4, 0},       {{0x8F, 0x02, 0x00}, 4, 4, 0},
+        {{0x97, 0x01}, 4, 4, 1},        {{0x83, 0x20}, 4, 4, 0},
+    };
+    for (const Store& s : stores) {
+        Bound b;
+        b.mem.write_byte_no_io(0x0020, 0x02);  // ($20) -> $0002
+        b.mem.write_byte_no_io(0x0021, 0x00);
+        b.mem.write_byte_no_io(0x0024, 0x02);  // ($24) -> $0002
+        b.mem.write_byte_no_io(0x0025, 0x00);
+        g_ctx.a = s.a;
+        g_ctx.x = s.x;
+        g_ctx.y = s.y;
+        b.run(s.code);
+        EXPECT_EQ(b.traps, 1) << "opcode $" << std::hex << int(*s.code.begin());
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 4) << "opcode $" << std::hex << int(*s.code.begin());
+    }
+}
+
+TEST(Pages, ReadModifyWriteReachesTheTrapWithEachStoredValue) {
+    Bound b;
+    b.mem.write_byte_no_io(0x0002, 3);
+    b.run({0xE6, 0x02});  // INC $02: 3 -> 4
+    EXPECT_EQ(b.traps, 1);
+    b.mem.write_byte_no_io(0x0002, 6);
+    b.run({0xCE, 0x02, 0x00});  // DEC $0002: 6 -> 5
+    EXPECT_EQ(b.traps, 2);
+    b.mem.write_byte_no_io(0x0002, 0x82);
+    g_ctx.flags = 0;
+    b.run({0x26, 0x02});  // ROL $02: writes $82, then $04
+    EXPECT_EQ(b.traps, 3);
+    b.mem.write_byte_no_io(0x0002, 0x0A);
+    g_ctx.flags = 0;
+    b.run({0x66, 0x02});  // ROR $02: writes $0A, then $05
+    EXPECT_EQ(b.traps, 4);
+    b.mem.write_byte_no_io(0x0002, 4);
+    g_ctx.flags = 0;
+    b.run({0x2E, 0x02, 0x00});  // ROL $0002: writes $04 (request), then $08
+    EXPECT_EQ(b.traps, 5);
+    EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 8);
+}
+
+TEST(Pages, StoresOfFFToTriggerPlaceImagesInEveryMode) {
+    const Store stores[] = {
+        {{0x8D, 0x39, 0x01}, 0xFF, 0, 0}, {{0x9D, 0x38, 0x01}, 0xFF, 1, 0}, {{0x99, 0x29, 0x01}, 0xFF, 0, 0x10},
+        {{0x81, 0x22}, 0xFF, 0, 0},       {{0x91, 0x22}, 0xFF, 0, 0},       {{0x8E, 0x39, 0x01}, 0, 0xFF, 0},
+        {{0x8C, 0x39, 0x01}, 0, 0, 0xFF}, {{0x8F, 0x39, 0x01}, 0xFF, 0xFF, 0},
+    };
+    for (const Store& s : stores) {
+        Bound b;
+        b.mem.write_byte_no_io(0x0022, 0x39);  // ($22) -> $0139
+        b.mem.write_byte_no_io(0x0023, 0x01);
+        b.mem.write_byte_no_io(0x0317, 0x00);
+        g_ctx.a = s.a;
+        g_ctx.x = s.x;
+        g_ctx.y = s.y;
+        b.run(s.code);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x90) << "opcode $" << std::hex << int(*s.code.begin());
+    }
+    // Through the stack: PHA with S = $39, and DEC $0139 from $00.
+    {
+        Bound b;
+        b.mem.write_byte_no_io(0x0317, 0x00);
+        g_ctx.a = 0xFF;
+        g_ctx.s = 0x39;
+        b.run({0x48});
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x90);
+    }
+    {
+        Bound b;
+        b.mem.write_byte_no_io(0x0317, 0x00);
+        b.mem.write_byte_no_io(0x0139, 0x00);
+        b.run({0xCE, 0x39, 0x01});
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x90);
+    }
+    {
+        Bound b;  // $FE is not the trigger value
+        b.mem.write_byte_no_io(0x0317, 0x00);
+        g_ctx.a = 0xFE;
+        b.run({0x8D, 0x39, 0x01});
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
+    }
+}
+
+TEST(Pages, PortStoreRebanksBeforeTheNextInstruction) {
+    Bound b;
+    b.mem.write_byte(0xA000, 0x5A);  // under BASIC ROM
+    u8 basic0 = b.mem.read_byte(0xA000);
+    ASSERT_NE(basic0, 0x5A);
+    b.run({0xAD, 0x00, 0xA0});  // LDA $A000
+    EXPECT_EQ(g_ctx.a, basic0);
+    g_ctx.a = 0x36;
+    b.run({0x85, 0x01});  // STA $01: BASIC out
+    b.run({0xAD, 0x00, 0xA0});
+    EXPECT_EQ(g_ctx.a, 0x5A);
+    g_ctx.x = 0x37;
+    b.run({0x86, 0x01});  // STX $01: BASIC back
+    b.run({0xAD, 0x00, 0xA0});
+    EXPECT_EQ(g_ctx.a, basic0);
+}
+
+TEST(Pages, ChipRegistersSeeProcessorAccessesOnlyWhenBankedIn) {
+    Bound b;
+    g_ctx.a = 0x0E;
+    b.run({0x8D, 0x20, 0xD0});  // STA $D020
+    EXPECT_EQ(b.vic.read_register(0x20) & 0x0F, 0x0E);
+    EXPECT_NE(b.mem.read_byte_no_io(0xD020), 0x0E);
+    g_ctx.a = 0x0F;
+    b.run({0x8D, 0x18, 0xD4});  // STA $D418: the SID, not RAM
+    EXPECT_NE(b.mem.read_byte_no_io(0xD418), 0x0F);
+    b.run({0xAD, 0x20, 0xD0});  // LDA $D020
+    EXPECT_EQ(g_ctx.a & 0x0F, 0x0E);
+    g_ctx.a = 0x34;
+    b.run({0x85, 0x01});  // all RAM
+    g_ctx.a = 0x0B;
+    b.run({0x8D, 0x20, 0xD0});
+    EXPECT_EQ(b.mem.read_byte_no_io(0xD020), 0x0B);
+    EXPECT_EQ(b.vic.read_register(0x20) & 0x0F, 0x0E);
+}
+
+TEST(Pages, CodeRunsFromRomAndAcrossItsPageEnds) {
+    Bound b;
+    // The KERNAL's reset vector points at ROM code; run the reset and a few
+    // hundred instructions: pc must stay in ROM and the cycle count grow.
+    cpu6502_reset();
+    u16 start = cpu6502_pc();
+    EXPECT_GE(start, 0xE000);
+    for (int i = 0; i < 300; i++) cpu6502_step();
+    EXPECT_GT(g_ctx.cycles, 600u);
+    // An instruction split over a page end: LDA #$99 at $C0FF/$C100.
+    b.mem.write_byte_no_io(0xC0FF, 0xA9);
+    b.mem.write_byte_no_io(0xC100, 0x99);
+    g_ctx.pc = 0xC0FF;
+    cpu6502_step();
+    EXPECT_EQ(g_ctx.a, 0x99);
+    EXPECT_EQ(g_ctx.pc, 0xC101);
+}
+
+}  // namespace
