@@ -501,10 +501,17 @@ namespace {
 // case: the whole instruction lies in one plain RAM or ROM page, so its
 // operand bytes are read from that array without further checks. The step
 // enters it with pc already past the opcode byte.
-typedef void (*core6502_handler)(core6502_context* ctx, u16 pc, const u8* code);
+#if defined(__i386__)
+// Arguments in registers, so that the step can jump into the handler
+// instead of calling it.
+#define CORE_HANDLER __attribute__((regparm(3)))
+#else
+#define CORE_HANDLER
+#endif
+typedef CORE_HANDLER void (*core6502_handler)(core6502_context* ctx, u16 pc, const u8* code);
 
 #define CORE6502_OP(opc, mode, op, cyc)                                   \
-    void handle_##opc(core6502_context* ctx, u16 pc, const u8* bytes) { \
+    CORE_HANDLER void handle_##opc(core6502_context* ctx, u16 pc, const u8* bytes) { \
         Cpu c(ctx, pc);                                                   \
         c.direct = true;                                                  \
         c.code = bytes;                                                   \
