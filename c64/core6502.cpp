@@ -1,11 +1,13 @@
 // NMOS 6502 interpreter: one instruction per step, driven by a 256-entry table.
 // Decimal mode is not modelled: D is kept in the status byte only.
 //
-// Every addressing mode and operation is written once, against a working
-// copy of the registers (Cpu) that lives in host registers for the length of
-// a step. The step dispatches through a switch built from the opcode table,
-// so each case inlines its mode and operation; the table's function pointers
-// wrap the same bodies for callers that drive the core piece by piece.
+// Every addressing mode and operation is written once, against a view of
+// the registers (Cpu). From those bodies come two things: the table's mode
+// and operation functions, and one handler per opcode with both inlined.
+// The step runs the handler when the whole instruction lies in one page that
+// the page maps serve directly (the usual case); otherwise it runs the
+// table's pair, every byte through the bus. Plain RAM and ROM accesses use
+// the page maps; everything else goes through the bus hooks.
 #include "c64/core6502.h"
 
 namespace {
@@ -27,9 +29,9 @@ u8* const* g_read_pages = kNoPages;
 u8* const* g_write_pages = kNoPages;
 
 // The registers of one context as an instruction sees them. A, X, Y, the
-// status and S are references into the context, so only the ones an
-// instruction touches are loaded and stored; pc, ea, the opcode and the
-// cycles it adds live in host registers until the instruction ends.
+// status, S and the opcode are references into the context, so only the
+// ones an instruction touches are loaded and stored; pc, ea and the cycles
+// it adds stay in host registers until the instruction ends.
 struct Cpu {
     u8& a;
     u8& x;
