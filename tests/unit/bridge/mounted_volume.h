@@ -32,7 +32,9 @@ public:
         storage_.reset(new simata::FileStorage(image.path()));
         device_.storage = storage_.get();
         channel_.attach_master(&device_);
-        simbus::bus().reset();
+        // Only this channel is (re)attached: a headless machine's keyboard
+        // controller may share the bus.
+        simbus::bus().detach(&channel_);
         simbus::bus().set_logging(false);
         simbus::bus().attach(&channel_);
         ata_.reset(new kestrel::drivers::AdvancedTechnologyAttachment(true, simata::kPrimaryBase));
@@ -43,7 +45,7 @@ public:
     void Unmount() {
         fat_.reset();
         ata_.reset();
-        if (storage_) simbus::bus().reset();
+        if (storage_) simbus::bus().detach(&channel_);
         storage_.reset();
     }
 
