@@ -40,7 +40,7 @@ constexpr u8 kHandle = 1;
 constexpr u8 kModeRead = 1;
 constexpr u8 kModeCreate = 3;
 constexpr u8 kFatOk = Fat32::kOk;
-constexpr u8 kFatNotFound = Fat32::kNotFound;
+constexpr u8 kFatExists = Fat32::kExists;
 constexpr u8 kFatEndOfFile = Fat32::kEndOfFile;
 
 constexpr u32 kNameChars = 12;        // "NNNNNNNN.EEE"
@@ -110,12 +110,13 @@ void IO::file_load() {
         return;
     }
 
-    u8 status = fat32_->OpenFile(kHandle, name, kModeRead);
-    if (status == kFatNotFound) {
+    // Any file that cannot be opened (missing, unreadable, too big for the
+    // heap) must end in an error: the trap reads ST right after this, and
+    // the KERNAL cleared it before the request, which BASIC takes as a load.
+    if (fat32_->OpenFile(kHandle, name, kModeRead) != kFatOk) {
         mem_->write_byte(kStatus, kStNotFound);
         return;
     }
-    if (status != kFatOk) return;
 
     u8 b = 0;
     if (secondary == 1) {
@@ -147,10 +148,20 @@ void IO::file_save() {
         mem_->write_byte(kStatus, kStNoDevice);
         return;
     }
-    if (fat32_->OpenFile(kHandle, name, kModeCreate) != kFatOk) return;
-    // Inclusive range; the wider counter ends the loop at $FFFF.
-    for (u32 a = start; a <= end; a++) {
-        if (fat32_->WriteNextFileByte(kHandle, mem_->read_byte((u16)a)) != kFatOk) break;
+    u8 status = fat32_->OpenFile(kHandle, name, kModeCreate);
+    // An existing file is never replaced; that refusal stays silent.
+    if (status == kFatExists) return;
+    if (status != kFatOk) {
+        mem_->write_byte(kStatus, kStNoDevice);
+        return;
     }
-    fat32_->CloseFile(kHandle);
+    // Inclusive range; the wider counter ends the loop at $FFFF.
+    for (u32 a = start; a <= end && status == kFatOk; a++)
+        status = fat32_->WriteNextFileByte(kHandle, mem_->read_byte((u16)a));
+    u8 closed = fat32_->CloseFile(kHandle);
+    if (status == kFatOk) status = closed;
+    if (status == kFatOk) return;
+    // A program not stored whole is not left behind looking saved.
+    fat32_->DeleteFile(name);
+    mem_->write_byte(kStatus, kStNoDevice);
 }
