@@ -19,7 +19,7 @@ if(Python3_Interpreter_FOUND)
       add_test(NAME system.${case}
                COMMAND ${Python3_EXECUTABLE} ${TARN_SYSTEM_DIR}/qemu_test.py ${case})
       set_tests_properties(system.${case} PROPERTIES
-        ENVIRONMENT "${TARN_SYSTEM_ENV}" SKIP_RETURN_CODE 77 TIMEOUT 600)
+        ENVIRONMENT "${TARN_SYSTEM_ENV}" SKIP_RETURN_CODE 77 TIMEOUT 600 RESOURCE_LOCK tarn_cpu)
     endforeach()
     set_tests_properties(system.IsoBoot system.UsbStickBoot PROPERTIES FIXTURES_REQUIRED tarn_iso)
   endif()
