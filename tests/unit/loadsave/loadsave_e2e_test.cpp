@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/headless_machine.h"
-#include "tests/unit/bridge/mounted_volume.h"
+#include "tests/unit/bridge/machine_on_volume.h"
 
 #include "c64/memory.h"
 #include "drivers/keyboard.h"
@@ -17,7 +16,6 @@ namespace {
 constexpr u16 kBasicStart = 0x0801;
 constexpr u16 kVarTab = 0x2D;   // BASIC end of program / start of variables
 constexpr u16 kStatus = 0x90;   // KERNAL status ST
-constexpr u16 kKeyCount = 0xC6;
 
 // One tokenized BASIC line: link, number, body, terminator.
 void AddLine(std::vector<u8>* prg, u16 base, u16 number, const std::vector<u8>& body) {
@@ -32,60 +30,12 @@ void AddLine(std::vector<u8>* prg, u16 base, u16 number, const std::vector<u8>& 
 
 std::vector<u8> Text(const std::string& s) { return std::vector<u8>(s.begin(), s.end()); }
 
-class LoadSave : public ::testing::Test {
+class LoadSave : public MachineOnVolume {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(volume.image.ok());
-        ASSERT_TRUE(hm.boot());
-    }
-
-    // Files go on the image first: the FAT is read at mount.
-    void Mount() {
-        fat = volume.Mount();
-        ASSERT_TRUE(fat->mounted());
-        hm.attach_fat32(fat);
-    }
-
-    // Last row with anything on it (the cursor blinks as a reversed space).
-    std::string LastLine() {
-        for (int r = 24; r >= 0; r--) {
-            std::string row = hm.row(r);
-            row.erase(row.find_last_not_of(' ') + 1);
-            if (!row.empty()) return row;
-        }
-        return "";
-    }
-
-    // Types a direct-mode command and runs the machine until BASIC is back
-    // at READY. below what the command printed.
-    bool Command(const std::string& text, int max_passes = 600) {
-        TypeLine(text);
-        for (int i = 0; i < max_passes; i++) {
-            if (LastLine() == "READY.") return true;
-            hm.run_pass();
-        }
-        return LastLine() == "READY.";
-    }
-
-    // Types a line and runs until the KERNAL has taken every key.
-    void TypeLine(const std::string& text) {
-        hm.type(text + "\n");
-        for (int i = 0; i < 100 && (g_scan_head != g_scan_tail || Peek(kKeyCount) != 0); i++) hm.run_pass();
-        hm.run_passes(2);
-    }
-
-    u8 Peek(u16 a) { return hm.mem().read_byte_no_io(a); }
-    u16 PeekWord(u16 a) { return Peek(a) | Peek(a + 1) << 8; }
     std::vector<u8> Bytes(u16 from, u16 to) {
         std::vector<u8> v;
         for (u32 a = from; a < to; a++) v.push_back(Peek((u16)a));
         return v;
-    }
-
-    int RowOf(const std::string& text) {
-        for (int r = 0; r < 25; r++)
-            if (hm.row(r).find(text) != std::string::npos) return r;
-        return -1;
     }
 
     std::string Screen() {
@@ -98,10 +48,6 @@ protected:
         std::string report;
         EXPECT_EQ(volume.Check(&report), 0) << report;
     }
-
-    MountedVolume volume;
-    HeadlessMachine hm;
-    kestrel::filesystem::Fat32* fat = nullptr;
 };
 
 TEST_F(LoadSave, SavedProgramWithVariablesComesBackListsAndRuns) {

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/headless_machine.h"
-#include "tests/unit/bridge/mounted_volume.h"
+#include "tests/unit/bridge/machine_on_volume.h"
 
 #include "c64/core6502_bridge.h"
 #include "c64/memory.h"
@@ -19,48 +18,9 @@ namespace {
 constexpr u8 kKeyEsc = 1;
 constexpr u16 kBasicStart = 0x0801;
 constexpr u16 kVarTab = 0x2D;
-constexpr u16 kKeyCount = 0xC6;
 
-class MonitorE2E : public ::testing::Test {
+class MonitorE2E : public MachineOnVolume {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(volume.image.ok());
-        ASSERT_TRUE(hm.boot());
-    }
-
-    void Mount() {
-        fat = volume.Mount();
-        ASSERT_TRUE(fat->mounted());
-        hm.attach_fat32(fat);
-    }
-
-    std::string LastLine() {
-        for (int r = 24; r >= 0; r--) {
-            std::string row = hm.row(r);
-            row.erase(row.find_last_not_of(' ') + 1);
-            if (!row.empty()) return row;
-        }
-        return "";
-    }
-    void TypeLine(const std::string& text) {
-        hm.type(text + "\n");
-        for (int i = 0; i < 100 && (g_scan_head != g_scan_tail || Peek(kKeyCount) != 0); i++) hm.run_pass();
-        hm.run_passes(2);
-    }
-    bool Command(const std::string& text) {
-        TypeLine(text);
-        for (int i = 0; i < 600; i++) {
-            if (LastLine() == "READY.") return true;
-            hm.run_pass();
-        }
-        return false;
-    }
-    int RowOf(const std::string& text) {
-        for (int r = 0; r < 25; r++)
-            if (hm.row(r).find(text) != std::string::npos) return r;
-        return -1;
-    }
-
     // Esc, the scripted monitor lines, Esc: all served within one pass of
     // the main loop, which is parked in the monitor meanwhile.
     consolereader::ConsoleReader Monitor(const std::vector<std::string>& lines) {
@@ -81,13 +41,6 @@ protected:
         TypeLine("");
         for (int i = 0; i < 600 && LastLine() != "READY."; i++) hm.run_pass();
     }
-
-    u8 Peek(u16 a) { return hm.mem().read_byte_no_io(a); }
-    u16 PeekWord(u16 a) { return Peek(a) | Peek(a + 1) << 8; }
-
-    MountedVolume volume;
-    HeadlessMachine hm;
-    kestrel::filesystem::Fat32* fat = nullptr;
 };
 
 std::string Hex4(unsigned v) {
