@@ -30,17 +30,28 @@ uint32_t SimPs2::read(uint16_t port, int) {
     return last_data_;
 }
 
+namespace {
+constexpr uint8_t kReadConfig = 0x20;
+constexpr uint8_t kWriteConfig = 0x60;
+constexpr uint8_t kEnableScanning = 0xF4;
+}  // namespace
+
 void SimPs2::write(uint16_t port, uint32_t value, int) {
     uint8_t byte = static_cast<uint8_t>(value);
     if (port == kStatus) {
         commands_.push_back(byte);
+        pending_command_ = byte;
         auto it = command_replies_.find(byte);
         if (it != command_replies_.end()) queue(it->second);
-    } else {
-        data_written_.push_back(byte);
-        auto it = data_replies_.find(byte);
-        if (it != data_replies_.end()) queue(it->second);
+        else if (byte == kReadConfig) queue(config_);
+        return;
     }
+    data_written_.push_back(byte);
+    if (pending_command_ == kWriteConfig) config_ = byte;
+    else if (byte == kEnableScanning) scanning_ = true;
+    pending_command_ = 0;
+    auto it = data_replies_.find(byte);
+    if (it != data_replies_.end()) queue(it->second);
 }
 
 }  // namespace simbus

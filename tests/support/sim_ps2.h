@@ -1,6 +1,9 @@
 // Simulated 8042 PS/2 controller on ports 0x60 (data) and 0x64 (status and
 // command): a queue of bytes waiting to be read, status bit 0 while any wait,
-// and a record of what the kernel wrote.
+// the controller's configuration byte (read with command 0x20, written with
+// 0x60 and a data byte), the keyboard's scanning flag (set by data 0xF4),
+// and a record of what the kernel wrote. A scripted reply to a command
+// replaces the controller's own answer.
 //
 //   simbus::SimPs2 ps2;              // attaches itself to simbus::bus()
 //   ps2.queue({0x1E, 0x9E});         // 'a' make, 'a' break
@@ -52,6 +55,10 @@ public:
     // Status bits reported besides bit 0 (for example 0x04 system flag).
     void extra_status(uint8_t bits) { extra_status_ = bits; }
 
+    uint8_t config() const { return config_; }
+    void set_config(uint8_t config) { config_ = config; }
+    bool scanning() const { return scanning_; }
+
     const std::vector<uint8_t>& commands() const { return commands_; }
     const std::vector<uint8_t>& data_written() const { return data_written_; }
     // Number of reads of 0x60 and of 0x64 so far.
@@ -66,6 +73,9 @@ private:
     std::vector<uint8_t> commands_;
     std::vector<uint8_t> data_written_;
     uint8_t extra_status_ = 0;
+    uint8_t config_ = 0;
+    uint8_t pending_command_ = 0;  // command whose data byte is still due
+    bool scanning_ = false;
     uint8_t last_data_ = 0;
     int data_reads_ = 0;
     int status_reads_ = 0;

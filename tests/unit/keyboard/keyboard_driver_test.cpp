@@ -10,7 +10,7 @@
 #include "kernel/gdt.h"
 #include "tests/support/sim_pic.h"
 #include "tests/support/simbus.h"
-#include "tests/unit/keyboard/ps2_fixture.h"
+#include "tests/support/sim_ps2.h"
 
 using kestrel::GlobalDescriptorTable;
 using kestrel::drivers::KeyboardDriver;
@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         simbus::bus().reset();
         simbus::bus().attach(&pic);
-        simbus::bus().attach(&ps2.device());
+        simbus::bus().attach(&ps2);
         gdt = new GlobalDescriptorTable();
         manager = new InterruptManager(0x20, gdt, nullptr);
         manager->Activate();
@@ -67,7 +67,7 @@ protected:
     }
 
     simbus::SimPic pic;
-    Ps2Fixture ps2;
+    simbus::SimPs2 ps2{false};  // attached by the fixture, after the PIC
     GlobalDescriptorTable* gdt = nullptr;
     InterruptManager* manager = nullptr;
     RecordingSink sink;
@@ -99,7 +99,7 @@ TEST_F(Keyboard, ActivateDrainsThenEnablesPortInterruptAndScanning) {
 
 TEST_F(Keyboard, ControllerThatNeverAnswersDoesNotHangActivate) {
     KeyboardDriver kbd(manager, &sink);
-    simbus::bus().detach(&ps2.device());  // floating bus: status reads 0xFF
+    simbus::bus().detach(&ps2);  // floating bus: status reads 0xFF
     simbus::bus().clear_log();
     kbd.Activate();
     // Still goes on to program the controller after a bounded drain.
