@@ -14,6 +14,8 @@ namespace {
 constexpr u16 kStackPage = 0x0100;
 constexpr u16 kResetVector = 0xFFFC;
 constexpr u16 kIrqVector = 0xFFFE;  // IRQ and BRK share it
+constexpr u16 kNmiVector = 0xFFFA;
+constexpr u32 kInterruptCycles = 7;
 
 #if defined(__GNUC__)
 #define CORE_INLINE inline __attribute__((always_inline))
@@ -636,4 +638,46 @@ void core6502_irq(core6502_context* ctx) {
     c.p |= CORE6502_I;
     c.pc = read16(c, kIrqVector, kIrqVector + 1);
     c.save(ctx);
+}
+
+namespace {
+// Interrupt entry: the return address and the status (B clear) pushed,
+// I set, the vector taken; seven cycles.
+void enter_interrupt(core6502_context* ctx, u16 vector) {
+    Cpu c(ctx);
+    push16(c, c.pc);
+    push(c, static_cast<u8>((c.p & ~CORE6502_B) | CORE6502_U));
+    c.p |= CORE6502_I;
+    c.pc = read16(c, vector, static_cast<u16>(vector + 1));
+    c.cycles += kInterruptCycles;
+    c.save(ctx);
+}
+}  // namespace
+
+void core6502_set_irq(core6502_context* ctx, u8 source, bool asserted) {
+    if (asserted) ctx->irq_lines |= source;
+    else ctx->irq_lines &= static_cast<u8>(~source);
+}
+
+void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted) {
+    if (asserted) {
+        if (ctx->nmi_lines == 0) ctx->nmi_pending = true;
+        ctx->nmi_lines |= source;
+    } else {
+        ctx->nmi_lines &= static_cast<u8>(~source);
+    }
+}
+
+u32 core6502_run(core6502_context* ctx, u32 until) {
+    u32 start = ctx->cycles;
+    while (static_cast<i32>(ctx->cycles - until) < 0) {
+        if (ctx->nmi_pending) {
+            ctx->nmi_pending = false;
+            enter_interrupt(ctx, kNmiVector);
+        } else if (ctx->irq_lines && !(ctx->flags & CORE6502_I)) {
+            enter_interrupt(ctx, kIrqVector);
+        }
+        core6502_step(ctx);
+    }
+    return ctx->cycles - start;
 }

@@ -14,7 +14,17 @@ struct core6502_context {
     u32 cycles;
     u16 ea;     // effective address of the current instruction
     u8 opcode;
+    u8 irq_lines;      // IRQ sources holding the line (a level)
+    u8 nmi_lines;      // NMI sources holding the line
+    bool nmi_pending;  // an NMI edge not yet taken
 };
+
+// Interrupt sources, one bit each on their line.
+constexpr u8 CORE6502_IRQ_VIC = 0x01;      // VIC-II
+constexpr u8 CORE6502_IRQ_CIA1 = 0x02;     // CIA 1
+constexpr u8 CORE6502_IRQ_TICK = 0x04;     // text mode's instruction-count tick
+constexpr u8 CORE6502_NMI_CIA2 = 0x01;     // CIA 2
+constexpr u8 CORE6502_NMI_RESTORE = 0x02;  // the RESTORE key
 
 // Status register bits.
 constexpr u8 CORE6502_C = 0x01;
@@ -39,6 +49,15 @@ extern const core6502_opcode core6502_opcodes[256];
 void core6502_reset(core6502_context* ctx);
 void core6502_step(core6502_context* ctx);
 void core6502_irq(core6502_context* ctx);
+
+// The IRQ input is a level: taken at an instruction boundary while any
+// source holds it and I is clear. The NMI input is taken once on its edge,
+// when the first source asserts it.
+void core6502_set_irq(core6502_context* ctx, u8 source, bool asserted);
+void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted);
+// Runs whole instructions, taking interrupts at their boundaries, until the
+// cycle counter reaches `until` (wrap-safe). Returns the cycles run.
+u32 core6502_run(core6502_context* ctx, u32 until);
 
 u16 core6502_get_value(core6502_context* ctx);
 void core6502_put_value(core6502_context* ctx, u16 value);

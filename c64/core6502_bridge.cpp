@@ -24,3 +24,7 @@ void cpu6502_reset() { core6502_reset(&g_ctx); }
 void cpu6502_step() { core6502_step(&g_ctx); }
 void cpu6502_irq() { core6502_irq(&g_ctx); }
 u16 cpu6502_pc() { return g_ctx.pc; }
+void cpu6502_set_irq(u8 source, bool asserted) { core6502_set_irq(&g_ctx, source, asserted); }
+void cpu6502_set_nmi(u8 source, bool asserted) { core6502_set_nmi(&g_ctx, source, asserted); }
+u32 cpu6502_run(u32 until_cycle) { return core6502_run(&g_ctx, until_cycle); }
+u32 cpu6502_cycles() { return g_ctx.cycles; }

@@ -15,5 +15,10 @@ void cpu6502_reset();
 void cpu6502_step();
 void cpu6502_irq();
 u16 cpu6502_pc();
+// Interrupt inputs of the running core and its clock.
+void cpu6502_set_irq(u8 source, bool asserted);
+void cpu6502_set_nmi(u8 source, bool asserted);
+u32 cpu6502_run(u32 until_cycle);
+u32 cpu6502_cycles();
 
 #endif
