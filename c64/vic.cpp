@@ -1,6 +1,7 @@
 // MOS 6569 VIC-II video chip: register file, raster counter and line renderer.
 #include "c64/vic.h"
 
+#include "c64/core6502_bridge.h"
 #include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/memory.h"
@@ -196,19 +197,7 @@ bool Vic::emulate() {
         irq_status_ |= 1;
         cpu_->irq();
     }
-    if (r >= kFirstVisibleLine && r <= kLastVisibleLine && io_) {
-        int y = r - kFirstVisibleLine;
-        io_->screen_draw_border(y, border_color_);
-        switch (graphic_mode_) {
-        case kModeChar:
-        case kModeMcChar:
-        case kModeExtBg: draw_raster_char_mode(r, y); break;
-        case kModeBitmap:
-        case kModeMcBitmap: draw_raster_bitmap_mode(r, y); break;
-        default: return false;
-        }
-        draw_raster_sprites(r, y);
-    }
+    if (!render_line(r)) return false;
     next_raster_at_ += is_bad_line() ? kBadLineCycles : kLineCycles;
 
     raster_counter(r + 1);
@@ -219,6 +208,30 @@ bool Vic::emulate() {
     }
     return true;
 }
+
+bool Vic::render_line(int r) {
+    if (r < kFirstVisibleLine || r > kLastVisibleLine || !io_) return true;
+    int y = r - kFirstVisibleLine;
+    io_->screen_draw_border(y, border_color_);
+    switch (graphic_mode_) {
+    case kModeChar:
+    case kModeMcChar:
+    case kModeExtBg: draw_raster_char_mode(r, y); break;
+    case kModeBitmap:
+    case kModeMcBitmap: draw_raster_bitmap_mode(r, y); break;
+    default: return false;
+    }
+    draw_raster_sprites(r, y);
+    return true;
+}
+
+void Vic::latch_interrupt(u8 bits) {
+    irq_status_ |= bits & 0x0F;
+    update_irq_line();
+}
+
+// The chip holds its IRQ output low while a latched source is enabled.
+void Vic::update_irq_line() { cpu6502_set_irq(CORE6502_IRQ_VIC, (irq_status_ & irq_enabled_ & 0x0F) != 0); }
 
 // Text window: all 40 columns (or 38, trimmed 8 each side), 25 rows (or 24).
 bool Vic::in_display_window(int px, int y) const {

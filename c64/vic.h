@@ -37,6 +37,12 @@ public:
     // Advances the raster by at most one line; false on a visible line in
     // an invalid mode.
     bool emulate();
+    // Paints raster line r into the raster picture with the registers as
+    // they are now; false on a visible line in an invalid mode.
+    bool render_line(int r);
+    // Latches interrupt sources in $D019 (bit 0 raster, 1 sprite-background,
+    // 2 sprite-sprite, 3 light pen) and updates the IRQ output.
+    void latch_interrupt(u8 bits);
 
     int raster_counter() const { return ((cr1_ & 0x80) << 1) | raster_c_; }
     void raster_counter(int n);
@@ -68,6 +74,7 @@ public:
     u16 get_sprite_ptr(int n);
 
 private:
+    void update_irq_line();
     void draw_raster_char_mode(int r, int y);
     void draw_raster_bitmap_mode(int r, int y);
     void draw_raster_sprites(int r, int y);
