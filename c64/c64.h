@@ -47,6 +47,10 @@ public:
     Monitor* monitor() const { return monitor_; }
     bool is_running() const { return running; }
     bool is_reset_requested() const { return reset_requested; }
+    // Full C64 mode: the chips on the processor's clock, the VIC's picture
+    // and the keyboard matrix. Off is text mode, the default.
+    bool full_mode() const { return full_mode_; }
+    void full_mode(bool on) { full_mode_ = on; }
 
     // Scan code (set 1, & 0x7F) to character, plain and shifted.
     static const u8 kmap[128];
@@ -81,6 +85,7 @@ private:
     Vic* vic_;
     Monitor* monitor_;
     volatile bool reset_requested;
+    bool full_mode_ = false;
 };
 
 // Routes key events: Esc to and from the monitor, F10 reset, F12 frame skip,
