@@ -1,5 +1,4 @@
 // NMOS 6502 interpreter: one instruction per step, driven by a 256-entry table.
-// Decimal mode is not modelled: D is kept in the status byte only.
 //
 // Every addressing mode and operation is written once, against a view of
 // the registers (Cpu). From those bodies come two things: the table's mode
@@ -207,12 +206,64 @@ CORE_INLINE void put(Cpu& c, u8 v) {
 
 // ---- arithmetic helpers ----
 
-CORE_INLINE void do_adc(Cpu& c, u8 m) {
+CORE_INLINE void do_adc_binary(Cpu& c, u8 m) {
     u16 r = static_cast<u16>(c.a + m + (c.p & CORE6502_C));
     u8 v = static_cast<u8>(((r ^ c.a) & (r ^ m) & 0x80) >> 1);  // lands on bit 6
     c.p = static_cast<u8>((c.p & ~(CORE6502_C | CORE6502_V)) | (r >> 8) | v);
     c.a = static_cast<u8>(r);
     set_zn(c, c.a);
+}
+
+// NMOS decimal addition: each nibble corrected past 9 as it is formed. Z
+// follows the binary sum; N and V are taken from the high nibble before its
+// correction, C after it.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void adc_decimal(u8& a, u8& p, u8 m) {
+    u8 carry = p & CORE6502_C;
+    u8 binary = static_cast<u8>(a + m + carry);
+    int lo = (a & 0x0F) + (m & 0x0F) + carry;
+    if (lo > 9) lo += 6;
+    int hi = (a >> 4) + (m >> 4) + (lo > 0x0F ? 1 : 0);
+    u8 n = (hi & 0x08) ? CORE6502_N : 0;
+    u8 v = ((a ^ (hi << 4)) & ~(a ^ m) & 0x80) ? CORE6502_V : 0;
+    if (hi > 9) hi += 6;
+    u8 c = hi > 0x0F ? CORE6502_C : 0;
+    p = static_cast<u8>((p & ~(CORE6502_N | CORE6502_V | CORE6502_Z | CORE6502_C)) | n | v | c |
+                        (binary ? 0 : CORE6502_Z));
+    a = static_cast<u8>((hi << 4) | (lo & 0x0F));
+}
+
+// NMOS decimal subtraction: the flags are those of the binary subtraction
+// (set by the caller); only A gets the nibble corrections.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+u8 sbc_decimal_result(u8 a, u8 p, u8 m) {
+    int borrow = (p & CORE6502_C) ? 0 : 1;
+    int lo = (a & 0x0F) - (m & 0x0F) - borrow;
+    if (lo < 0) lo -= 6;
+    int hi = (a >> 4) - (m >> 4) - (lo < 0 ? 1 : 0);
+    if (hi < 0) hi -= 6;
+    return static_cast<u8>((hi << 4) | (lo & 0x0F));
+}
+
+CORE_INLINE void do_adc(Cpu& c, u8 m) {
+    if (c.p & CORE6502_D)
+        adc_decimal(c.a, c.p, m);
+    else
+        do_adc_binary(c, m);
+}
+
+CORE_INLINE void do_sbc(Cpu& c, u8 m) {
+    if (c.p & CORE6502_D) {
+        u8 a = sbc_decimal_result(c.a, c.p, m);
+        do_adc_binary(c, static_cast<u8>(m ^ 0xFF));
+        c.a = a;
+    } else {
+        do_adc_binary(c, static_cast<u8>(m ^ 0xFF));
+    }
 }
 
 CORE_INLINE void do_cmp(Cpu& c, u8 reg, u8 m) {
@@ -276,7 +327,7 @@ CORE_INLINE void o_ora(Cpu& c) { c.a |= get(c); set_zn(c, c.a); }
 CORE_INLINE void o_op_and(Cpu& c) { c.a &= get(c); set_zn(c, c.a); }
 CORE_INLINE void o_eor(Cpu& c) { c.a ^= get(c); set_zn(c, c.a); }
 CORE_INLINE void o_adc(Cpu& c) { do_adc(c, get(c)); }
-CORE_INLINE void o_sbc(Cpu& c) { do_adc(c, static_cast<u8>(get(c) ^ 0xFF)); }
+CORE_INLINE void o_sbc(Cpu& c) { do_sbc(c, get(c)); }
 CORE_INLINE void o_cmp(Cpu& c) { do_cmp(c, c.a, get(c)); }
 CORE_INLINE void o_cpx(Cpu& c) { do_cmp(c, c.x, get(c)); }
 CORE_INLINE void o_cpy(Cpu& c) { do_cmp(c, c.y, get(c)); }
@@ -286,58 +337,67 @@ CORE_INLINE void o_bit(Cpu& c) {
     c.p = static_cast<u8>((c.p & 0x3D) | (m & 0xC0) | ((c.a & m) ? 0 : CORE6502_Z));
 }
 
-CORE_INLINE void o_inc(Cpu& c) { u8 r = static_cast<u8>(get(c) + 1); put(c, r); set_zn(c, r); }
-CORE_INLINE void o_dec(Cpu& c) { u8 r = static_cast<u8>(get(c) - 1); put(c, r); set_zn(c, r); }
+// Read-modify-write on memory: one read, the unmodified value written back,
+// then the result, as the NMOS part drives its bus. I/O registers see both
+// writes (INC $D019 acknowledges the VIC with the first). With mode acc both
+// writes land in A, so the first is invisible.
+CORE_INLINE u8 rmw_read(Cpu& c) {
+    u8 v = get(c);
+    put(c, v);
+    return v;
+}
+
+CORE_INLINE void o_inc(Cpu& c) { u8 r = static_cast<u8>(rmw_read(c) + 1); put(c, r); set_zn(c, r); }
+CORE_INLINE void o_dec(Cpu& c) { u8 r = static_cast<u8>(rmw_read(c) - 1); put(c, r); set_zn(c, r); }
 CORE_INLINE void o_inx(Cpu& c) { c.x++; set_zn(c, c.x); }
 CORE_INLINE void o_iny(Cpu& c) { c.y++; set_zn(c, c.y); }
 CORE_INLINE void o_dex(Cpu& c) { c.x--; set_zn(c, c.x); }
 CORE_INLINE void o_dey(Cpu& c) { c.y--; set_zn(c, c.y); }
 
-CORE_INLINE void o_asl(Cpu& c) { put(c, do_asl(c, get(c))); }
-CORE_INLINE void o_lsr(Cpu& c) { put(c, do_lsr(c, get(c))); }
+CORE_INLINE void o_asl(Cpu& c) { put(c, do_asl(c, rmw_read(c))); }
+CORE_INLINE void o_lsr(Cpu& c) { put(c, do_lsr(c, rmw_read(c))); }
+CORE_INLINE void o_rol(Cpu& c) { put(c, do_rol(c, rmw_read(c))); }
+CORE_INLINE void o_ror(Cpu& c) { put(c, do_ror(c, rmw_read(c))); }
 
-// ROL and ROR write the unmodified value back before the result, as the NMOS
-// part does on its bus; I/O registers see both writes.
-CORE_INLINE void o_rol(Cpu& c) {
-    u8 v = get(c);
-    put(c, v);
-    put(c, do_rol(c, v));
+// The undocumented combinations: the same bus cycles, then the second
+// operation on the result, without reading the target again.
+CORE_INLINE void o_slo(Cpu& c) {
+    u8 r = do_asl(c, rmw_read(c));
+    put(c, r);
+    c.a |= r;
+    set_zn(c, c.a);
 }
-
-CORE_INLINE void o_ror(Cpu& c) {
-    u8 v = get(c);
-    put(c, v);
-    put(c, do_ror(c, v));
-}
-
-CORE_INLINE void o_slo(Cpu& c) { o_asl(c); o_ora(c); }
-CORE_INLINE void o_dcp(Cpu& c) { o_dec(c); o_cmp(c); }
-CORE_INLINE void o_isb(Cpu& c) { o_inc(c); o_sbc(c); }
 
 CORE_INLINE void o_rla(Cpu& c) {
-    u8 v = get(c);
-    u8 r = do_rol(c, v);
-    put(c, v);
+    u8 r = do_rol(c, rmw_read(c));
     put(c, r);
     c.a &= r;
     set_zn(c, c.a);
 }
 
 CORE_INLINE void o_sre(Cpu& c) {
-    u8 v = get(c);
-    u8 r = do_lsr(c, v);
-    put(c, v);
+    u8 r = do_lsr(c, rmw_read(c));
     put(c, r);
     c.a ^= r;
     set_zn(c, c.a);
 }
 
 CORE_INLINE void o_rra(Cpu& c) {
-    u8 v = get(c);
-    u8 r = do_ror(c, v);
-    put(c, v);
+    u8 r = do_ror(c, rmw_read(c));
     put(c, r);
     do_adc(c, r);
+}
+
+CORE_INLINE void o_dcp(Cpu& c) {
+    u8 r = static_cast<u8>(rmw_read(c) - 1);
+    put(c, r);
+    do_cmp(c, c.a, r);
+}
+
+CORE_INLINE void o_isb(Cpu& c) {
+    u8 r = static_cast<u8>(rmw_read(c) + 1);
+    put(c, r);
+    do_sbc(c, r);
 }
 
 CORE_INLINE void o_bcc(Cpu& c) { branch(c, !(c.p & CORE6502_C)); }
@@ -359,8 +419,15 @@ CORE_INLINE void o_sed(Cpu& c) { c.p |= CORE6502_D; }
 
 CORE_INLINE void o_jmp(Cpu& c) { c.pc = c.ea; }
 
+// The chip reads the target's low byte, pushes the return address (the
+// address of the high byte), and only then reads the high byte: a stack
+// that overlaps the operand changes the target.
 CORE_INLINE void o_jsr(Cpu& c) {
-    push16(c, static_cast<u16>(c.pc - 1));
+    u16 lo = fetch(c);
+    push16(c, c.pc);
+    u16 hi = fetch(c);
+    c.ea_set = true;
+    c.ea = static_cast<u16>(lo | (hi << 8));
     c.pc = c.ea;
 }
 

@@ -49,10 +49,8 @@ TEST(Operations, LoadsAndTransfersSetZeroAndNegative) {
     EXPECT_EQ(m.c.flags, before);
 }
 
-TEST(Operations, AdcSetsCarryOverflowAndIgnoresDecimal) {
-    Machine m = imm_op(0x69, 0x09, 0x01, false, true);
-    EXPECT_EQ(m.c.a, 0x0A);
-    m = imm_op(0x69, 0x7F, 0x01, false);
+TEST(Operations, AdcSetsCarryAndOverflow) {
+    Machine m = imm_op(0x69, 0x7F, 0x01, false);
     EXPECT_EQ(m.c.a, 0x80);
     EXPECT_TRUE(m.flag(V));
     EXPECT_TRUE(m.flag(N));
@@ -84,8 +82,6 @@ TEST(Operations, SbcBorrowsThroughCarry) {
     EXPECT_EQ(m.c.a, 0x00);
     EXPECT_TRUE(m.flag(Z));
     EXPECT_TRUE(m.flag(C));
-    m = imm_op(0xE9, 0x10, 0x01, true, true);  // decimal ignored
-    EXPECT_EQ(m.c.a, 0x0F);
 }
 
 TEST(Operations, CompareSetsCarryZeroNegative) {
@@ -215,12 +211,22 @@ TEST(Operations, RolAndRorWriteOldValueThenResult) {
     EXPECT_EQ(g_bus.writes[1].second, 0x81);
 }
 
-TEST(Operations, AslLsrIncDecWriteOnce) {
-    for (u8 op : {0x0E, 0x4E, 0xEE, 0xCE}) {
-        Machine m(0x0200, {op, 0x19, 0xD0});
+TEST(Operations, ReadModifyWriteReadsOnceThenWritesOldValueAndResult) {
+    // ASL LSR ROL ROR INC DEC SLO RLA SRE RRA DCP ISB, each on $D019 = $42
+    // with C clear: one read of the target, the old value, then the result.
+    const u8 ops[] = {0x0E, 0x4E, 0x2E, 0x6E, 0xEE, 0xCE, 0x0F, 0x2F, 0x4F, 0x6F, 0xCF, 0xEF};
+    const u8 results[] = {0x84, 0x21, 0x84, 0x21, 0x43, 0x41, 0x84, 0x84, 0x21, 0x21, 0x41, 0x43};
+    for (int i = 0; i < 12; i++) {
+        Machine m(0x0200, {ops[i], 0x19, 0xD0});
         m[0xD019] = 0x42;
-        m.step();
-        EXPECT_EQ(g_bus.writes.size(), 1u) << std::hex << int(op);
+        g_bus.log_reads = true;
+        EXPECT_EQ(m.step(), 6u);
+        std::vector<u16> target_reads;
+        for (u16 r : g_bus.reads)
+            if (r == 0xD019) target_reads.push_back(r);
+        EXPECT_EQ(target_reads.size(), 1u) << std::hex << int(ops[i]);
+        const std::vector<std::pair<u16, u8>> writes = {{0xD019, 0x42}, {0xD019, results[i]}};
+        EXPECT_EQ(g_bus.writes, writes) << std::hex << int(ops[i]);
     }
 }
 
@@ -232,7 +238,7 @@ TEST(Operations, SloShiftsMemoryThenOrs) {
     EXPECT_EQ(m[0x10], 0x02);
     EXPECT_EQ(m.c.a, 0x12);
     EXPECT_TRUE(m.flag(C));
-    EXPECT_EQ(g_bus.writes.size(), 1u);
+    EXPECT_EQ(g_bus.writes.size(), 2u);
 }
 
 TEST(Operations, RlaRotatesThenAndsWithTwoWrites) {

@@ -127,3 +127,16 @@ TEST(Stack, StepForcesBit5AndAccumulatesCycles) {
 }
 
 }  // namespace
+
+TEST(Stack, JsrPushesBeforeReadingTheTargetHighByte) {
+    // JSR $1240 at $01FD with S = $FF: the push of PCH ($01) lands on the
+    // operand's high byte before the chip reads it, so the jump goes to $0140.
+    Machine m(0x01FD, {0x20, 0x40, 0x12});
+    m.c.s = 0xFF;
+    EXPECT_EQ(m.step(), 6u);
+    EXPECT_EQ(m.c.pc, 0x0140);
+    EXPECT_EQ(m[0x01FF], 0x01);
+    EXPECT_EQ(m[0x01FE], 0xFF);  // return address $01FF: RTS resumes at $0200
+    const std::vector<std::pair<u16, u8>> pushes = {{0x01FF, 0x01}, {0x01FE, 0xFF}};
+    EXPECT_EQ(g_bus.writes, pushes);
+}
