@@ -411,8 +411,18 @@ CORE_INLINE void o_bvs(Cpu& c) { branch(c, c.p & CORE6502_V); }
 
 CORE_INLINE void o_clc(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_C); }
 CORE_INLINE void o_sec(Cpu& c) { c.p |= CORE6502_C; }
-CORE_INLINE void o_cli(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_I); }
-CORE_INLINE void o_sei(Cpu& c) { c.p |= CORE6502_I; }
+// CLI, SEI and PLP change I after the chip has polled its IRQ input for the
+// next boundary: that check still sees the I from before the instruction.
+CORE_INLINE void keep_i_for_irq_check(Cpu& c) { c.ctx->i_before = c.p & CORE6502_I; }
+
+CORE_INLINE void o_cli(Cpu& c) {
+    keep_i_for_irq_check(c);
+    c.p &= static_cast<u8>(~CORE6502_I);
+}
+CORE_INLINE void o_sei(Cpu& c) {
+    keep_i_for_irq_check(c);
+    c.p |= CORE6502_I;
+}
 CORE_INLINE void o_clv(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_V); }
 CORE_INLINE void o_cld(Cpu& c) { c.p &= static_cast<u8>(~CORE6502_D); }
 CORE_INLINE void o_sed(Cpu& c) { c.p |= CORE6502_D; }
@@ -448,10 +458,97 @@ CORE_INLINE void o_rti(Cpu& c) {
 
 CORE_INLINE void o_php(Cpu& c) { push(c, static_cast<u8>(c.p | CORE6502_B)); }
 CORE_INLINE void o_pha(Cpu& c) { push(c, c.a); }
-CORE_INLINE void o_plp(Cpu& c) { c.p = static_cast<u8>(pull(c) | CORE6502_B | CORE6502_U); }
+CORE_INLINE void o_plp(Cpu& c) {
+    keep_i_for_irq_check(c);
+    c.p = static_cast<u8>(pull(c) | CORE6502_B | CORE6502_U);
+}
 CORE_INLINE void o_pla(Cpu& c) { c.a = pull(c); set_zn(c, c.a); }
 
 CORE_INLINE void o_nop(Cpu&) {}
+// The undocumented NOPs with an operand read it, like a load.
+CORE_INLINE void o_nop_read(Cpu& c) { (void)get(c); }
+
+// ---- the other stable undocumented operations ----
+
+CORE_INLINE void o_anc(Cpu& c) {  // AND, then C = N
+    c.a &= get(c);
+    set_zn(c, c.a);
+    set_flag(c, CORE6502_C, c.a & 0x80);
+}
+
+CORE_INLINE void o_alr(Cpu& c) {  // AND, then LSR A
+    c.a = do_lsr(c, static_cast<u8>(c.a & get(c)));
+}
+
+// ARR: AND, then ROR A through the adder, whose carry and overflow it
+// leaves behind; with D set the adder's decimal correction shows as well.
+CORE_INLINE void o_arr(Cpu& c) {
+    u8 t = static_cast<u8>(c.a & get(c));
+    u8 carry_in = c.p & CORE6502_C;
+    u8 a = static_cast<u8>((carry_in << 7) | (t >> 1));
+    if (!(c.p & CORE6502_D)) {
+        set_zn(c, a);
+        set_flag(c, CORE6502_C, a & 0x40);
+        set_flag(c, CORE6502_V, ((a >> 6) ^ (a >> 5)) & 1);
+    } else {
+        set_flag(c, CORE6502_N, carry_in);
+        set_flag(c, CORE6502_Z, a == 0);
+        set_flag(c, CORE6502_V, (t ^ a) & 0x40);
+        if ((t & 0x0F) + (t & 0x01) > 5) a = static_cast<u8>((a & 0xF0) | ((a + 6) & 0x0F));
+        bool carry = (t >> 4) + ((t >> 4) & 1) > 5;
+        set_flag(c, CORE6502_C, carry);
+        if (carry) a = static_cast<u8>(a + 0x60);
+    }
+    c.a = a;
+}
+
+CORE_INLINE void o_sbx(Cpu& c) {  // X = (A AND X) - M, flags as CMP
+    u8 ax = static_cast<u8>(c.a & c.x);
+    u8 m = get(c);
+    do_cmp(c, ax, m);
+    c.x = static_cast<u8>(ax - m);
+}
+
+// ANE and LXA mix A with a chip-dependent constant; $EE is the common one.
+CORE_INLINE void o_ane(Cpu& c) {
+    c.a = static_cast<u8>((c.a | 0xEE) & c.x & get(c));
+    set_zn(c, c.a);
+}
+
+CORE_INLINE void o_lxa(Cpu& c) {
+    c.a = c.x = static_cast<u8>((c.a | 0xEE) & get(c));
+    set_zn(c, c.a);
+}
+
+CORE_INLINE void o_las(Cpu& c) {
+    c.a = c.x = c.s = static_cast<u8>(get(c) & c.s);
+    set_zn(c, c.a);
+}
+
+// SHA, SHX, SHY, TAS: the stored value is ANDed with the high byte of the
+// unindexed base + 1. When indexing crosses a page the chip also puts that
+// value on the address bus as the high byte of the target.
+CORE_INLINE void store_and_high(Cpu& c, u8 value, u8 index) {
+    u16 base = static_cast<u16>(c.ea - index);
+    u8 v = static_cast<u8>(value & ((base >> 8) + 1));
+    c.ea_set = true;
+    if (page_crossed(base, c.ea)) c.ea = static_cast<u16>((v << 8) | (c.ea & 0xFF));
+    wr(c, c.ea, v);
+}
+
+CORE_INLINE void o_sha(Cpu& c) { store_and_high(c, static_cast<u8>(c.a & c.x), c.y); }
+CORE_INLINE void o_shx(Cpu& c) { store_and_high(c, c.x, c.y); }
+CORE_INLINE void o_shy(Cpu& c) { store_and_high(c, c.y, c.x); }
+CORE_INLINE void o_tas(Cpu& c) {
+    c.s = static_cast<u8>(c.a & c.x);
+    store_and_high(c, c.s, c.y);
+}
+
+// The halting opcodes stop the chip until reset: pc stays on the opcode.
+CORE_INLINE void o_jam(Cpu& c) {
+    c.pc--;
+    c.ctx->jammed = true;
+}
 
 // ---- table entries: the same bodies on a context ----
 
@@ -554,6 +651,19 @@ CORE6502_OP_FN(pha)
 CORE6502_OP_FN(plp)
 CORE6502_OP_FN(pla)
 CORE6502_OP_FN(nop)
+CORE6502_OP_FN(nop_read)
+CORE6502_OP_FN(anc)
+CORE6502_OP_FN(alr)
+CORE6502_OP_FN(arr)
+CORE6502_OP_FN(sbx)
+CORE6502_OP_FN(ane)
+CORE6502_OP_FN(lxa)
+CORE6502_OP_FN(las)
+CORE6502_OP_FN(sha)
+CORE6502_OP_FN(shx)
+CORE6502_OP_FN(shy)
+CORE6502_OP_FN(tas)
+CORE6502_OP_FN(jam)
 
 #undef CORE6502_MODE_FN
 #undef CORE6502_OP_FN
@@ -665,6 +775,9 @@ void core6502_reset(core6502_context* ctx) {
     c.p |= CORE6502_I | CORE6502_U;
     c.save(ctx);
     ctx->cycles = 0;
+    ctx->jammed = false;
+    ctx->nmi_pending = false;
+    ctx->i_before = CORE6502_I;
 }
 
 namespace {
@@ -681,9 +794,8 @@ void step_through_bus(core6502_context* ctx, u16 pc) {
     e.op(ctx);
     ctx->cycles += static_cast<u32>(e.cycles);
 }
-}  // namespace
 
-void core6502_step(core6502_context* ctx) {
+CORE_INLINE void step_running(core6502_context* ctx) {
     u16 pc = ctx->pc;
     const u8* base = g_read_pages[pc >> 8];
     ctx->flags |= CORE6502_U;
@@ -697,20 +809,23 @@ void core6502_step(core6502_context* ctx) {
     step_through_bus(ctx, pc);
 }
 
-void core6502_irq(core6502_context* ctx) {
-    if (ctx->flags & CORE6502_I) return;
-    Cpu c(ctx);
-    push16(c, c.pc);
-    push(c, static_cast<u8>(c.p & ~CORE6502_B));
-    c.p |= CORE6502_I;
-    c.pc = read16(c, kIrqVector, kIrqVector + 1);
-    c.save(ctx);
+constexpr u8 kCli = 0x58, kSei = 0x78, kPlp = 0x28;
+
+// The I flag the IRQ check sees at this boundary: after CLI, SEI or PLP the
+// one from before that instruction; otherwise the current one (RTI's
+// restored flag counts at once).
+CORE_INLINE bool irq_masked(const core6502_context* ctx) {
+    u8 op = ctx->opcode;
+    if (op == kCli || op == kSei || op == kPlp) return ctx->i_before != 0;
+    return (ctx->flags & CORE6502_I) != 0;
 }
 
-namespace {
-// Interrupt entry: the return address and the status (B clear) pushed,
-// I set, the vector taken; seven cycles.
+// Interrupt entry, the chip's BRK sequence without the padding byte: the
+// return address and the status (B clear) pushed, I set, the vector taken;
+// seven cycles. `opcode` reads $00 meanwhile, so that a bus hook can tell
+// these pushes from a program's stores.
 void enter_interrupt(core6502_context* ctx, u16 vector) {
+    ctx->opcode = 0x00;
     Cpu c(ctx);
     push16(c, c.pc);
     push(c, static_cast<u8>((c.p & ~CORE6502_B) | CORE6502_U));
@@ -720,6 +835,30 @@ void enter_interrupt(core6502_context* ctx, u16 vector) {
     c.save(ctx);
 }
 }  // namespace
+
+void core6502_step(core6502_context* ctx) {
+    if (ctx->jammed) return;
+    step_running(ctx);
+}
+
+bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources) {
+    if (ctx->jammed) return false;
+    if (ctx->nmi_pending) {
+        ctx->nmi_pending = false;
+        enter_interrupt(ctx, kNmiVector);
+        return true;
+    }
+    if ((ctx->irq_lines & irq_sources) && !irq_masked(ctx)) {
+        enter_interrupt(ctx, kIrqVector);
+        return true;
+    }
+    return false;
+}
+
+void core6502_irq(core6502_context* ctx) {
+    if (ctx->jammed || irq_masked(ctx)) return;
+    enter_interrupt(ctx, kIrqVector);
+}
 
 void core6502_set_irq(core6502_context* ctx, u8 source, bool asserted) {
     if (asserted) ctx->irq_lines |= source;
@@ -738,13 +877,15 @@ void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted) {
 u32 core6502_run(core6502_context* ctx, u32 until) {
     u32 start = ctx->cycles;
     while (static_cast<i32>(ctx->cycles - until) < 0) {
-        if (ctx->nmi_pending) {
-            ctx->nmi_pending = false;
-            enter_interrupt(ctx, kNmiVector);
-        } else if (ctx->irq_lines && !(ctx->flags & CORE6502_I)) {
-            enter_interrupt(ctx, kIrqVector);
+        // One test per instruction for anything that is not a plain step.
+        if (ctx->irq_lines | ctx->nmi_pending | ctx->jammed) {
+            if (ctx->jammed) {
+                ctx->cycles = until;  // halted: time passes for the chips
+                break;
+            }
+            if (core6502_take_interrupt(ctx, 0xFF)) continue;
         }
-        core6502_step(ctx);
+        step_running(ctx);
     }
     return ctx->cycles - start;
 }

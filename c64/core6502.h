@@ -17,6 +17,8 @@ struct core6502_context {
     u8 irq_lines;      // IRQ sources holding the line (a level)
     u8 nmi_lines;      // NMI sources holding the line
     bool nmi_pending;  // an NMI edge not yet taken
+    bool jammed;       // a halting opcode ran: nothing more until reset
+    u8 i_before;       // I before the last CLI, SEI or PLP (the IRQ check's view)
 };
 
 // Interrupt sources, one bit each on their line.
@@ -47,7 +49,10 @@ struct core6502_opcode {
 extern const core6502_opcode core6502_opcodes[256];
 
 void core6502_reset(core6502_context* ctx);
+// One instruction; nothing while halted.
 void core6502_step(core6502_context* ctx);
+// Takes an interrupt at this instruction boundary as the chip does (none
+// while halted).
 void core6502_irq(core6502_context* ctx);
 
 // The IRQ input is a level: taken at an instruction boundary while any
@@ -55,6 +60,9 @@ void core6502_irq(core6502_context* ctx);
 // when the first source asserts it.
 void core6502_set_irq(core6502_context* ctx, u8 source, bool asserted);
 void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted);
+// At this instruction boundary: enters a pending NMI, else an IRQ held by
+// one of `irq_sources` unless masked. Returns whether one was entered.
+bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources);
 // Runs whole instructions, taking interrupts at their boundaries, until the
 // cycle counter reaches `until` (wrap-safe). Returns the cycles run.
 u32 core6502_run(core6502_context* ctx, u32 until);

@@ -21,8 +21,19 @@ void cpu6502_bind(Memory* mem) {
     core6502_bind_pages(mem ? mem->read_pages() : nullptr, mem ? mem->write_pages() : nullptr);
 }
 void cpu6502_reset() { core6502_reset(&g_ctx); }
-void cpu6502_step() { core6502_step(&g_ctx); }
-void cpu6502_irq() { core6502_irq(&g_ctx); }
+// Text mode's step: at the boundary an NMI edge, or the tick (never the
+// chips' IRQ sources, which text mode does not serve).
+void cpu6502_step() {
+    if (g_ctx.nmi_pending | (g_ctx.irq_lines & CORE6502_IRQ_TICK)) core6502_take_interrupt(&g_ctx, CORE6502_IRQ_TICK);
+    core6502_step(&g_ctx);
+}
+// The tick: a pulse on the IRQ input, taken at this boundary unless masked,
+// dropped otherwise.
+void cpu6502_irq() {
+    core6502_set_irq(&g_ctx, CORE6502_IRQ_TICK, true);
+    core6502_take_interrupt(&g_ctx, CORE6502_IRQ_TICK);
+    core6502_set_irq(&g_ctx, CORE6502_IRQ_TICK, false);
+}
 u16 cpu6502_pc() { return g_ctx.pc; }
 void cpu6502_set_irq(u8 source, bool asserted) { core6502_set_irq(&g_ctx, source, asserted); }
 void cpu6502_set_nmi(u8 source, bool asserted) { core6502_set_nmi(&g_ctx, source, asserted); }

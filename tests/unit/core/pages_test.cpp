@@ -80,6 +80,10 @@ Outcome run(const Start& s, bool maps, int steps, std::bitset<256>* seen = nullp
     for (int i = 1; i <= steps; i++) {
         core6502_step(&o.c);
         if (seen) seen->set(o.c.opcode);
+        if (o.c.jammed) {  // step past a halt so the run goes on covering code
+            o.c.jammed = false;
+            o.c.pc++;
+        }
         if (i % kIrqEvery == 0) core6502_irq(&o.c);
     }
     core6502_bind_pages(nullptr, nullptr);

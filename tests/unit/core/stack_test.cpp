@@ -83,7 +83,7 @@ TEST(Stack, IrqPushesBreakClearAndIsDroppedWhileMasked) {
     EXPECT_EQ(m[0x01FE], 0x34);
     EXPECT_EQ(m[0x01FD], 0x21);  // B clear
     EXPECT_TRUE(m.flag(CORE6502_I));
-    EXPECT_EQ(m.c.cycles, cycles);
+    EXPECT_EQ(m.c.cycles, cycles + 7);
     EXPECT_EQ(m.c.s, 0xFC);
     // Masked: nothing happens, and nothing is held pending.
     core6502_irq(&m.c);
@@ -123,7 +123,8 @@ TEST(Stack, StepForcesBit5AndAccumulatesCycles) {
     m.steps(3);
     EXPECT_EQ(m.c.flags & 0x20, 0x20);
     EXPECT_EQ(m.c.cycles, 6u);
-    EXPECT_EQ(m.c.pc, 0x0203);  // $02 halts nothing: 1-byte NOP
+    EXPECT_EQ(m.c.pc, 0x0202);  // $02 halts on itself
+    EXPECT_TRUE(m.c.jammed);
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+// The 6502 core's interrupt inputs and halt as text mode sees them, end to
+// end on the headless machine.
+#include <gtest/gtest.h>
+
+#include "c64/core6502_bridge.h"
+#include "c64/memory.h"
+#include "tests/support/headless_machine.h"
+
+namespace {
+
+constexpr u8 kKeyF10 = 3;
+
+TEST(CoreLines, TextModeServesTheTickButNotAHeldChipIrq) {
+    HeadlessMachine hm;
+    ASSERT_TRUE(hm.boot());
+    // Text mode never served the chips' IRQ sources: a VIC line left
+    // asserted must not trap the KERNAL in its handler.
+    cpu6502_set_irq(CORE6502_IRQ_VIC, true);
+    hm.type_and_run("PRINT 6*7\n", 20);
+    cpu6502_set_irq(CORE6502_IRQ_VIC, false);
+    EXPECT_TRUE(hm.screen_has(" 42"));
+    // The tick still drives the jiffy clock at $A0-$A2.
+    u8 jiffy = hm.mem().read_byte_no_io(0xA2);
+    hm.run_passes(20);
+    EXPECT_NE(hm.mem().read_byte_no_io(0xA2), jiffy);
+}
+
+TEST(CoreLines, HaltingOpcodeStopsTheMachineUntilReset) {
+    HeadlessMachine hm;
+    ASSERT_TRUE(hm.boot());
+    hm.type_and_run("POKE 820,2:SYS 820\n", 20);
+    EXPECT_TRUE(g_ctx.jammed);
+    EXPECT_EQ(cpu6502_pc(), 820);
+    u8 jiffy = hm.mem().read_byte_no_io(0xA2);
+    hm.run_passes(20);
+    EXPECT_EQ(hm.mem().read_byte_no_io(0xA2), jiffy);  // no tick is taken either
+    hm.tap_key(kKeyF10);
+    EXPECT_FALSE(hm.run_pass());
+    hm.rebuild();
+    EXPECT_FALSE(g_ctx.jammed);
+    EXPECT_TRUE(hm.run_until_text("READY.", 2000));
+}
+
+}  // namespace
