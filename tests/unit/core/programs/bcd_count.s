@@ -1,54 +1,42 @@
-; Counts 12345 times in decimal mode: `up` from 000000 with ADC, `down`
-; from 100000 with SBC, both three BCD bytes, low byte first. The loop count
-; is binary and kept with DEC, which D does not affect.
+; Counts 12345 times in decimal mode: three BCD bytes (low first) up from
+; 000000 at $10, down from 100000 at $13, each step a carry chained through
+; ADC #0 or SBC #0. The loop count is binary, kept with DEC (D-proof).
         .setcpu "6502"
-up      = $10
-down    = $13
-count   = $16
-
         .segment "CODE"
-start:  jmp main
-done:   jmp done            ; the test waits for pc here ($0203)
-
-main:   lda #0
-        sta up
-        sta up+1
-        sta up+2
-        sta down
-        sta down+1
+        jmp main
+done:   jmp done            ; $0203
+main:   ldx #5
+        lda #0
+clear:  sta $10,x
+        dex
+        bpl clear
         lda #$10
-        sta down+2
+        sta $15
         lda #<12345
-        sta count
+        sta $16
         lda #>12345
-        sta count+1
+        sta $17
         sed
-loop:   clc
-        lda up
-        adc #1
-        sta up
-        lda up+1
+loop:   sec                 ; carry in: +1
+        ldx #$FD            ; $13+X wraps to $10..$12
+up:     lda $13,x
         adc #0
-        sta up+1
-        lda up+2
-        adc #0
-        sta up+2
-        sec
-        lda down
-        sbc #1
-        sta down
-        lda down+1
+        sta $13,x
+        inx
+        bne up
+        clc                 ; borrow in: -1
+        ldx #$FD
+down:   lda $16,x
         sbc #0
-        sta down+1
-        lda down+2
-        sbc #0
-        sta down+2
-        lda count
+        sta $16,x
+        inx
+        bne down
+        lda $16
         bne low
-        dec count+1
-low:    dec count
-        lda count
-        ora count+1
+        dec $17
+low:    dec $16
+        lda $16
+        ora $17
         bne loop
         cld
         jmp done
