@@ -855,6 +855,14 @@ bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources) {
     return false;
 }
 
+void core6502_step_with_interrupts(core6502_context* ctx, u8 irq_sources) {
+    if (ctx->nmi_pending | ctx->jammed | (ctx->irq_lines & irq_sources)) {
+        if (ctx->jammed) return;
+        core6502_take_interrupt(ctx, irq_sources);
+    }
+    step_running(ctx);
+}
+
 void core6502_irq(core6502_context* ctx) {
     if (ctx->jammed || irq_masked(ctx)) return;
     enter_interrupt(ctx, kIrqVector);

@@ -63,6 +63,9 @@ void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted);
 // At this instruction boundary: enters a pending NMI, else an IRQ held by
 // one of `irq_sources` unless masked. Returns whether one was entered.
 bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources);
+// One instruction, after taking at its boundary what core6502_take_interrupt
+// would take.
+void core6502_step_with_interrupts(core6502_context* ctx, u8 irq_sources);
 // Runs whole instructions, taking interrupts at their boundaries, until the
 // cycle counter reaches `until` (wrap-safe). Returns the cycles run.
 u32 core6502_run(core6502_context* ctx, u32 until);

@@ -23,10 +23,7 @@ void cpu6502_bind(Memory* mem) {
 void cpu6502_reset() { core6502_reset(&g_ctx); }
 // Text mode's step: at the boundary an NMI edge, or the tick (never the
 // chips' IRQ sources, which text mode does not serve).
-void cpu6502_step() {
-    if (g_ctx.nmi_pending | (g_ctx.irq_lines & CORE6502_IRQ_TICK)) core6502_take_interrupt(&g_ctx, CORE6502_IRQ_TICK);
-    core6502_step(&g_ctx);
-}
+void cpu6502_step() { core6502_step_with_interrupts(&g_ctx, CORE6502_IRQ_TICK); }
 // The tick: a pulse on the IRQ input, taken at this boundary unless masked,
 // dropped otherwise.
 void cpu6502_irq() {
