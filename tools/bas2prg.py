@@ -5,8 +5,15 @@ usage: bas2prg.py LISTING.bas OUT.PRG [--start ADDR] [--no-header] [--ca65]
 
 The listing is plain text, one numbered line per line, as you would type it
 on the C64.  Letters may be written in either case; they become the C64's
-capitals.  Inside strings {NAME} stands for a PETSCII control code such as
-{CLR}, {HOME}, {DOWN}, {RVSON} or a colour ({WHT}, {YEL}, ...).
+capitals.  Inside strings {name} stands for a PETSCII control code, in
+either case, as printed listings write them:
+  {clr} {home} {del} {inst}   {down} {up} {left} {right} (or {rght})
+  {rvs on} {rvs off} (or {rvson} {rvsoff}, {rvon} {rvof})
+  {blk} {wht} {red} {cyn} {pur} {grn} {blu} {yel}
+  {orng} {brn} {lred} {gry1} {gry2} {lgrn} {lblu} {gry3}
+  {f1} ... {f8}   {space} {shift space}   {swlc} {swuc} (character sets)
+  {$a0}           any byte, in hex
+A count repeats a code: {3 down}, {down*3}, {5 spaces}.
 
 The output starts with the two-byte load address ($0801 unless --start says
 otherwise), as .PRG files usually do; --no-header leaves it out, which is the
@@ -35,12 +42,16 @@ TOKENS = ["END", "FOR", "NEXT", "DATA", "INPUT#", "INPUT", "DIM", "READ",
           "SIN", "TAN", "ATN", "PEEK", "LEN", "STR$", "VAL", "ASC", "CHR$",
           "LEFT$", "RIGHT$", "MID$", "GO"]
 
-# PETSCII control codes written {NAME} inside strings.
-CODES = {"CLR": 147, "HOME": 19, "DOWN": 17, "UP": 145, "LEFT": 157, "RIGHT": 29,
-         "RVSON": 18, "RVSOFF": 146, "BLK": 144, "WHT": 5, "RED": 28, "CYN": 159,
-         "PUR": 156, "GRN": 30, "BLU": 31, "YEL": 158, "ORG": 129,
-         "BRN": 149, "LRED": 150, "GRY1": 151, "GRY2": 152, "LGRN": 153,
-         "LBLU": 154, "GRY3": 155}
+# PETSCII control codes written {name} inside strings, by their name
+# lower-cased with spaces and hyphens left out.
+CODES = {"clr": 147, "home": 19, "del": 20, "inst": 148,
+         "down": 17, "up": 145, "left": 157, "right": 29, "rght": 29,
+         "rvson": 18, "rvsoff": 146, "rvon": 18, "rvof": 146,
+         "blk": 144, "wht": 5, "red": 28, "cyn": 159, "pur": 156, "grn": 30,
+         "blu": 31, "yel": 158, "orng": 129, "org": 129, "brn": 149,
+         "lred": 150, "gry1": 151, "gry2": 152, "lgrn": 153, "lblu": 154, "gry3": 155,
+         "f1": 133, "f3": 134, "f5": 135, "f7": 136, "f2": 137, "f4": 138, "f6": 139, "f8": 140,
+         "space": 32, "shiftspace": 160, "swlc": 14, "swuc": 142}
 
 # Placeholders for the address just past the program (the start of BASIC
 # variables), for a program that sets its own pointers: resolved by
@@ -50,6 +61,28 @@ VARS_LO, VARS_HI = "{VARS_LO}", "{VARS_HI}"
 
 class ListingError(ValueError):
     pass
+
+
+def control_code(name):
+    """The bytes {name} stands for: a code from CODES or {$hh}, repeated by
+    a count in front ({3 down}) or behind ({down*3})."""
+    count = 1
+    m = re.match(r"^\s*(\d+)\s+(.+)$", name) or re.match(r"^(.+?)\s*\*\s*(\d+)\s*$", name)
+    if m:
+        first, second = m.groups()
+        count, name = (int(first), second) if first.isdigit() else (int(second), first)
+    key = re.sub(r"[\s\-]", "", name.lower())
+    if re.match(r"^\$[0-9a-f]{2}$", key):
+        code = int(key[1:], 16)
+    elif key in CODES:
+        code = CODES[key]
+    elif key.endswith("s") and key[:-1] in CODES:
+        code = CODES[key[:-1]]
+    else:
+        raise ListingError("unknown control code {%s}" % name)
+    if not 1 <= count <= 255:
+        raise ListingError("count out of range in {%s}" % name)
+    return bytes([code]) * count
 
 
 def tokenize_line(text):
@@ -63,10 +96,9 @@ def tokenize_line(text):
         c = text[i]
         if c == "{":
             end = text.find("}", i)
-            name = text[i + 1:end] if end >= 0 else text[i + 1:]
-            if end < 0 or name not in CODES:
-                raise ListingError("unknown control code {%s}" % name)
-            out.append(CODES[name])
+            if end < 0:
+                raise ListingError("unclosed control code {%s" % text[i + 1:])
+            out += control_code(text[i + 1:end])
             i = end + 1
             continue
         if c == '"':

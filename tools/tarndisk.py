@@ -3,24 +3,31 @@
 
   tarndisk.py create IMAGE [--size MIB] [FILE ...]
       A new sparse image with one FAT32 partition (made by mkfs.fat), holding
-      the given .PRG files, or .bas listings tokenized on the way.
+      the given files (.prg, .seq, .usr, .d64), or .bas listings tokenized on
+      the way.
   tarndisk.py put IMAGE FILE [FILE ...] [--as NAME] [--keep-header]
-      Copies .PRG files (or .bas listings) onto an existing image.
+      Copies files onto an existing image.
   tarndisk.py list IMAGE
       Lists the root directory.
   tarndisk.py get IMAGE NAME OUTFILE
       Copies a file off the image (NAME as on the C64, e.g. GAME).
+  tarndisk.py d64 OUT.D64 FILE [FILE ...] [--name NAME] [--id ID] [--tracks 40]
+      Writes a 1541 disk image (.d64) holding the given files.
 
-Names.  Tarn looks a file up as NAME.PRG in the root directory, where NAME is
-what you type in LOAD "NAME",8: one to eight characters, letters, digits and
-- _ ! # $ % & ( ) @ ^ { } ~.  A file game.prg on the PC becomes GAME.PRG.
+Names.  A file is stored as NAME.PRG (NAME.SEQ, NAME.USR, NAME.D64 for those
+extensions), NAME being what you type in LOAD "NAME",8: one to sixteen
+characters, stored in capitals, none of  " * ? , : = / \\ < > |  and not
+starting with $.  game.prg on the PC becomes GAME.PRG; boulder dash.prg
+becomes BOULDER DASH.PRG, a long name with a short alias beside it, as any
+FAT system writes one.
 
 Load addresses.  Tarn's SAVE writes a program without the two-byte load
 address that .PRG files usually start with, and LOAD "NAME",8 puts a file's
 bytes at the start of BASIC as they are.  So `put` drops the header of a
-file built for $0801 (a BASIC program), which then loads with LOAD "NAME",8.
+.prg built for $0801 (a BASIC program), which then loads with LOAD "NAME",8.
 Any other file keeps its header and is loaded with LOAD "NAME",8,1 to the
-address it names.  --keep-header keeps every header as it is.
+address it names.  --keep-header keeps every header as it is.  Files in a
+.d64 always keep theirs, as on a 1541.
 
 Everything goes through mtools on the partition (IMAGE@@OFFSET); nothing is
 mounted.  Standard library only, plus mkfs.fat and mtools.
@@ -42,7 +49,11 @@ PARTITION_START = 2048          # first sector of the partition (1 MiB, aligned)
 PARTITION_TYPE_FAT32_LBA = 0x0C
 DEFAULT_SIZE_MIB = 64           # at 512-byte clusters, well above FAT32's 65525
 BASIC_START = 0x0801
-NAME_CHARS = re.compile(r"^[A-Z0-9\-_!#$%&()@^{}~]{1,8}$")
+MAX_NAME = 16
+# Characters FAT or the C64's DOS give a meaning of their own.
+FORBIDDEN = '"*?,:=/\\<>|'
+# Host extension -> the type a file is stored (and listed) as.
+EXTENSIONS = {".prg": "PRG", ".bas": "PRG", ".seq": "SEQ", ".usr": "USR", ".d64": "D64"}
 
 
 class DiskError(RuntimeError):
@@ -50,7 +61,7 @@ class DiskError(RuntimeError):
 
 
 def _run(cmd, **kw):
-    env = dict(os.environ, MTOOLS_SKIP_CHECK="1", MTOOLS_NO_VFAT="1")
+    env = dict(os.environ, MTOOLS_SKIP_CHECK="1")
     r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, **kw)
     if r.returncode != 0:
         raise DiskError("%s failed: %s" % (cmd[0], (r.stderr or r.stdout).decode(errors="replace").strip()))
@@ -88,13 +99,25 @@ def _target(image):
 
 # ---- files ----------------------------------------------------------------------
 
-def c64_name(path, override=None):
-    """The 8.3 name a host file is stored under: NAME.PRG."""
-    base = override if override else os.path.splitext(os.path.basename(path))[0]
+def check_name(base):
+    """A C64 file name (in capitals), or DiskError saying why it cannot be one."""
     base = base.upper()
-    if not NAME_CHARS.match(base):
-        raise DiskError("%r cannot be a C64 file name here: use 1-8 letters or digits" % base)
-    return base + ".PRG"
+    if not 1 <= len(base) <= MAX_NAME:
+        raise DiskError("%r cannot be a C64 file name: use 1-%d characters" % (base, MAX_NAME))
+    if (any(c in FORBIDDEN or not " " <= c <= "~" for c in base) or base.startswith("$")
+            or base != base.strip(" .")):
+        raise DiskError("%r cannot be a C64 file name: no %s, no $ first, no space or dot at "
+                        "either end" % (base, " ".join(FORBIDDEN)))
+    return base
+
+
+def c64_name(path, override=None):
+    """The FAT name a host file is stored under: NAME.PRG, NAME.SEQ ..."""
+    base, ext = os.path.splitext(os.path.basename(path))
+    kind = EXTENSIONS.get(ext.lower())
+    if kind is None:
+        base, kind = base + ext, "PRG"
+    return check_name(override if override else base) + "." + kind
 
 
 def program_bytes(path, keep_header=False):
@@ -103,12 +126,13 @@ def program_bytes(path, keep_header=False):
     if path.lower().endswith(".bas"):
         with open(path, encoding="ascii") as f:
             try:
-                return bas2prg.tokenize(f.read(), BASIC_START)
+                return bas2prg.to_prg(f.read(), BASIC_START, header=keep_header)
             except bas2prg.ListingError as e:
                 raise DiskError("%s: %s" % (path, e))
     with open(path, "rb") as f:
         data = f.read()
-    if not keep_header and len(data) >= 2 and data[0] | data[1] << 8 == BASIC_START:
+    is_program = EXTENSIONS.get(os.path.splitext(path)[1].lower(), "PRG") == "PRG"
+    if not keep_header and is_program and len(data) >= 2 and data[0] | data[1] << 8 == BASIC_START:
         return data[2:]
     return data
 
@@ -151,6 +175,124 @@ def get(image, name, out):
     _run(["mcopy", "-i", _target(image), "-o", "::" + stored, out])
 
 
+# ---- 1541 disk images --------------------------------------------------------------
+
+D64_TYPES = {"SEQ": 1, "PRG": 2, "USR": 3}
+DIRECTORY_TRACK = 18
+FILE_INTERLEAVE = 10
+DIRECTORY_INTERLEAVE = 3
+
+
+def sectors_on(track):
+    return 21 if track <= 17 else 19 if track <= 24 else 18 if track <= 30 else 17
+
+
+class D64:
+    """A 1541 disk built in memory: files laid out along sector chains as
+    the 1541 lays them, then the directory and BAM written from them."""
+
+    def __init__(self, tracks=35):
+        if tracks not in (35, 40):
+            raise DiskError("a .d64 has 35 or 40 tracks")
+        self.tracks = tracks
+        self.data = bytearray(256 * sum(sectors_on(t) for t in range(1, tracks + 1)))
+        self.free = {t: set(range(sectors_on(t))) for t in range(1, tracks + 1)}
+        self.free[DIRECTORY_TRACK] -= {0, 1}
+        self.entries = []   # (type byte, first track, first sector, name, blocks)
+
+    def offset(self, track, sector):
+        return 256 * (sum(sectors_on(t) for t in range(1, track)) + sector)
+
+    def _next(self, track, sector):
+        """The next data sector: interleave on the same track, else the
+        nearest track outward from the directory, else the other half."""
+        if track and self.free[track]:
+            n = sectors_on(track)
+            return track, next((sector + FILE_INTERLEAVE + i) % n for i in range(n)
+                               if (sector + FILE_INTERLEAVE + i) % n in self.free[track])
+        d = DIRECTORY_TRACK
+        if not track:
+            order = [t for k in range(1, self.tracks) for t in (d - k, d + k)]
+        elif track < d:
+            order = list(range(track - 1, 0, -1)) + list(range(d + 1, self.tracks + 1))
+        else:
+            order = list(range(track + 1, self.tracks + 1)) + list(range(d - 1, 0, -1))
+        for t in order:
+            if 1 <= t <= self.tracks and t != d and self.free[t]:
+                return t, min(self.free[t])
+        raise DiskError("the .d64 is full")
+
+    def add(self, name, kind, content):
+        if name in (e[3] for e in self.entries):
+            raise DiskError("%s is on the .d64 twice" % name)
+        if len(self.entries) >= 8 * (sectors_on(DIRECTORY_TRACK) - 1):
+            raise DiskError("the .d64's directory is full")
+        blocks = max(1, -(-len(content) // 254))
+        if blocks > sum(len(f) for t, f in self.free.items() if t != DIRECTORY_TRACK):
+            raise DiskError("the .d64 is full")
+        chain, track, sector = [], 0, 0
+        for _ in range(blocks):
+            track, sector = self._next(track, sector)
+            self.free[track].discard(sector)
+            chain.append((track, sector))
+        for i, (t, s) in enumerate(chain):
+            part = content[254 * i:254 * i + 254]
+            link = chain[i + 1] if i + 1 < len(chain) else (0, len(part) + 1)
+            o = self.offset(t, s)
+            self.data[o:o + 2 + len(part)] = bytes(link) + part
+        self.entries.append((0x80 | D64_TYPES[kind], chain[0][0], chain[0][1], name, blocks))
+
+    def image(self, disk_name="TARN", disk_id="TA"):
+        d = DIRECTORY_TRACK
+        sectors = [1]
+        while len(sectors) * 8 < len(self.entries):
+            nxt = next((sectors[-1] + DIRECTORY_INTERLEAVE + i) % 19 for i in range(19)
+                       if (sectors[-1] + DIRECTORY_INTERLEAVE + i) % 19 in self.free[d])
+            self.free[d].discard(nxt)
+            sectors.append(nxt)
+        for k, s in enumerate(sectors):
+            o = self.offset(d, s)
+            block = bytearray(256)
+            block[0:2] = bytes((d, sectors[k + 1])) if k + 1 < len(sectors) else b"\x00\xff"
+            for i, (typ, t, fs, name, blocks) in enumerate(self.entries[8 * k:8 * k + 8]):
+                e = 32 * i
+                block[e + 2:e + 5] = bytes((typ, t, fs))
+                block[e + 5:e + 21] = name.ljust(16, b"\xa0")
+                block[e + 30:e + 32] = struct.pack("<H", blocks)
+            self.data[o:o + 256] = block
+        bam = bytearray(256)
+        bam[0:4] = bytes((d, 1, 0x41, 0))
+        for t in range(1, self.tracks + 1):
+            bits = sum(1 << s for s in self.free[t])
+            entry = bytes((len(self.free[t]), bits & 0xFF, bits >> 8 & 0xFF, bits >> 16))
+            # tracks 36-40 where 40-track DOSes keep them
+            o = 4 * t if t <= 35 else 0xC0 + 4 * (t - 36)
+            bam[o:o + 4] = entry
+        bam[0x90:0xAB] = b"\xa0" * 0x1B
+        bam[0x90:0x90 + len(disk_name)] = disk_name
+        bam[0xA2:0xA4] = disk_id
+        bam[0xA5:0xA7] = b"2A"
+        o = self.offset(d, 0)
+        self.data[o:o + 256] = bam
+        return bytes(self.data)
+
+
+def make_d64(out, paths, disk_name="TARN", disk_id="TA", tracks=35):
+    disk = D64(tracks)
+    for path in paths:
+        stored = c64_name(path)
+        base, kind = stored.rsplit(".", 1)
+        if kind not in D64_TYPES:
+            raise DiskError("%s: only programs and SEQ/USR files go into a .d64" % path)
+        disk.add(base.encode("ascii"), kind, program_bytes(path, keep_header=True))
+        print("%s -> %s,%s" % (path, base, kind))
+    name = check_name(disk_name).encode("ascii")
+    if len(disk_id) != 2 or any(c in FORBIDDEN for c in disk_id):
+        raise DiskError("a disk id is two characters")
+    with open(out, "wb") as f:
+        f.write(disk.image(name, disk_id.upper().encode("ascii")))
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                  formatter_class=argparse.RawDescriptionHelpFormatter,
@@ -171,12 +313,20 @@ def main(argv=None):
     g.add_argument("image")
     g.add_argument("name")
     g.add_argument("output")
+    d = sub.add_parser("d64", help="write a 1541 disk image holding files")
+    d.add_argument("image")
+    d.add_argument("files", nargs="+")
+    d.add_argument("--name", default="TARN", help="disk name (up to 16 characters)")
+    d.add_argument("--id", default="TA", help="disk id (two characters)")
+    d.add_argument("--tracks", type=int, default=35, choices=(35, 40))
     args = ap.parse_args(argv)
     try:
         if args.cmd == "create":
             create(args.image, args.size, args.files)
         elif args.cmd == "put":
             put(args.image, args.files, args.name, args.keep_header)
+        elif args.cmd == "d64":
+            make_d64(args.image, args.files, args.name, args.id, args.tracks)
         elif args.cmd == "list":
             sys.stdout.write(listing(args.image))
         else:

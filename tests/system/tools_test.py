@@ -55,13 +55,18 @@ class TokenizerTest(unittest.TestCase):
     def test_control_names_in_strings(self):
         body = bas2prg.tokenize('10 PRINT"{CLR}{RVSON}X"\n')[4:-3]
         self.assertEqual(body, b'\x99"\x93\x12X"')
+        # Listing conventions: either case, spaced names, hex codes, counts.
+        body = bas2prg.tokenize('10 ?"{clr}{rvs on}{Rvs Off}{orng}{gry3}{$a0}{3 down}{left*2}{2 spaces}"\n')[4:-3]
+        self.assertEqual(body, b'\x99"\x93\x12\x92\x81\x9b\xa0\x11\x11\x11\x9d\x9d  "')
 
     def test_bad_listings_are_refused_with_the_line(self):
         for text, needle in (("PRINT 1\n", "no line number"),
                              ("20 END\n10 END\n", "does not rise"),
                              ("64000 END\n", "above"),
                              ('10 PRINT "\u00e9"\n', "cannot be typed"),
-                             ('10 PRINT "{NOPE}"\n', "NOPE")):
+                             ('10 PRINT "{NOPE}"\n', "NOPE"),
+                             ('10 PRINT "{$G0}"\n', "$G0"),
+                             ('10 PRINT "{CLR"\n', "unclosed")):
             with self.assertRaises(bas2prg.ListingError) as ctx:
                 bas2prg.tokenize(text)
             self.assertIn(needle, str(ctx.exception))
@@ -171,10 +176,25 @@ class DiskToolTest(unittest.TestCase):
 
     def test_names_that_are_no_c64_file_names_are_refused(self):
         tarndisk.create(self.image, 64)
-        for bad in ("toolongname.prg", "sp ace.prg", "dot.ted.prg"):
+        for bad in ("seventeen chars!!.prg", "a*b.prg", "why?.prg", "co,mma.prg", "$dir.prg", "dot..prg"):
             with self.assertRaises(tarndisk.DiskError):
                 tarndisk.put(self.image, [self.write(bad, b"\x01\x08\0\0")])
         self.assertNotIn("PRG", tarndisk.listing(self.image))
+
+    def test_long_names_get_a_long_name_entry_and_read_back(self):
+        tarndisk.create(self.image, 64)
+        files = {"boulder dash.prg": b"\x00\xc0BD", "notes.seq": b"HI\r", "sixteen chars ok.prg": b"\x00\x10"}
+        tarndisk.put(self.image, [self.write(n, d) for n, d in files.items()])
+        listing = tarndisk.listing(self.image)
+        self.assertIn("BOULDER DASH.PRG", listing)
+        self.assertIn("SIXTEEN CHARS OK.PRG", listing)
+        self.assertIn("NOTES    SEQ", listing)
+        out = os.path.join(self.dir, "back")
+        for name, data in files.items():
+            tarndisk.get(self.image, name, out)
+            self.assertEqual(open(out, "rb").read(), data, name)
+        code, report = fsck(self.image)
+        self.assertEqual(code, 0, report)
 
     def test_image_without_partition_table_is_refused(self):
         self.write("disk.img", b"\0" * 4096)

@@ -3,7 +3,10 @@
 // sector, and hostile images that must end in a status.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -368,6 +371,56 @@ TEST(D64, HostileImagesEndInAStatus) {
         EXPECT_EQ(d64.Scratch(forged), D64Image::kNotFound) << std::hex << slot;
     }
     EXPECT_EQ(disk.bytes, untouched);
+}
+
+// The disk tool's own .d64 writer and this reader agree; the image then
+// takes writes as any other.
+TEST(D64, ReadsImagesTheDiskToolWrites) {
+    std::string dir = ::testing::TempDir() + "/d64_tool";
+    auto put = [&](const std::string& name, const std::vector<u8>& bytes) {
+        std::ofstream(dir + "/" + name, std::ios::binary).write((const char*)bytes.data(), bytes.size());
+        return "'" + dir + "/" + name + "' ";
+    };
+    ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+    std::vector<u8> code = Pattern(3000, 13), notes = {'H', 'I', 13};
+    code[0] = 0x00, code[1] = 0xC0;
+    std::string files = put("code.prg", code) + put("notes.seq", notes);
+    for (int i = 0; i < 9; i++) files += put("long name " + std::to_string(i) + ".prg", Pattern(i * 100, i));
+    std::string command = "python3 " TARN_SOURCE_DIR "/tools/tarndisk.py d64 " + dir + "/out.d64 " + files +
+                          "--name 'TOOL DISK' --id XY >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream in(dir + "/out.d64", std::ios::binary);
+    std::vector<u8> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+    D64Image d64;
+    ASSERT_EQ(d64.Open(bytes.data(), bytes.size()), 0);
+    u8 name[16], id[5];
+    d64.DiskName(name);
+    d64.DiskId(id);
+    EXPECT_EQ(std::string((char*)name, 9), "TOOL DISK");
+    EXPECT_EQ(std::string((char*)id, 5), "XY\xA0" "2A");
+    D64Entry e;
+    u32 used = 0;
+    ASSERT_TRUE(d64.Entry(0, &e));
+    EXPECT_EQ(Name(e), "CODE");
+    EXPECT_EQ(Read(d64, e), code);  // the load address stays
+    used += e.blocks;
+    ASSERT_TRUE(d64.Entry(1, &e));
+    EXPECT_EQ(e.type, 1);
+    EXPECT_EQ(Read(d64, e), notes);
+    used += e.blocks;
+    for (int i = 0; i < 9; i++) {
+        ASSERT_TRUE(d64.Entry(2 + i, &e));
+        EXPECT_EQ(Name(e), "LONG NAME " + std::to_string(i));
+        EXPECT_EQ(Read(d64, e), Pattern(i * 100, i));
+        used += e.blocks;
+    }
+    EXPECT_EQ(d64.FreeBlocks(), 664 - used);
+    ASSERT_EQ(d64.Scratch(e), 0);
+    ASSERT_EQ(d64.WriteFile(N("AFTER"), 5, 2, code.data(), code.size()), 0);
+    ASSERT_TRUE(d64.Entry(10, &e));
+    EXPECT_EQ(Read(d64, e), code);
+    EXPECT_EQ(d64.FreeBlocks(), 664 - used - 12 + 4);
 }
 
 TEST(D64, MatchesNamesAsACbmDriveDoes) {
