@@ -240,6 +240,14 @@ bool D64Image::Entry(u32 index, D64Entry* out) {
     }
 }
 
+// 1-16 bytes, none of them the padding byte, which would cut the name short.
+bool D64Image::ValidName(const u8* name, u8 nameLength) {
+    if (nameLength == 0 || nameLength > 16) return false;
+    for (u32 i = 0; i < nameLength; i++)
+        if (name[i] == kPad) return false;
+    return true;
+}
+
 bool D64Image::FindName(const u8* name, u8 nameLength) {
     D64Entry e;
     for (u32 i = 0; Entry(i, &e); i++) {
@@ -384,7 +392,7 @@ bool D64Image::NextDataSector(u8* track, u8* sector) const {
 
 u8 D64Image::WriteFile(const u8* name, u8 nameLength, u8 type, const u8* data, u32 bytes) {
     if (!image) return kNotUsable;
-    if (nameLength == 0 || nameLength > 16 || type < 1 || type > 3) return kSyntaxError;
+    if (!ValidName(name, nameLength) || type < 1 || type > 3) return kSyntaxError;
     if (FindName(name, nameLength)) return kExists;
     if (directoryStatus) return directoryStatus;
     u32 slot;
@@ -464,7 +472,7 @@ u8 D64Image::Scratch(const D64Entry& e) {
 
 u8 D64Image::Rename(const D64Entry& e, const u8* name, u8 nameLength) {
     if (!image) return kNotUsable;
-    if (nameLength == 0 || nameLength > 16) return kSyntaxError;
+    if (!ValidName(name, nameLength)) return kSyntaxError;
     if (FindName(name, nameLength)) return kExists;
     u8* raw;
     if (!LiveEntryMatches(e, &raw)) return directoryStatus ? directoryStatus : kNotFound;

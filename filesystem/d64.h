@@ -63,7 +63,8 @@ public:
     // The file's bytes; 66 on a link outside the disk or a loop, 52 (with
     // *length = capacity) when they do not fit.
     u8 ReadFile(const D64Entry& e, u8* out, u32 capacity, u32* length);
-    // A new closed file (type 1 SEQ, 2 PRG or 3 USR, name of 1-16 bytes):
+    // A new closed file (type 1 SEQ, 2 PRG or 3 USR, name of 1-16 bytes, no
+    // $A0 among them; 33 otherwise):
     // 63 if the name exists, 72 when the disk or directory is full; on any
     // error nothing has changed.
     u8 WriteFile(const u8* name, u8 nameLength, u8 type, const u8* data, u32 length);
@@ -101,6 +102,7 @@ private:
     u32 FreeOnTrack(u8 track) const;
     u32 FreeDataSectors() const;
     bool NextDataSector(u8* track, u8* sector) const;
+    static bool ValidName(const u8* name, u8 nameLength);
     bool FindName(const u8* name, u8 nameLength);
     u8* EntryAt(u32 slot);
     bool LiveEntryMatches(const D64Entry& e, u8** raw);
