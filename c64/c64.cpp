@@ -149,6 +149,7 @@ void C64::begin_run() {
 bool C64::run_pass() {
     if (!running) {
         monitor_->Start();
+        io_->invalidate_picture();  // the monitor drew over the screen
         running = true;
         return true;
     }

@@ -10,24 +10,34 @@ IO::IO() : cols_(kCols), rows_(kRows), running_(true), frame_skip_(0) {
 
 IO::~IO() {
     delete[] frame_;
-    delete[] scaled_frame_;
+    delete[] presented_;
+    delete[] row_buffer_;
 }
 
 void IO::init_display(u32* fb, u32 width, u32 height, u32 pitch, u8 bpp) {
     // Only 16-bit pixels are written, whatever depth is reported.
     (void)bpp;
     delete[] frame_;
-    delete[] scaled_frame_;
+    delete[] presented_;
+    delete[] row_buffer_;
     fb_ = reinterpret_cast<u8*>(fb);
     fb_width_ = width;
     fb_height_ = height;
     fb_pitch_ = pitch;
-    frame_ = new u16[kCols * kRows];
-    scaled_frame_ = (width && height) ? new u16[width * height] : nullptr;
+    frame_ = new u8[kCols * kRows];
     if (frame_)
         for (u32 i = 0; i < kCols * kRows; i++) frame_[i] = 0;
-    scale_x_ = width / 403.0;
-    scale_y_ = height / 284.0;
+    // The largest whole scale that fits (2 on 800 x 600); a smaller screen
+    // shows the middle of the picture at scale 1.
+    int sx = static_cast<int>(width) / kVisibleWidth;
+    int sy = static_cast<int>(height) / kVisibleHeight;
+    scale_ = sx < sy ? sx : sy;
+    if (scale_ < 1) scale_ = 1;
+    origin_x_ = (static_cast<int>(width) - kVisibleWidth * scale_) / 2;
+    origin_y_ = (static_cast<int>(height) - kVisibleHeight * scale_) / 2;
+    presented_ = new u8[kVisibleWidth * kVisibleHeight];
+    row_buffer_ = new u16[kVisibleWidth * scale_];
+    presented_valid_ = false;
 }
 
 void IO::init_color_palette() {
@@ -56,7 +66,7 @@ void IO::init_color_palette() {
 // stray value from writing past the array.
 void IO::screen_update_pixel(int x, int y, int colour) {
     if (!frame_ || x < 0 || y < 0 || x >= (int)cols_ || y >= (int)rows_) return;
-    frame_[y * cols_ + x] = static_cast<u16>(colour & 15);
+    frame_[y * cols_ + x] = static_cast<u8>(colour & 15);
 }
 
 void IO::screen_draw_rect(int x, int y, int n, int colour) {

@@ -13,9 +13,17 @@ namespace filesystem { class Fat32; }
 
 class IO {
 public:
-    // Raster picture painted by the VIC: 403 x 284 colour indices.
+    // Raster picture painted by the VIC: 403 x 284 colour indices, one
+    // byte each; row 0 is raster line 14, column 43 the display window's
+    // first pixel.
     static constexpr u32 kCols = 403;
     static constexpr u32 kRows = 284;
+    // What a PAL screen shows of it: the 320 x 200 display window with 32
+    // columns and 36 lines of border around it.
+    static constexpr int kVisibleLeft = 11;
+    static constexpr int kVisibleTop = 1;
+    static constexpr int kVisibleWidth = 384;
+    static constexpr int kVisibleHeight = 272;
     // Text view geometry on the host framebuffer.
     static constexpr int kTextOrigin = 24;   // left and top edge of the text area
     static constexpr int kCellWidth = 12;
@@ -57,6 +65,17 @@ public:
     void frame_skip(u8 n) { frame_skip_ = n; }
     // Raster picture entry, 0xFFFF outside the picture or before init_display.
     u16 frame_pixel(int x, int y) const;
+    // Row y of the raster picture for the VIC to paint; null outside it or
+    // before init_display.
+    u8* raster_row(int y) { return (frame_ && y >= 0 && y < (int)rows_) ? frame_ + y * cols_ : nullptr; }
+    // Writes the visible area to the framebuffer at the largest integer
+    // scale that fits, centred; only rows that changed since the last call
+    // are written. Returns the number of picture rows written.
+    int present_raster();
+    // The framebuffer was drawn over (text view, monitor): the next
+    // presentation writes everything.
+    void invalidate_picture() { presented_valid_ = false; }
+    int picture_scale() const { return scale_; }
     u16 palette(int colour) const { return palette_[colour & 15]; }
     u32 last_sync_ms() const { return last_sync_ms_; }
     void last_sync_ms(u32 ms) { last_sync_ms_ = ms; }
@@ -65,6 +84,12 @@ public:
     void init_keyboard();
     u8 keyboard_matrix_row(int row) const { return keyboard_matrix_[row & 7]; }
     u8 getJoystick(u8 port) const { return port == 1 ? joystick1_ : port == 2 ? joystick2_ : 0; }
+    // Full mode's key matrix sets the whole state at once.
+    void keyboard_matrix_row(int row, u8 bits) { keyboard_matrix_[row & 7] = bits; }
+    void joystick(u8 port, u8 bits) {
+        if (port == 1) joystick1_ = bits;
+        else if (port == 2) joystick2_ = bits;
+    }
     void OnKeyDown(u8 code);
     void OnKeyUp(u8 code);
 
@@ -78,7 +103,8 @@ public:
 
 private:
     void draw_text_view();
-    void draw_raster_view();
+    void present_row(int v, const u8* src);
+    void clear_framebuffer();
     void fill_rect(int x, int y, int w, int h, u16 rgb);
     void put_pixel(u32 x, u32 y, u16 rgb);
     void press_matrix(u8 code, bool down);
@@ -94,9 +120,12 @@ private:
     kestrel::filesystem::Fat32* fat32_ = nullptr;
     kestrel::drivers::SerialDriver* serial_ = nullptr;
     kestrel::drivers::RTCDriver* rtc_ = nullptr;
-    u16* frame_ = nullptr;
-    u16* scaled_frame_ = nullptr;
-    double scale_x_ = 1.0, scale_y_ = 1.0;
+    u8* frame_ = nullptr;
+    u8* presented_ = nullptr;      // the visible area as last written
+    u16* row_buffer_ = nullptr;    // one scaled row in host pixels
+    bool presented_valid_ = false;
+    int scale_ = 1;
+    int origin_x_ = 0, origin_y_ = 0;  // framebuffer position of the visible area
     u8* fb_ = nullptr;
     u32 fb_width_ = 0, fb_height_ = 0, fb_pitch_ = 0;
     u32 last_sync_ms_ = 0;

@@ -1,5 +1,5 @@
-// Host bridge, display side: the text view and the scaled raster picture on
-// the host's 16-bit linear framebuffer.
+// Host bridge, display side: the text view and the raster picture on the
+// host's 16-bit linear framebuffer.
 #include "c64/io.h"
 
 #include "c64/c64.h"
@@ -157,12 +157,13 @@ void IO::screen_refresh() {
     if (!fb_) return;
     if (g_face_active) {
         draw_text_view();
+        invalidate_picture();
         sync();
         skipCtr = 0;
         return;
     }
-    if (!frame_ || !scaled_frame_) return;
-    draw_raster_view();
+    if (!frame_) return;
+    present_raster();
     sync();
     skipCtr = 0;
     if (n != 0) skipCtr++;
@@ -188,17 +189,78 @@ void IO::draw_text_view() {
     }
 }
 
-// Nearest-neighbour stretch of the 403 x 284 picture over the framebuffer.
-void IO::draw_raster_view() {
-    for (u32 i = 0; i < fb_height_; i++) {
-        u16 sy = static_cast<u16>(i / scale_y_);
-        for (u32 j = 0; j < fb_width_; j++) {
-            u16 sx = static_cast<u16>(j / scale_x_);
-            if (sy >= kRows) sy = kRows - 1;
-            if (sx >= kCols) sx = kCols - 1;
-            scaled_frame_[i * fb_width_ + j] = frame_[sy * kCols + sx];
+// ---- the raster picture ------------------------------------------------------
+
+namespace {
+
+// Four picture bytes at once; rows of the picture are not word aligned.
+inline u32 load4(const u8* p) {
+    u32 v;
+    __builtin_memcpy(&v, p, 4);
+    return v;
+}
+
+inline void store4(u8* p, u32 v) { __builtin_memcpy(p, &v, 4); }
+
+// The visible width is a multiple of four.
+bool same_row(const u8* a, const u8* b) {
+    for (int x = 0; x < IO::kVisibleWidth; x += 4)
+        if (load4(a + x) != load4(b + x)) return false;
+    return true;
+}
+
+void copy_row(u8* dst, const u8* src) {
+    for (int x = 0; x < IO::kVisibleWidth; x += 4) store4(dst + x, load4(src + x));
+}
+
+}  // namespace
+
+int IO::present_raster() {
+    if (!fb_ || !frame_ || !presented_ || !row_buffer_) return 0;
+    if (!presented_valid_) clear_framebuffer();
+    int written = 0;
+    for (int v = 0; v < kVisibleHeight; v++) {
+        const u8* src = frame_ + (kVisibleTop + v) * cols_ + kVisibleLeft;
+        u8* last = presented_ + v * kVisibleWidth;
+        if (presented_valid_ && same_row(src, last)) continue;
+        copy_row(last, src);
+        present_row(v, src);
+        written++;
+    }
+    presented_valid_ = true;
+    return written;
+}
+
+// One picture row, widened by the scale, written to scale framebuffer rows;
+// whatever lies outside the framebuffer is cut off.
+void IO::present_row(int v, const u8* src) {
+    u16* out = row_buffer_;
+    if (scale_ == 2) {
+        for (int x = 0; x < kVisibleWidth; x++, out += 2) out[0] = out[1] = palette_[src[x] & 15];
+    } else {
+        for (int x = 0; x < kVisibleWidth; x++) {
+            u16 rgb = palette_[src[x] & 15];
+            for (int k = 0; k < scale_; k++) *out++ = rgb;
         }
     }
-    for (u32 i = 0; i < fb_height_; i++)
-        for (u32 j = 0; j < fb_width_; j++) put_pixel(j, i, palette_[scaled_frame_[i * fb_width_ + j] & 15]);
+    int width = kVisibleWidth * scale_;
+    int from = origin_x_ < 0 ? -origin_x_ : 0;
+    int to = origin_x_ + width > (int)fb_width_ ? (int)fb_width_ - origin_x_ : width;
+    for (int k = 0; k < scale_; k++) {
+        int y = origin_y_ + v * scale_ + k;
+        if (y < 0 || y >= (int)fb_height_) continue;
+        u8* dst = fb_ + y * fb_pitch_ + 2 * (origin_x_ + from);
+        const u8* src_bytes = reinterpret_cast<const u8*>(row_buffer_ + from);
+        int bytes = 2 * (to - from), i = 0;
+        for (; i + 4 <= bytes; i += 4) store4(dst + i, load4(src_bytes + i));
+        if (i < bytes) __builtin_memcpy(dst + i, src_bytes + i, 2);
+    }
+}
+
+// Black around the picture, as the margin of a monitor.
+void IO::clear_framebuffer() {
+    for (u32 y = 0; y < fb_height_; y++) {
+        u16* row = reinterpret_cast<u16*>(fb_ + y * fb_pitch_);
+        for (u32 x = 0; x < fb_width_; x++) row[x] = 0;
+    }
 }

@@ -243,3 +243,10 @@ u8 Memory::vic_read_byte(u16 address) {
     if ((p >= 0x1000 && p < 0x2000) || (p >= 0x9000 && p < 0xA000)) return rom[(p & 0x0FFF) | kCharRom];
     return ram[p];
 }
+
+const u8* Memory::vic_block(u16 address) {
+    u16 base = cia2_ ? cia2_->vic_base_address() : 0;
+    u16 p = static_cast<u16>(base + (address & 0x3000));
+    if (p == 0x1000 || p == 0x9000) return rom + kCharRom;
+    return ram + p;
+}

@@ -27,6 +27,10 @@ public:
     void write_byte_no_io(u16 address, u8 value) { ram[address] = value; }
     u16 read_word(u16 address);
     u8 vic_read_byte(u16 address);
+    // The VIC's view of the 4 KiB block holding address (bank offset, as
+    // for vic_read_byte), indexed by (address & 0x0FFF): a whole character
+    // set or half a bitmap in one look-up.
+    const u8* vic_block(u16 address);
 
     void setup_memory_banks(u8 value);
     void patch_roms();

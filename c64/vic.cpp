@@ -45,11 +45,13 @@ constexpr u8 kCr2Mcm = 0x10;
 constexpr u8 kCr2Csel = 0x08;   // 40 columns
 
 constexpr u16 kColorRam = 0xD800;
-constexpr int kSpriteLineOffset = 6;   // sprite Y 0 meets raster line 6
-constexpr int kSpriteXOffset = 18;     // sprite X 0 lies 18 picture columns left
-constexpr int kWindowLeft = 42;        // picture column before the first text pixel
-constexpr int kWindowRight = 362;      // last picture column of the 40-column window
-constexpr int kSpriteHeight = 21;
+
+// Collision registers clear when read.
+u8 take_collisions(u8& latched) {
+    u8 v = latched;
+    latched = 0;
+    return v;
+}
 
 }  // namespace
 
@@ -90,8 +92,8 @@ u8 Vic::read_register(u8 r) {
     case kRegSpritePriority: return sprite_priority_;
     case kRegSpriteMulti: return sprite_multicolor_;
     case kRegSpriteExpandX: return sprite_double_width_;
-    case kRegSpriteSprite:
-    case kRegSpriteData: return 0;
+    case kRegSpriteSprite: return take_collisions(sprite_sprite_collision_);
+    case kRegSpriteData: return take_collisions(sprite_data_collision_);
     case kRegBorder: return border_color_ | 0xF0;
     default: break;
     }
@@ -209,22 +211,6 @@ bool Vic::emulate() {
     return true;
 }
 
-bool Vic::render_line(int r) {
-    if (r < kFirstVisibleLine || r > kLastVisibleLine || !io_) return true;
-    int y = r - kFirstVisibleLine;
-    io_->screen_draw_border(y, border_color_);
-    switch (graphic_mode_) {
-    case kModeChar:
-    case kModeMcChar:
-    case kModeExtBg: draw_raster_char_mode(r, y); break;
-    case kModeBitmap:
-    case kModeMcBitmap: draw_raster_bitmap_mode(r, y); break;
-    default: return false;
-    }
-    draw_raster_sprites(r, y);
-    return true;
-}
-
 void Vic::latch_interrupt(u8 bits) {
     irq_status_ |= bits & 0x0F;
     update_irq_line();
@@ -232,171 +218,3 @@ void Vic::latch_interrupt(u8 bits) {
 
 // The chip holds its IRQ output low while a latched source is enabled.
 void Vic::update_irq_line() { cpu6502_set_irq(CORE6502_IRQ_VIC, (irq_status_ & irq_enabled_ & 0x0F) != 0); }
-
-// Text window: all 40 columns (or 38, trimmed 8 each side), 25 rows (or 24).
-bool Vic::in_display_window(int px, int y) const {
-    bool horizontal = (cr2_ & kCr2Csel) || (px > 50 && px <= 353);
-    bool vertical = (cr1_ & kCr1Rsel) || (y > 44 && y < 238);
-    return horizontal && vertical;
-}
-
-bool Vic::in_sprite_window(int px, int y) const {
-    int h = (cr2_ & kCr2Csel) ? 0 : 8;
-    int top = (cr1_ & kCr1Rsel) ? 42 : 44;
-    int bottom = (cr1_ & kCr1Rsel) ? 242 : 238;
-    return px > kWindowLeft + h && px <= kWindowRight - h && y >= top && y < bottom;
-}
-
-void Vic::draw_raster_char_mode(int r, int y) {
-    if (r < kFirstDisplayLine || r > kLastDisplayLine || is_screen_off()) return;
-    if (cr2_ & kCr2Csel) io_->screen_draw_rect(kWindowLeft, y, 320, bgcolor_[0]);
-    else io_->screen_draw_rect(50, y, 304, bgcolor_[0]);
-
-    int line = r - kFirstDisplayLine - ((cr1_ & 7) - 3);
-    int row = line / 8;
-    int cl = line % 8;
-    for (int col = 0; col < 40; col++) {
-        int x = kWindowLeft + 8 * col;
-        u8 ch = get_screen_char(col, row);
-        u8 data = get_char_data(ch, cl);
-        u8 color = get_char_color(col, row);
-        switch (graphic_mode_) {
-        case kModeChar: draw_char(x, y, data, color); break;
-        case kModeMcChar:
-            // Colour bit 3 selects multicolour; without it the cell keeps the fill.
-            if (color & 8) draw_mcchar(x, y, data, color & 7);
-            break;
-        case kModeExtBg: draw_ext_backcolor_char(x, y, data, color, ch); break;
-        default: break;
-        }
-    }
-}
-
-void Vic::draw_raster_bitmap_mode(int r, int y) {
-    if (r < kFirstDisplayLine || r > kLastDisplayLine || is_screen_off()) return;
-    io_->screen_draw_rect(kWindowLeft, y, 320, bgcolor_[0]);
-    int row = (r - kFirstDisplayLine) / 8;
-    int line = (r - kFirstDisplayLine) % 8;
-    for (int col = 0; col < 40; col++) {
-        int x = kWindowLeft + 8 * col;
-        u8 data = get_bitmap_data(col, row, line);
-        u8 scr = get_screen_char(col, row);
-        u8 color = get_char_color(col, row);
-        if (graphic_mode_ == kModeBitmap) draw_bitmap(x, y, data, scr);
-        else draw_mcbitmap(x, y, data, scr, color);
-    }
-}
-
-void Vic::draw_char(int x, int y, u8 data, u8 color) {
-    int hs = horizontal_scroll();
-    for (int i = 0; i < 8; i++) {
-        int px = x + 8 - i + hs;
-        if (px > kWindowRight) continue;
-        if (!in_display_window(px, y)) io_->screen_update_pixel(px, y, border_color_);
-        else if ((data >> i) & 1) io_->screen_update_pixel(px, y, color);
-    }
-}
-
-void Vic::draw_ext_backcolor_char(int x, int y, u8 data, u8 color, u8 ch) {
-    int hs = horizontal_scroll();
-    for (int i = 0; i < 8; i++) {
-        int px = x + 8 - i + hs;
-        if (px > kWindowRight) continue;
-        if (!in_display_window(px, y)) io_->screen_update_pixel(px, y, border_color_);
-        else if ((data >> i) & 1) io_->screen_update_pixel(px, y, color);
-        else if (ch >= 64) io_->screen_update_pixel(px, y, bgcolor_[ch >> 6]);
-    }
-}
-
-void Vic::draw_mcchar(int x, int y, u8 data, u8 color) {
-    int hs = horizontal_scroll();
-    for (int i = 0; i < 4; i++) {
-        int pair = (data >> (2 * i)) & 3;
-        u8 c = pair == 3 ? color : bgcolor_[pair];
-        int px = x + 8 - 2 * i + hs;
-        if (in_display_window(px, y)) {
-            io_->screen_update_pixel(px, y, c);
-            io_->screen_update_pixel(px + 1, y, c);
-        } else {
-            io_->screen_update_pixel(px, y, border_color_);
-        }
-    }
-}
-
-void Vic::draw_bitmap(int x, int y, u8 data, u8 scr) {
-    int hs = horizontal_scroll();
-    for (int i = 0; i < 8; i++) {
-        int px = x + 8 - i + hs;
-        if (px > kWindowRight) continue;
-        io_->screen_update_pixel(px, y, ((data >> i) & 1) ? scr >> 4 : scr & 0x0F);
-    }
-}
-
-void Vic::draw_mcbitmap(int x, int y, u8 data, u8 scr, u8 color) {
-    int hs = horizontal_scroll();
-    for (int i = 0; i < 4; i++) {
-        u8 c;
-        switch ((data >> (2 * i)) & 3) {
-        case 0: c = bgcolor_[0]; break;
-        case 1: c = scr >> 4; break;
-        case 2: c = scr & 0x0F; break;
-        default: c = color; break;
-        }
-        int px = x + 8 - 2 * i + hs;
-        io_->screen_update_pixel(px, y, c);
-        io_->screen_update_pixel(px + 1, y, c);
-    }
-}
-
-// ---- sprites ------------------------------------------------------------------
-
-void Vic::draw_raster_sprites(int r, int y) {
-    if (sprite_enabled_ == 0) return;
-    // Sprite 0 is drawn last so it shows on top.
-    for (int n = 7; n >= 0; n--) {
-        if (!is_sprite_enabled(n)) continue;
-        int height = is_double_height_sprite(n) ? 2 * kSpriteHeight : kSpriteHeight;
-        int dy = r - kSpriteLineOffset - my_[n];
-        if (dy < 0 || dy >= height) continue;
-        int row = is_double_height_sprite(n) ? dy / 2 : dy;
-        int x = sprite_x(n) + kSpriteXOffset;
-        if (is_multicolor_sprite(n)) draw_mcsprite(x, y, n, row);
-        else draw_sprite(x, y, n, row);
-    }
-}
-
-void Vic::draw_sprite(int x, int y, int n, int row) {
-    int w = is_double_width_sprite(n) ? 2 : 1;
-    u16 base = static_cast<u16>(get_sprite_ptr(n) + 3 * row);
-    for (int j = 1; j <= 3; j++) {
-        u8 byte = mem_->vic_read_byte(static_cast<u16>(base + j - 1));
-        for (int k = 0; k < 8; k++) {
-            if (!((byte >> k) & 1)) continue;
-            for (int i = 0; i < w; i++) {
-                u16 px = static_cast<u16>(x + i + w * (8 * j - k));
-                if (in_sprite_window(px, y)) io_->screen_update_pixel(px, y, sprite_colors_[n]);
-            }
-        }
-    }
-}
-
-void Vic::draw_mcsprite(int x, int y, int n, int row) {
-    int w = is_double_width_sprite(n) ? 2 : 1;
-    u16 base = static_cast<u16>(get_sprite_ptr(n) + 3 * row);
-    for (int j = 1; j <= 3; j++) {
-        u8 byte = mem_->vic_read_byte(static_cast<u16>(base + j - 1));
-        for (int k = 0; k < 4; k++) {
-            int p = (byte >> (2 * k)) & 3;
-            if (p == 0) continue;  // transparent
-            u8 c = p == 1 ? sprite_shared_colors_[0] : p == 2 ? sprite_colors_[n] : sprite_shared_colors_[1];
-            for (int i = 0; i < w; i++) {
-                u16 l = static_cast<u16>(x + i + w * (8 * j - 2 * k));
-                int last = w == 2 ? 2 : 1;
-                for (int d = 0; d <= last; d++) {
-                    int px = l + d;
-                    if (in_sprite_window(px, y)) io_->screen_update_pixel(px, y, c);
-                }
-            }
-        }
-    }
-}

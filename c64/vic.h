@@ -75,18 +75,34 @@ public:
 
 private:
     void update_irq_line();
-    void draw_raster_char_mode(int r, int y);
-    void draw_raster_bitmap_mode(int r, int y);
-    void draw_raster_sprites(int r, int y);
-    bool in_display_window(int px, int y) const;
-    bool in_sprite_window(int px, int y) const;
-    void draw_char(int x, int y, u8 data, u8 color);
-    void draw_mcchar(int x, int y, u8 data, u8 color);
-    void draw_ext_backcolor_char(int x, int y, u8 data, u8 color, u8 ch);
-    void draw_bitmap(int x, int y, u8 data, u8 scr);
-    void draw_mcbitmap(int x, int y, u8 data, u8 scr, u8 color);
-    void draw_sprite(int x, int y, int n, int row);
-    void draw_mcsprite(int x, int y, int n, int row);
+
+    // ---- line renderer (vic_render.cpp) ----
+    void begin_line(int r);
+    void end_line(int r);
+    void fetch_matrix_line();
+    void draw_graphics(u8* pixels, u8* foreground);
+    void draw_sprites(u8* pixels, const u8* foreground);
+    void draw_border(u8* pixels) const;
+    void advance_sprites(int r);
+
+    // Sequencer state of the chip: the video matrix row being shown, the
+    // line inside it, display or idle state, and the vertical border.
+    u16 vc_base_ = 0;             // matrix index of the row's first cell
+    u8 rc_ = 0;                   // line 0..7 within the character row
+    bool display_state_ = false;  // idle state shows the byte at $3FFF
+    bool bad_line_ = false;       // this line fetches a matrix row
+    bool bad_lines_enabled_ = false;  // the screen was on at line $30
+    bool vertical_border_ = true;
+    u8 matrix_[40] = {};          // screen codes of the current row
+    u8 matrix_colors_[40] = {};   // and their colour RAM nibbles
+    // Sprite state: DMA on (one bit a sprite), the data counter of each
+    // sprite (0..63, three bytes a row) and the Y expansion flip-flops.
+    u8 sprite_dma_ = 0;
+    u8 sprite_mcbase_[8] = {};
+    u8 sprite_expand_ff_ = 0xFF;
+    // Collisions latched since the register was last read ($D01E, $D01F).
+    u8 sprite_sprite_collision_ = 0;
+    u8 sprite_data_collision_ = 0;
 
     Memory* mem_ = nullptr;
     Cpu* cpu_ = nullptr;

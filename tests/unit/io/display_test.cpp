@@ -156,11 +156,11 @@ TEST_F(Display, FrameSkipDrawsTextOnceInEleven) {
     EXPECT_TRUE(drew());
 }
 
-TEST_F(Display, RasterPictureIsStretchedOverTheFramebuffer) {
+TEST_F(Display, RasterPictureIsCentredAtTwiceItsSize) {
     g_face_active = 0;
-    open(806, 568);  // twice the picture
-    io.screen_update_pixel(0, 0, 2);
-    io.screen_update_pixel(402, 283, 7);
+    io.screen_update_pixel(11, 1, 2);     // top-left of the visible area
+    io.screen_update_pixel(394, 272, 7);  // bottom-right
+    io.screen_update_pixel(10, 1, 3);     // just outside it
     io.screen_draw_rect(10, 5, 3, 5);
     io.screen_draw_border(100, 1);
     EXPECT_EQ(io.frame_pixel(10, 5), 0);
@@ -168,14 +168,59 @@ TEST_F(Display, RasterPictureIsStretchedOverTheFramebuffer) {
     EXPECT_EQ(io.frame_pixel(13, 5), 5);
     EXPECT_EQ(io.frame_pixel(14, 5), 0);
     ASSERT_TRUE(drew());
-    EXPECT_EQ(pixel(0, 0), io.palette(2));
-    EXPECT_EQ(pixel(1, 1), io.palette(2));
-    EXPECT_EQ(pixel(2, 0), io.palette(0));
-    EXPECT_EQ(pixel(805, 567), io.palette(7));
-    EXPECT_EQ(pixel(22, 10), io.palette(5));
-    EXPECT_EQ(pixel(27, 11), io.palette(5));
-    EXPECT_EQ(pixel(20, 10), io.palette(0));
-    for (u32 x = 0; x < 806; x += 37) EXPECT_EQ(pixel(x, 200), io.palette(1));
+    EXPECT_EQ(io.picture_scale(), 2);
+    // 768 x 544 at (16, 28); black around it.
+    for (u32 y = 28; y < 30; y++)
+        for (u32 x = 16; x < 18; x++) EXPECT_EQ(pixel(x, y), io.palette(2)) << x << "," << y;
+    EXPECT_EQ(pixel(15, 28), 0);
+    EXPECT_EQ(pixel(16, 27), 0);
+    EXPECT_EQ(pixel(783, 571), io.palette(7));
+    EXPECT_EQ(pixel(782, 570), io.palette(7));
+    EXPECT_EQ(pixel(784, 571), 0);
+    EXPECT_EQ(pixel(783, 572), 0);
+    EXPECT_EQ(pixel(799, 599), 0);
+    EXPECT_EQ(pixel(16, 36), io.palette(5));  // columns 11 to 13 of row 5
+    EXPECT_EQ(pixel(21, 37), io.palette(5));
+    EXPECT_EQ(pixel(22, 36), io.palette(0));
+    for (u32 x = 16; x < 784; x += 37) EXPECT_EQ(pixel(x, 28 + 2 * 99), io.palette(1));
+}
+
+TEST_F(Display, OnlyChangedRowsAreWrittenAgain) {
+    g_face_active = 0;
+    ASSERT_EQ(io.present_raster(), 272);
+    EXPECT_EQ(io.present_raster(), 0);
+    paint(kSentinel);
+    io.screen_update_pixel(200, 100, 4);
+    io.screen_update_pixel(201, 100, 4);
+    io.screen_update_pixel(5, 50, 4);  // outside the visible area: not shown
+    EXPECT_EQ(io.present_raster(), 1);
+    for (u32 y = 0; y < height; y++) {
+        bool changed = y == 28 + 2 * 99 || y == 29 + 2 * 99;
+        ASSERT_EQ(pixel(0, y), kSentinel) << y;
+        ASSERT_EQ(pixel(400, y), changed ? io.palette(0) : kSentinel) << y;
+    }
+    EXPECT_EQ(pixel(16 + 2 * 189, 28 + 2 * 99), io.palette(4));
+    EXPECT_EQ(pixel(16 + 2 * 190 + 1, 29 + 2 * 99), io.palette(4));
+    // The text view drew over everything: the next picture is written whole.
+    g_face_active = 1;
+    ASSERT_TRUE(drew());
+    g_face_active = 0;
+    EXPECT_EQ(io.present_raster(), 272);
+    EXPECT_EQ(pixel(0, 0), 0);
+}
+
+TEST_F(Display, SmallFramebufferShowsTheMiddleOfThePicture) {
+    open(300, 200, 320);
+    g_face_active = 0;
+    io.screen_update_pixel(11 + 42, 1 + 36, 7);  // (42, 36) of the visible area lands on (0, 0)
+    io.screen_update_pixel(11 + 42 + 299, 1 + 36 + 199, 2);
+    EXPECT_EQ(io.present_raster(), 272);
+    EXPECT_EQ(io.picture_scale(), 1);
+    EXPECT_EQ(pixel(0, 0), io.palette(7));
+    EXPECT_EQ(pixel(299, 199), io.palette(2));
+    for (u32 y = 0; y < height; y++)
+        for (u32 x = width; x < pitch; x++) ASSERT_EQ(pixel(x, y), kSentinel) << x << "," << y;
+    for (u32 i = pitch * height; i < fb.size(); i++) ASSERT_EQ(fb[i], kSentinel);
 }
 
 TEST_F(Display, RasterPaletteAndFrameSkipOneInTen) {
@@ -184,13 +229,19 @@ TEST_F(Display, RasterPaletteAndFrameSkipOneInTen) {
     for (int i = 0; i < 16; i++) EXPECT_EQ(io.palette(i), want[i]);
     g_face_active = 0;
     io.frame_skip(10);
+    // An unchanged picture is not written again: drop the record of it so
+    // that every presented frame shows.
+    auto drew_picture = [&] {
+        io.invalidate_picture();
+        return drew();
+    };
     // After the text frame the counter is 0: ten skipped calls, then a draw.
-    for (int call = 1; call <= 10; call++) EXPECT_FALSE(drew()) << call;
-    EXPECT_TRUE(drew());
+    for (int call = 1; call <= 10; call++) EXPECT_FALSE(drew_picture()) << call;
+    EXPECT_TRUE(drew_picture());
     // A raster frame leaves the counter at 1: from then on one call in ten.
     for (int round = 0; round < 2; round++) {
-        for (int call = 1; call <= 9; call++) EXPECT_FALSE(drew()) << call;
-        EXPECT_TRUE(drew());
+        for (int call = 1; call <= 9; call++) EXPECT_FALSE(drew_picture()) << call;
+        EXPECT_TRUE(drew_picture());
     }
 }
 

@@ -42,8 +42,12 @@ protected:
     void reg(u8 r, u8 v) { vic.write_register(r, v); }
     void poke(u16 a, u8 v) { mem.write_byte_no_io(a, v); }
 
-    // Processes raster line r (picture row r - 14).
+    // Processes raster line r (picture row r - 14) after a whole frame and
+    // the lines above it, so the chip's row and sprite counters stand where
+    // they would on the screen.
     bool render_line(int r) {
+        for (int l = 0; l <= Vic::kLastLine; l++) vic.render_line(l);
+        for (int l = 0; l < r; l++) vic.render_line(l);
         vic.raster_counter(r);
         while (cpu.cycles() < vic.next_raster_at()) cpu.tick(63);
         return vic.emulate();
@@ -221,28 +225,29 @@ TEST_F(VicTest, DisabledRasterInterruptDoesNotLatch) {
 TEST_F(VicTest, StandardCharacterLine) {
     poke(kScreen, 0x01);  // A
     poke(kColorRam, 2);
-    render_line(56);
+    render_line(51);  // the first bad line with scroll 3: top of the window
     u8 data = data_char_rom[8 * 1 + 0];
-    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 56), (data >> (50 - x)) & 1 ? 2 : 6) << x;
-    EXPECT_EQ(px(0, 56), 14);
-    EXPECT_EQ(px(42, 56), 14);
-    EXPECT_EQ(px(363, 56), 14);
-    EXPECT_EQ(px(402, 56), 14);
-    EXPECT_EQ(px(200, 56), 6);
-    // Line 60 shows glyph row 4.
-    render_line(60);
+    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 51), (data >> (50 - x)) & 1 ? 2 : 6) << x;
+    EXPECT_EQ(px(0, 51), 14);
+    EXPECT_EQ(px(42, 51), 14);
+    EXPECT_EQ(px(363, 51), 14);
+    EXPECT_EQ(px(402, 51), 14);
+    EXPECT_EQ(px(200, 51), 6);
+    // Line 55 shows glyph row 4.
+    render_line(55);
     data = data_char_rom[8 * 1 + 4];
-    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 60), (data >> (50 - x)) & 1 ? 2 : 6) << x;
+    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 55), (data >> (50 - x)) & 1 ? 2 : 6) << x;
 }
 
 TEST_F(VicTest, ScrollingMovesTheCharacterLines) {
     poke(kScreen, 0x01);
     poke(kColorRam, 2);
-    reg(0x11, 0x18);  // vertical scroll 0: line 56 shows glyph row 3
+    reg(0x11, 0x18);  // vertical scroll 0: row 0 starts at line 48, under the border
     reg(0x16, 0x0A);  // horizontal scroll 2
-    render_line(56);
+    render_line(51);
     u8 data = data_char_rom[8 * 1 + 3];
-    for (int x = 45; x <= 52; x++) EXPECT_EQ(px(x, 56), (data >> (52 - x)) & 1 ? 2 : 6) << x;
+    for (int x = 45; x <= 52; x++) EXPECT_EQ(px(x, 51), (data >> (52 - x)) & 1 ? 2 : 6) << x;
+    EXPECT_EQ(px(43, 51), 6);  // the scrolled-in gap shows background
 }
 
 TEST_F(VicTest, ScreenOffOrOutsideTheTextLinesDrawsOnlyBorder) {
@@ -252,10 +257,10 @@ TEST_F(VicTest, ScreenOffOrOutsideTheTextLinesDrawsOnlyBorder) {
     render_line(56);
     EXPECT_EQ(span(0, 402, 56), std::vector<int>(403, 14));
     reg(0x11, 0x1B);
-    render_line(55);
-    EXPECT_EQ(span(0, 402, 55), std::vector<int>(403, 14));
-    render_line(256);
-    EXPECT_EQ(span(0, 402, 256), std::vector<int>(403, 14));
+    render_line(50);
+    EXPECT_EQ(span(0, 402, 50), std::vector<int>(403, 14));
+    render_line(251);
+    EXPECT_EQ(span(0, 402, 251), std::vector<int>(403, 14));
 }
 
 TEST_F(VicTest, ThirtyEightColumnsAndTwentyFourRowsShowBorder) {
@@ -264,17 +269,18 @@ TEST_F(VicTest, ThirtyEightColumnsAndTwentyFourRowsShowBorder) {
     poke(kScreen + 39, 0xA0);
     poke(kColorRam + 39, 2);
     reg(0x16, 0x00);
-    render_line(60);
-    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 60), 14) << x;
-    EXPECT_EQ(px(51, 60), 6);
-    EXPECT_EQ(px(353, 60), 6);
-    for (int x = 354; x <= 362; x++) EXPECT_EQ(px(x, 60), 14) << x;
+    render_line(55);
+    for (int x = 43; x <= 49; x++) EXPECT_EQ(px(x, 55), 14) << x;
+    EXPECT_EQ(px(50, 55), 2);  // X 31: the 38-column window's first pixel
+    EXPECT_EQ(px(51, 55), 6);
+    EXPECT_EQ(px(353, 55), 6);
+    for (int x = 354; x <= 362; x++) EXPECT_EQ(px(x, 55), 14) << x;
     reg(0x16, 0x08);
-    reg(0x11, 0x13);  // 24 rows: picture row 42 (line 56) lies in the border
-    render_line(56);
-    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 56), 14) << x;
-    render_line(60);  // row 46 is inside
-    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 60), 2) << x;
+    reg(0x11, 0x13);  // 24 rows: the window starts at line 55
+    render_line(54);
+    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 54), 14) << x;
+    render_line(55);
+    for (int x = 43; x <= 50; x++) EXPECT_EQ(px(x, 55), 2) << x;
 }
 
 TEST_F(VicTest, MulticolourCharacterUsesBitPairs) {
@@ -286,10 +292,10 @@ TEST_F(VicTest, MulticolourCharacterUsesBitPairs) {
     poke(kScreen, 1);
     poke(kColorRam, 8 + 5);
     poke(kScreen + 2, 1);
-    poke(kColorRam + 2, 5);   // bit 3 clear: the cell keeps the background
-    render_line(56);
-    EXPECT_EQ(span(43, 51, 56), std::vector<int>({6, 6, 6, 2, 2, 3, 3, 5, 5}));
-    EXPECT_EQ(span(59, 66, 56), std::vector<int>(8, 6));
+    poke(kColorRam + 2, 5);   // bit 3 clear: a hires cell in colour 5
+    render_line(51);
+    EXPECT_EQ(span(43, 51, 51), std::vector<int>({6, 6, 2, 2, 3, 3, 5, 5, 6}));
+    EXPECT_EQ(span(59, 66, 51), std::vector<int>({6, 6, 6, 5, 5, 6, 5, 5}));
 }
 
 TEST_F(VicTest, ExtendedBackgroundPicksColourByCodeRange) {
@@ -303,13 +309,13 @@ TEST_F(VicTest, ExtendedBackgroundPicksColourByCodeRange) {
     poke(kColorRam + 1, 1);
     poke(kScreen + 2, 8);   // glyph 8, clear bits left to the fill
     poke(kColorRam + 2, 1);
-    render_line(57);
+    render_line(52);
     u8 data = data_char_rom[8 * 8 + 1];
     for (int i = 0; i < 8; i++) {
         bool set = (data >> (7 - i)) & 1;
-        EXPECT_EQ(px(43 + i, 57), set ? 1 : 7) << i;
-        EXPECT_EQ(px(51 + i, 57), set ? 1 : 2) << i;
-        EXPECT_EQ(px(59 + i, 57), set ? 1 : 6) << i;
+        EXPECT_EQ(px(43 + i, 52), set ? 1 : 7) << i;
+        EXPECT_EQ(px(51 + i, 52), set ? 1 : 2) << i;
+        EXPECT_EQ(px(59 + i, 52), set ? 1 : 6) << i;
     }
 }
 
@@ -322,10 +328,10 @@ TEST_F(VicTest, StandardBitmapTakesColoursFromScreenMemory) {
     poke(kScreen, 0x27);
     poke(kCustom + 320 + 8 + 2, 0xFF);  // row 1, column 1, line 2
     poke(kScreen + 41, 0x5E);
-    render_line(56);
-    EXPECT_EQ(span(43, 50, 56), std::vector<int>({2, 7, 2, 7, 7, 2, 7, 2}));
-    render_line(66);
-    EXPECT_EQ(span(51, 58, 66), std::vector<int>(8, 5));
+    render_line(51);
+    EXPECT_EQ(span(43, 50, 51), std::vector<int>({2, 7, 2, 7, 7, 2, 7, 2}));
+    render_line(61);  // row 1 starts at line 59
+    EXPECT_EQ(span(51, 58, 61), std::vector<int>(8, 5));
 }
 
 TEST_F(VicTest, MulticolourBitmapUsesFourSources) {
@@ -335,8 +341,8 @@ TEST_F(VicTest, MulticolourBitmapUsesFourSources) {
     poke(kCustom + 0, 0x1B);
     poke(kScreen, 0x27);
     poke(kColorRam, 9);
-    render_line(56);
-    EXPECT_EQ(span(43, 51, 56), std::vector<int>({6, 6, 6, 2, 2, 7, 7, 9, 9}));
+    render_line(51);
+    EXPECT_EQ(span(43, 51, 51), std::vector<int>({6, 6, 2, 2, 7, 7, 9, 9, 6}));
 }
 
 TEST_F(VicTest, InvalidModeFailsOnlyOnVisibleLines) {
@@ -360,44 +366,47 @@ protected:
         poke(kScreen + 1017, 0x81);  // sprite 1 data at $2040
         reg(0x15, 0x01);
         reg(0x27, 1);
-        reg(0x00, 30);  // x = 30 + 18 = 48
-        reg(0x01, 50);  // first line 56
+        reg(0x00, 30);  // X 24 is column 43: the first pixel lands on column 49
+        reg(0x01, 50);  // first line 51, with the top of the display window
         poke(kCustom + 0, 0x80);
         poke(kCustom + 2, 0x01);
     }
 };
 
 TEST_F(SpriteTest, SingleColourSpriteLine) {
-    render_line(56);
-    EXPECT_EQ(px(49, 56), 1);
-    EXPECT_EQ(px(50, 56), 6);
-    EXPECT_EQ(px(72, 56), 1);
-    EXPECT_EQ(px(73, 56), 6);
-    render_line(55);
-    EXPECT_EQ(px(49, 55), 14);
-    render_line(77);  // 21 lines: 56..76
-    EXPECT_NE(px(49, 77), 1);
+    render_line(51);
+    EXPECT_EQ(px(49, 51), 1);
+    EXPECT_EQ(px(50, 51), 6);
+    EXPECT_EQ(px(72, 51), 1);
+    EXPECT_EQ(px(73, 51), 6);
+    render_line(50);
+    EXPECT_EQ(px(49, 50), 14);
+    render_line(72);  // 21 lines: 51..71
+    EXPECT_NE(px(49, 72), 1);
 }
 
 TEST_F(SpriteTest, ExpansionDoublesWidthAndHeight) {
     poke(kCustom + 3, 0x40);  // row 1
     reg(0x1D, 0x01);
     reg(0x17, 0x01);
-    render_line(57);  // still row 0 when Y-expanded
-    EXPECT_EQ(span(49, 52, 57), std::vector<int>({6, 1, 1, 6}));
-    EXPECT_EQ(px(96, 57), 1);
-    EXPECT_EQ(px(97, 57), 1);
-    render_line(58);  // row 1: bit 6 of byte 0
-    EXPECT_EQ(span(51, 55, 58), std::vector<int>({6, 1, 1, 6, 6}));
-    render_line(97);  // 42 lines: 56..97
-    EXPECT_EQ(px(50, 97), 6);
+    poke(kCustom + 60, 0x80);  // row 20
+    render_line(52);  // still row 0 when Y-expanded
+    EXPECT_EQ(span(48, 51, 52), std::vector<int>({6, 1, 1, 6}));
+    EXPECT_EQ(px(95, 52), 1);
+    EXPECT_EQ(px(96, 52), 1);
+    render_line(53);  // row 1: bit 6 of byte 0
+    EXPECT_EQ(span(50, 54, 53), std::vector<int>({6, 1, 1, 6, 6}));
+    render_line(92);  // 42 lines: 51..92
+    EXPECT_EQ(px(49, 92), 1);
+    render_line(93);
+    EXPECT_EQ(px(49, 93), 6);
 }
 
 TEST_F(SpriteTest, NinthXBitMovesTheSprite) {
     reg(0x10, 0x01);
-    render_line(56);
-    EXPECT_EQ(px(49, 56), 6);
-    EXPECT_EQ(px(305, 56), 1);
+    render_line(51);
+    EXPECT_EQ(px(49, 51), 6);
+    EXPECT_EQ(px(305, 51), 1);
 }
 
 TEST_F(SpriteTest, MulticolourSpritePairs) {
@@ -406,8 +415,8 @@ TEST_F(SpriteTest, MulticolourSpritePairs) {
     reg(0x26, 4);
     poke(kCustom + 0, 0xE4);  // pairs 3 2 1 0 from the left
     poke(kCustom + 2, 0x00);
-    render_line(56);
-    EXPECT_EQ(span(49, 58, 56), std::vector<int>({6, 4, 4, 1, 1, 3, 3, 6, 6, 6}));
+    render_line(51);
+    EXPECT_EQ(span(48, 57, 51), std::vector<int>({6, 4, 4, 1, 1, 3, 3, 6, 6, 6}));
 }
 
 TEST_F(SpriteTest, SpriteZeroIsDrawnOverSpriteOne) {
@@ -416,40 +425,40 @@ TEST_F(SpriteTest, SpriteZeroIsDrawnOverSpriteOne) {
     reg(0x03, 50);
     reg(0x28, 2);
     poke(kCustom + 0x40, 0xC0);
-    render_line(56);
-    EXPECT_EQ(px(49, 56), 1);  // both: sprite 0 wins
-    EXPECT_EQ(px(50, 56), 2);  // sprite 1 only
+    render_line(51);
+    EXPECT_EQ(px(49, 51), 1);  // both: sprite 0 wins
+    EXPECT_EQ(px(50, 51), 2);  // sprite 1 only
 }
 
 TEST_F(SpriteTest, WindowClipsSpritesInThirtyEightColumns) {
     reg(0x00, 26);  // the leftmost pixel lands on column 45
-    render_line(56);
-    EXPECT_EQ(px(45, 56), 1);
+    render_line(51);
+    EXPECT_EQ(px(45, 51), 1);
     reg(0x16, 0x00);
-    io.screen_draw_border(42, 9);
-    render_line(56);
-    EXPECT_NE(px(45, 56), 1);
+    io.screen_draw_border(37, 9);
+    render_line(51);
+    EXPECT_NE(px(45, 51), 1);
 
-    reg(0x1C, 0x01);  // multicolour: pair at columns 45 and 46
+    reg(0x1C, 0x01);  // multicolour: pair at columns 44 and 45
     reg(0x26, 4);
     poke(kCustom + 0, 0xC0);
     reg(0x00, 25);
-    render_line(56);
-    EXPECT_NE(px(45, 56), 4);
-    EXPECT_NE(px(46, 56), 4);
+    render_line(51);
+    EXPECT_NE(px(44, 51), 4);
+    EXPECT_NE(px(45, 51), 4);
     reg(0x16, 0x08);
-    render_line(56);
-    EXPECT_EQ(px(45, 56), 4);
-    EXPECT_EQ(px(46, 56), 4);
+    render_line(51);
+    EXPECT_EQ(px(44, 51), 4);
+    EXPECT_EQ(px(45, 51), 4);
 }
 
 TEST_F(SpriteTest, TwentyFourRowsHideTheTopLines) {
     reg(0x11, 0x13);
-    poke(kCustom + 6, 0x80);  // row 2
-    render_line(56);  // picture row 42 < 44
-    EXPECT_NE(px(49, 56), 1);
-    render_line(58);
-    EXPECT_EQ(px(49, 58), 1);
+    poke(kCustom + 12, 0x80);  // row 4
+    render_line(51);  // the 24-row window starts at line 55
+    EXPECT_NE(px(49, 51), 1);
+    render_line(55);
+    EXPECT_EQ(px(49, 55), 1);
 }
 
 }  // namespace
