@@ -9,6 +9,7 @@
 #include "c64/core6502_bridge.h"
 #include "c64/cpu.h"
 #include "c64/io.h"
+#include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
 #include "c64/sid.h"
@@ -29,6 +30,7 @@ constexpr u8 kPs2OutputFull = 0x01;    // status bit 0: a byte is waiting
 constexpr u8 kScanLeftShift = 0x2A;
 constexpr u8 kScanRightShift = 0x36;
 constexpr u8 kScanReleased = 0x80;     // set-1 break codes have bit 7 set
+constexpr u8 kScanExtended = 0xE0;     // prefix of the cursor block and others
 
 constexpr u8 kKeyEscape = 1;
 constexpr u8 kKeyReset = 3;            // F10
@@ -86,6 +88,7 @@ C64::C64() : running(true), reset_requested(false) {
     vic_ = new Vic();
     sid_ = new Sid();
     monitor_ = new Monitor();
+    key_matrix_ = new KeyMatrix(io_);
 
     cpu_->memory(mem_);
     cpu_->reset();
@@ -122,6 +125,7 @@ C64::~C64() {
     delete sid_;
     delete io_;
     delete monitor_;
+    delete key_matrix_;
 }
 
 void C64::forget_run_state() {
@@ -199,9 +203,26 @@ void C64::drain_scan_ring() {
     cpu_disable_interrupts();
     u32 head = g_scan_head;
     cpu_enable_interrupts();
+    if (full_mode_) {
+        // A byte the matrix cannot take yet stays in the ring for the next pass.
+        while (g_scan_tail != head &&
+               key_matrix_->scan_byte(g_scan_ring[g_scan_tail & 0xFF], cpu6502_cycles(), head - g_scan_tail - 1))
+            g_scan_tail = g_scan_tail + 1;
+        return;
+    }
+    key_matrix_->release_all();
     while (g_scan_tail != head) {
         u8 byte = g_scan_ring[g_scan_tail & 0xFF];
         g_scan_tail = g_scan_tail + 1;
+        // Extended keys (cursor block, keypad Enter) type nothing here.
+        if (after_prefix_) {
+            after_prefix_ = false;
+            continue;
+        }
+        if (byte == kScanExtended) {
+            after_prefix_ = true;
+            continue;
+        }
         u8 code = byte & 0x7F;
         bool released = (byte & kScanReleased) != 0;
         if (code == kScanLeftShift || code == kScanRightShift) {
@@ -235,15 +256,16 @@ void IOKeyboardEventHandler::OnKeyDown(u8 code) {
     }
     if (code == kKeyFrameSkip)
         machine->io_->frame_skip(machine->io_->frame_skip() == IO::kFrameSkip ? 0 : IO::kFrameSkip);
+    // Full mode's keys reach the C64 through the key matrix.
     if (monitor_mode) machine->monitor_->OnKeyDown(code);
-    else machine->io_->OnKeyDown(code);
+    else if (!machine->full_mode_) machine->io_->OnKeyDown(code);
 }
 
 void IOKeyboardEventHandler::OnKeyUp(u8 code) {
     C64* machine = c64ptr;
     if (!machine) return;
     if (monitor_mode) machine->monitor_->OnKeyUp(code);
-    else machine->io_->OnKeyUp(code);
+    else if (!machine->full_mode_) machine->io_->OnKeyUp(code);
 }
 
 void IOPITEventHandler::OnTick() { current_milli = current_milli + 1; }

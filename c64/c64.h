@@ -13,6 +13,7 @@ class Cia1;
 class Cia2;
 class Memory;
 class IO;
+class KeyMatrix;
 class Sid;
 class Vic;
 class Monitor;
@@ -45,6 +46,7 @@ public:
     Sid* sid() const { return sid_; }
     Vic* vic() const { return vic_; }
     Monitor* monitor() const { return monitor_; }
+    KeyMatrix* key_matrix() const { return key_matrix_; }
     bool is_running() const { return running; }
     bool is_reset_requested() const { return reset_requested; }
     // Full C64 mode: the chips on the processor's clock, the VIC's picture
@@ -84,6 +86,8 @@ private:
     Sid* sid_;
     Vic* vic_;
     Monitor* monitor_;
+    KeyMatrix* key_matrix_;
+    bool after_prefix_ = false;  // text mode: the next scan byte follows an E0
     volatile bool reset_requested;
     bool full_mode_ = false;
 };

@@ -99,10 +99,21 @@ u32 KeyboardDriver::HandleInterrupt(u32 esp) {
     keyboard_ring_push(byte);
     if (handler == nullptr) return esp;
 
+    bool extended = extended_pending;
+    extended_pending = false;
     if (byte == kPrefixExtended) {
-        // The second byte of the pair is already waiting; it is taken here
-        // and not stored in the ring.
-        u8 next = dataport.Read();
+        // The second byte of the pair usually waits already; if not, its own
+        // interrupt brings it. Both bytes go into the ring.
+        if (!(commandport.Read() & kStatusOutputFull)) {
+            extended_pending = true;
+            return esp;
+        }
+        byte = dataport.Read();
+        keyboard_ring_push(byte);
+        extended = true;
+    }
+    if (extended) {
+        u8 next = byte;
         u8 code = keyboard_extended_key_code(next & ~kReleaseBit);
         if (code != 0) {
             if (next & kReleaseBit)

@@ -68,6 +68,7 @@ private:
     hardwarecommunication::Port8Bit dataport;
     hardwarecommunication::Port8Bit commandport;
     KeyboardEventHandler* handler;
+    bool extended_pending = false;  // an E0 arrived without its second byte
 };
 
 }  // namespace drivers

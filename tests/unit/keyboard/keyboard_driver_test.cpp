@@ -120,11 +120,23 @@ TEST_F(Keyboard, PressAndReleaseOfADeliverDownThenUp) {
     EXPECT_EQ(pic.master.eoi_count, 2);
 }
 
-TEST_F(Keyboard, ExtendedCursorLeftDeliversItsCodeAndOnlyThePrefixEntersTheRing) {
+TEST_F(Keyboard, ExtendedCursorLeftDeliversItsCodeAndBothBytesEnterTheRing) {
     KeyboardDriver kbd(manager, &sink);
     type({0xE0, 0x4B, 0xE0, 0xCB});
     EXPECT_EQ(sink.events, (Events{{true, 250}, {false, 250}}));
-    EXPECT_EQ(ring(), (std::vector<uint8_t>{0xE0, 0xE0}));
+    EXPECT_EQ(ring(), (std::vector<uint8_t>{0xE0, 0x4B, 0xE0, 0xCB}));
+}
+
+TEST_F(Keyboard, ExtendedPairSplitOverTwoInterrupts) {
+    KeyboardDriver kbd(manager, &sink);
+    ps2.queue({0xE0});
+    interrupt();
+    EXPECT_TRUE(sink.events.empty());
+    ps2.queue({0x48});  // Up, by its own interrupt
+    interrupt();
+    type({0x1E});       // a plain key afterwards is not extended
+    EXPECT_EQ(sink.events, (Events{{true, 253}, {true, 0x41}}));
+    EXPECT_EQ(ring(), (std::vector<uint8_t>{0xE0, 0x48, 0x1E}));
 }
 
 TEST_F(Keyboard, AllExtendedCursorKeysAndHome) {
@@ -137,7 +149,7 @@ TEST_F(Keyboard, OtherExtendedKeysAreIgnored) {
     KeyboardDriver kbd(manager, &sink);
     type({0xE0, 0x1C, 0xE0, 0x9C, 0xE0, 0x52, 0xE0, 0x1D});  // keypad Enter, Insert, right Ctrl
     EXPECT_TRUE(sink.events.empty());
-    EXPECT_EQ(ring().size(), 4u);
+    EXPECT_EQ(ring().size(), 8u);
 }
 
 TEST_F(Keyboard, IgnoredKeysStillEnterTheRing) {
