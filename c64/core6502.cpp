@@ -811,6 +811,22 @@ CORE_INLINE void step_running(core6502_context* ctx) {
 
 constexpr u8 kCli = 0x58, kSei = 0x78, kPlp = 0x28;
 
+// The per-instruction check for anything but a plain step is one load and
+// one test: the four bytes from irq_lines (irq_lines, nmi_lines,
+// nmi_pending, jammed) read as a little-endian word. The wanted IRQ sources
+// are bits 0-7, nmi_lines (bits 8-15) is ignored, the NMI edge and the halt
+// are bits 16-31.
+static_assert(__builtin_offsetof(core6502_context, nmi_lines) == __builtin_offsetof(core6502_context, irq_lines) + 1 &&
+                  __builtin_offsetof(core6502_context, nmi_pending) == __builtin_offsetof(core6502_context, irq_lines) + 2 &&
+                  __builtin_offsetof(core6502_context, jammed) == __builtin_offsetof(core6502_context, irq_lines) + 3,
+              "the attention word needs these four bytes in this order");
+
+CORE_INLINE bool needs_attention(const core6502_context* ctx, u8 irq_sources) {
+    u32 word;
+    __builtin_memcpy(&word, &ctx->irq_lines, sizeof word);
+    return (word & (0xFFFF0000u | irq_sources)) != 0;
+}
+
 // The I flag the IRQ check sees at this boundary: after CLI, SEI or PLP the
 // one from before that instruction; otherwise the current one (RTI's
 // restored flag counts at once).
@@ -855,10 +871,21 @@ bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources) {
     return false;
 }
 
+namespace {
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void step_after_attention(core6502_context* ctx, u8 irq_sources) {
+    if (ctx->jammed) return;
+    core6502_take_interrupt(ctx, irq_sources);
+    step_running(ctx);
+}
+}  // namespace
+
 void core6502_step_with_interrupts(core6502_context* ctx, u8 irq_sources) {
-    if (ctx->nmi_pending | ctx->jammed | (ctx->irq_lines & irq_sources)) {
-        if (ctx->jammed) return;
-        core6502_take_interrupt(ctx, irq_sources);
+    if (needs_attention(ctx, irq_sources)) {
+        step_after_attention(ctx, irq_sources);
+        return;
     }
     step_running(ctx);
 }
@@ -885,8 +912,7 @@ void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted) {
 u32 core6502_run(core6502_context* ctx, u32 until) {
     u32 start = ctx->cycles;
     while (static_cast<i32>(ctx->cycles - until) < 0) {
-        // One test per instruction for anything that is not a plain step.
-        if (ctx->irq_lines | ctx->nmi_pending | ctx->jammed) {
+        if (needs_attention(ctx, 0xFF)) {
             if (ctx->jammed) {
                 ctx->cycles = until;  // halted: time passes for the chips
                 break;
