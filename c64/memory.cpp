@@ -112,7 +112,8 @@ void Memory::setup_memory_banks(u8 value) {
 }
 
 void Memory::patch_roms() {
-    for (const RomPatch& p : kKeyboardPatches) rom[p.address] = p.value;
+    for (const RomPatch& p : kKeyboardPatches)
+        rom[p.address] = keyboard_patched_ ? p.value : data_kernal_rom[p.address - kKernalRom];
     copy_bytes(rom + kLoadTrap, kLoadTrapCode, sizeof kLoadTrapCode);
     copy_bytes(rom + kSaveTrap, kSaveTrapCode, sizeof kSaveTrapCode);
 }

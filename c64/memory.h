@@ -34,6 +34,12 @@ public:
 
     void setup_memory_banks(u8 value);
     void patch_roms();
+    // Text mode's typing patches the KERNAL's keyboard decode table to the
+    // PC's legends; full mode's key matrix needs the C64's own table.
+    void keyboard_table_patched(bool on) {
+        keyboard_patched_ = on;
+        patch_roms();
+    }
     void patch_ram();
 
     // Called after a processor store of 4 (LOAD) or 5 (SAVE) to $0002, the
@@ -68,6 +74,7 @@ private:
     u8* ram;
     u8* rom;
     u8 banks[7];
+    bool keyboard_patched_ = true;
     Vic* vic_ = nullptr;
     Cia1* cia1_ = nullptr;
     Cia2* cia2_ = nullptr;
