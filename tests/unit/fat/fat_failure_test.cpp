@@ -117,19 +117,24 @@ TEST_F(FatTest, CorruptChainsEndInsteadOfLoopingOrEscaping) {
     std::memcpy(fat0.data() + (wild + 1) * 4, &out, 4);   // second points off the volume
     image->WriteSectors(fat->FatStart(), fat0);
     Mount();
-    // Sizes claim more than the chains hold: reads stop and pad with zeros.
+    // Sizes claim more than the chains hold: reads stop at the chain's end
+    // and report the damage instead of padding.
     auto sector = image->ReadSectors(fat->RootDirStart(), 1);
     uint32_t big = 1 << 20;
     std::memcpy(sector.data() + 28, &big, 4);
     std::memcpy(sector.data() + 32 + 28, &big, 4);
     image->WriteSectors(fat->RootDirStart(), sector);
-    auto loaded = Load("LOOP    .PRG");
-    ASSERT_EQ(loaded.size(), big);
-    auto wild_loaded = Load("WILD    .PRG");
-    ASSERT_EQ(wild_loaded.size(), big);
+    uint8_t status = 0;
+    EXPECT_TRUE(Load("LOOP    .PRG", &status).empty());
+    EXPECT_EQ(status, Fat32::kDiskError);
+    EXPECT_TRUE(Load("WILD    .PRG", &status).empty());
+    EXPECT_EQ(status, Fat32::kDiskError);
+    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
+    std::vector<uint8_t> first(2048, 0xAA);
+    EXPECT_EQ(fat->ReadFile("WILD    .PRG", first.data(), 2048), 1024u);
     auto p = Pattern(2048, 2);
-    EXPECT_TRUE(std::equal(p.begin(), p.begin() + 1024, wild_loaded.begin()));
-    EXPECT_EQ(wild_loaded[1024], 0);
+    EXPECT_TRUE(std::equal(p.begin(), p.begin() + 1024, first.begin()));
+    EXPECT_EQ(first[1024], 0xAA);
 }
 
 TEST_F(FatTest, DiskErrorsBecomeStatusesNotData) {

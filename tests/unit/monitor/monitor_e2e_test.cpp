@@ -89,7 +89,7 @@ TEST_F(MonitorE2E, ProgramWrittenByTheMonitorLoadsInBasic) {
     TypeLine("10 B=6");
     TypeLine("20 PRINT B*7");
     u16 end = PeekWord(kVarTab);
-    std::string w = "W MONSAVED.PRG 0801 " + Hex4(end);
+    std::string w = "W MONSAVED.PRG 0801 " + Hex4(end - 1);  // the range is inclusive
     consolereader::ConsoleReader screen = Monitor({w});
     int at = screen.find_row(">" + w);
     ASSERT_GE(at, 0) << screen.text();

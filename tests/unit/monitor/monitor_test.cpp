@@ -211,30 +211,38 @@ TEST_F(MonitorTest, SectorDisplayDumpsTheMbr) {
     EXPECT_EQ(Command("S 0 513"), (Rows{"S 0 513?", ">"}));
 }
 
-TEST_F(MonitorTest, WriteThenLoadRoundTripsOneByteShort) {
+TEST_F(MonitorTest, WriteThenLoadRoundTripsTheInclusiveRange) {
     Mount();
     for (int i = 0; i < 16; i++) mem.write_byte(0xC000 + i, (u8)(0x41 + i));
     EXPECT_EQ(Command("W ABCDEFGH.PRG C000 C00F"), (Rows{"W ABCDEFGH.PRG C000 C00F", "status=0", ">"}));
     Rows load = Command("L ABCDEFGH.PRG C100");
-    EXPECT_EQ(load, (Rows{"L ABCDEFGH.PRG C100", "15 bytes written to C100 - C10F", "status=4", ">"}));
-    for (int i = 0; i < 15; i++) EXPECT_EQ(mem.read_byte(0xC100 + i), 0x41 + i);
-    EXPECT_EQ(mem.read_byte(0x2D), 0x0F);
+    EXPECT_EQ(load, (Rows{"L ABCDEFGH.PRG C100", "16 bytes written to C100 - C110", "status=4", ">"}));
+    for (int i = 0; i < 16; i++) EXPECT_EQ(mem.read_byte(0xC100 + i), 0x41 + i);
+    EXPECT_EQ(mem.read_byte(0x2D), 0x10);
     EXPECT_EQ(mem.read_byte(0x2E), 0xC1);
     Rows file = Command("F ABCDEFGH.PRG");
     ASSERT_EQ(file.size(), 3u);
-    EXPECT_EQ(file[1], "ABCDEFGHIJKLMNO");
+    EXPECT_EQ(file[1], "ABCDEFGHIJKLMNOP");
+    // The help's own example: C000 C1FF is 512 bytes.
+    EXPECT_EQ(Command("W D.PRG C000 C1FF"), (Rows{"W D.PRG C000 C1FF", "status=0", ">"}));
     volume.Unmount();
     EXPECT_EQ(volume.Get("ABCDEFGH.PRG"), (std::vector<uint8_t>{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H',
-                                                                'I', 'J', 'K', 'L', 'M', 'N', 'O'}));
+                                                                'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P'}));
+    EXPECT_EQ(volume.Get("D.PRG").size(), 512u);
     ExpectClean();
 }
 
-TEST_F(MonitorTest, WriteRefusesAnEmptyOrReversedRange) {
+TEST_F(MonitorTest, WriteRefusesAReversedRangeAndTakesOneByte) {
     Mount();
-    EXPECT_EQ(Command("W ABCDEFGH.PRG C000 C000"), (Rows{"W ABCDEFGH.PRG C000 C000", "C000 >= C000", ">"}));
-    EXPECT_EQ(Command("W ABCDEFGH.PRG C100 C000"), (Rows{"W ABCDEFGH.PRG C100 C000", "C100 >= C000", ">"}));
+    EXPECT_EQ(Command("W ABCDEFGH.PRG C100 C000"), (Rows{"W ABCDEFGH.PRG C100 C000", "C100 > C000", ">"}));
+    EXPECT_EQ(Command("W A.PRG FFFF 0000"), (Rows{"W A.PRG FFFF 0000", "FFFF > 0000", ">"}));
+    mem.write_byte(0xC000, 0x5A);
+    EXPECT_EQ(Command("W ONE.PRG C000 C000"), (Rows{"W ONE.PRG C000 C000", "status=0", ">"}));
     volume.Unmount();
     EXPECT_FALSE(volume.Exists("ABCDEFGH.PRG"));
+    EXPECT_FALSE(volume.Exists("A.PRG"));
+    EXPECT_EQ(volume.Get("ONE.PRG"), (std::vector<uint8_t>{0x5A}));
+    ExpectClean();
 }
 
 TEST_F(MonitorTest, WriteUpToFFFFStopsAfterTheLastAddress) {
@@ -242,8 +250,8 @@ TEST_F(MonitorTest, WriteUpToFFFFStopsAfterTheLastAddress) {
     EXPECT_EQ(Command("W TOPOFMEM.PRG FF00 FFFF"), (Rows{"W TOPOFMEM.PRG FF00 FFFF", "status=0", ">"}));
     volume.Unmount();
     auto back = volume.Get("TOPOFMEM.PRG");
-    ASSERT_EQ(back.size(), 255u);
-    EXPECT_EQ(back[0xFC], mem.read_byte(0xFFFC));
+    ASSERT_EQ(back.size(), 256u);
+    EXPECT_EQ(back[0xFF], mem.read_byte(0xFFFF));
     ExpectClean();
 }
 
@@ -253,7 +261,7 @@ TEST_F(MonitorTest, WriteWithoutEndUsesTheBasicEndPointer) {
     mem.write_byte(0x2E, 0x08);
     EXPECT_EQ(Command("W BASICPRG.PRG"), (Rows{"W BASICPRG.PRG", "status=0", ">"}));
     volume.Unmount();
-    EXPECT_EQ(volume.Get("BASICPRG.PRG").size(), 0x10u);  // $0800..$0810, one short
+    EXPECT_EQ(volume.Get("BASICPRG.PRG").size(), 0x10u);  // $0800 up to the pointer
 }
 
 TEST_F(MonitorTest, WriteOfAnExistingNameReportsStatus6) {
@@ -372,8 +380,8 @@ TEST_F(MonitorTest, WriteEraseRenameSequenceKeepsTheVolumeCleanAndFatCopiesEqual
     EXPECT_EQ(volume.Check(&report), 0) << report;
     EXPECT_EQ(volume.image.ReadSectors(fat_start, per_fat), volume.image.ReadSectors(fat_start + per_fat, per_fat));
     std::vector<uint8_t> renamed, afterdel;
-    for (u32 a = 0x1000; a < 0x2FFF; a++) renamed.push_back(mem.read_byte((u16)a));
-    for (u32 a = 0xC000; a < 0xC7FF; a++) afterdel.push_back(mem.read_byte((u16)a));
+    for (u32 a = 0x1000; a <= 0x2FFF; a++) renamed.push_back(mem.read_byte((u16)a));
+    for (u32 a = 0xC000; a <= 0xC7FF; a++) afterdel.push_back(mem.read_byte((u16)a));
     EXPECT_EQ(volume.Get("RENAMED1.PRG"), renamed);
     EXPECT_EQ(volume.Get("AFTERDEL.PRG"), afterdel);
     EXPECT_FALSE(volume.Exists("BIGFILE.PRG"));
