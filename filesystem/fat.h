@@ -217,6 +217,7 @@ private:
     void FillShortEntry(u8* e, const u8* shortName, u8 attributes, u32 cluster, u32 size) const;
     // The root file whose padded "NAME    .EXT" equals name.
     bool FindRootFile(const char* name, FatEntryInfo* info, EntryPlace* place);
+    bool MarkChain(u32 first, u8* marks) const;
     bool CheckChainsFrom(u32 dir, u8* marks, u32 depth);
 };
 

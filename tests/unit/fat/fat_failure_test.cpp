@@ -173,3 +173,33 @@ TEST_F(FatTest, DiskErrorsBecomeStatusesNotData) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FatTest, ConsistencyCheckFindsUnequalCopiesAndSharedClusters) {
+    BuildSpc(1);
+    ASSERT_TRUE(image->MakeDirectory("SUB"));
+    ASSERT_TRUE(image->Put("SUB/IN.PRG", Pattern(700, 1)));
+    ASSERT_TRUE(image->Put("A.PRG", Pattern(1200, 2)));
+    ASSERT_TRUE(image->Put("B.PRG", Pattern(600, 3)));
+    Mount();
+    EXPECT_EQ(fat->CheckConsistency(), Fat32::kOk);
+    uint32_t a = fat->GetFileCluster("A       .PRG");
+    uint32_t b = fat->GetFileCluster("B       .PRG");
+    uint32_t spf = (fat->DataStart() - fat->FatStart()) / 2;
+    // The second copy alone loses a's tail.
+    auto second = image->ReadSectors(fat->FatStart() + spf, 1);
+    std::memset(second.data() + (a + 2) * 4, 0, 4);
+    image->WriteSectors(fat->FatStart() + spf, second);
+    Mount();
+    EXPECT_EQ(fat->CheckConsistency(), Fat32::kDiskError);
+    // Both copies: a's last cluster runs on into b's chain.
+    auto first = image->ReadSectors(fat->FatStart(), 1);
+    std::memcpy(first.data() + (a + 2) * 4, &b, 4);
+    image->WriteSectors(fat->FatStart(), first);
+    image->WriteSectors(fat->FatStart() + spf, first);
+    Mount();
+    EXPECT_EQ(fat->CheckConsistency(), Fat32::kDiskError);
+}
+
+}  // namespace

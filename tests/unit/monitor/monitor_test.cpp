@@ -2,6 +2,7 @@
 // read back from the framebuffer console and disk effects checked by mtools.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -387,6 +388,64 @@ TEST_F(MonitorTest, WriteEraseRenameSequenceKeepsTheVolumeCleanAndFatCopiesEqual
     EXPECT_FALSE(volume.Exists("BIGFILE.PRG"));
     EXPECT_FALSE(volume.Exists("SEQWRITE.PRG"));
     EXPECT_FALSE(volume.Exists("JFILE001.PRG"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MonitorTest, UnreadableDataIsReportedNotShown) {
+    ASSERT_TRUE(volume.Put("SHORTONE.PRG", diskimage::Pattern(300, 1)));
+    ASSERT_TRUE(volume.Put("BIGFILE1.PRG", diskimage::Pattern(0x2100, 2)));
+    Mount();
+    // SHORTONE claims 5000 bytes on its one-cluster chain.
+    u32 root = volume.fat()->RootDirStart();
+    auto sector = volume.image.ReadSectors(root, 1);
+    u32 claimed = 5000;
+    std::memcpy(sector.data() + 28, &claimed, 4);
+    volume.image.WriteSectors(root, sector);
+    Mount();
+    char disk_error[16];
+    snprintf(disk_error, sizeof disk_error, "status=%d", kestrel::filesystem::Fat32::kDiskError);
+    EXPECT_EQ(Command("F SHORTONE.PRG"), (Rows{"F SHORTONE.PRG", disk_error, ">"}));
+    mem.write_byte(0xC000, 0x77);
+    EXPECT_EQ(Command("L SHORTONE.PRG C000"), (Rows{"L SHORTONE.PRG C000", disk_error, ">"}));
+    EXPECT_EQ(mem.read_byte(0xC000), 0x77);
+    // A sector past the disk's end: the driver's ERROR, then the status.
+    EXPECT_EQ(Command("S FFFFFF"), (Rows{"S FFFFFFERROR", disk_error, ">"}));
+    // L stops at $FFFF rather than wrap into the zero page.
+    mem.write_byte(0x0002, 0x12);
+    EXPECT_EQ(Command("L BIGFILE1.PRG F000"),
+              (Rows{"L BIGFILE1.PRG F000", "4096 bytes written to F000 - 10000", "status=13", ">"}));
+    EXPECT_EQ(mem.read_byte_no_io(0xFFFF), diskimage::Pattern(0x2100, 2)[0xFFF]);  // RAM under the ROM
+    EXPECT_EQ(mem.read_byte(0x0002), 0x12);
+}
+
+TEST_F(MonitorTest, ShiftedKeysTypeTheirCharactersAndRefusedLayoutsSayWhy) {
+    Mount();
+    mem.write_byte(0xC000, 0x42);
+    // Shift held over "1", "3", "4", "9", "0": W A!#$().PRG needs them.
+    Type("W A");
+    for (char c : std::string("134")) {
+        Key(42);
+        Key((u8)c);
+        monitor.OnKeyUp((u8)c);
+        monitor.OnKeyUp(42);
+    }
+    Key(42);
+    Type("90");
+    monitor.OnKeyUp(42);
+    EXPECT_EQ(Command(".PRG C000 C000"), (Rows{".PRG C000 C000", "status=0", ">"}));
+    volume.Unmount();
+    EXPECT_EQ(volume.Get("A!#$().PRG"), (std::vector<uint8_t>{0x42}));
+
+    auto boot = volume.image.ReadSectors(volume.image.options().partition_start, 1);
+    boot[16] = 7;
+    volume.image.WriteSectors(volume.image.options().partition_start, boot);
+    Mount();
+    char want[48];
+    snprintf(want, sizeof want, "status=%d (not 1 or 2 FATs)", kestrel::filesystem::Fat32::kNotMounted);
+    EXPECT_EQ(Command("D"), (Rows{"D", want, ">"}));
 }
 
 }  // namespace
