@@ -1,6 +1,7 @@
 // Machine-language monitor: line editor and command interpreter on the console.
 #include "c64/monitor.h"
 
+#include "c64/core6502_bridge.h"
 #include "filesystem/fat.h"
 // The machine core and the console library are built alongside; until their
 // headers are in the tree, the operations used here are declared as their
@@ -244,10 +245,10 @@ void Monitor::memory_display(const char* from, const char* to) {
     }
 }
 
+// The running core's registers, as they stood when Esc stopped the machine.
 void Monitor::register_display() {
-    printf("\n PC  AC XR YR SP\n");
-    if (!cpu_) return;
-    printf("%04X %02X %02X %02X %02X\n", cpu_->pc(), cpu_->a(), cpu_->x(), cpu_->y(), cpu_->sp());
+    printf("\n PC  SR AC XR YR SP\n");
+    printf("%04X %02X %02X %02X %02X %02X\n", g_ctx.pc, g_ctx.flags, g_ctx.a, g_ctx.x, g_ctx.y, g_ctx.s);
 }
 
 // F: the whole file, or only a status when it could not all be read.

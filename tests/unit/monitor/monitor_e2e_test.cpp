@@ -69,8 +69,8 @@ TEST_F(MonitorE2E, MonitorShowsTheFrozenMachineAndBasicCarriesOn) {
     EXPECT_EQ(dump.substr(6, 32), bytes) << dump;
     int r = screen.find_row(">R");
     ASSERT_GE(r, 0);
-    EXPECT_EQ(screen.row(r + 1), " PC  AC XR YR SP");
-    EXPECT_EQ(screen.row(r + 2).size(), 16u) << screen.row(r + 2);
+    EXPECT_EQ(screen.row(r + 1), " PC  SR AC XR YR SP");
+    EXPECT_EQ(screen.row(r + 2).size(), 19u) << screen.row(r + 2);
 
     // Nothing ran and nothing changed while the monitor had the machine.
     EXPECT_EQ(g_ctx.pc, pc);
