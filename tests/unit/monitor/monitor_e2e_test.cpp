@@ -33,9 +33,8 @@ protected:
         return hm.console();
     }
 
-    // The keys typed in the monitor also stayed in the scan ring (as many
-    // as it holds), and the machine types them once it runs again: let
-    // BASIC work through them and end any line they left unfinished.
+    // Back from the monitor (whose keys never reach the C64): let BASIC
+    // take whatever is still pending and wait for READY.
     void Settle() {
         for (int i = 0; i < 100 && (g_scan_head != g_scan_tail || Peek(kKeyCount) != 0); i++) hm.run_pass();
         TypeLine("");
