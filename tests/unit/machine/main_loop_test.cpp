@@ -180,6 +180,23 @@ TEST_F(MainLoop, TabStopsAProgramWithBreakAndKeepsIt) {
     EXPECT_EQ(hm.row(last_row_starting("LIST") + 2).substr(0, 11), "10 GOTO 10 ");
 }
 
+// RUN/STOP + RESTORE: the KERNAL's NMI routine clears the screen and
+// warm-starts BASIC; the program stays.
+TEST_F(MainLoop, TabWithRestoreReturnsToReadyAndKeepsTheProgram) {
+    hm.type("10 GOTO 10\nRUN\n");
+    hm.run_passes(5);
+    hm.press_key(kKeyTab);
+    hm.tap_key(kKeyF9);
+    hm.run_passes(5);
+    hm.release_key(kKeyTab);
+    hm.run_passes(5);
+    EXPECT_FALSE(hm.screen_has("RUN"));
+    EXPECT_TRUE(hm.screen_has("READY."));
+    hm.type("LIST\n");
+    hm.run_passes(10);
+    EXPECT_TRUE(hm.screen_has("10 GOTO 10 "));
+}
+
 TEST_F(MainLoop, CursorBlinksAndReverseTextShowsInverted) {
     hm.type("PRINT CHR$(18)\"AB\"\n");
     hm.run_passes(10);

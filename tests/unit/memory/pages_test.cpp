@@ -151,6 +151,18 @@ TEST(Pages, StoreInstructionsOfFFToTriggerPlaceImagesInEveryMode) {
         EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
     }
     {
+        Bound b;  // an NMI right after a store: its frame puts PC low $FF at $0139
+        b.mem.write_byte_no_io(0x0317, 0x00);
+        b.run({0x8D, 0x00, 0xC1});  // STA $C100
+        g_ctx.pc = 0xC0FF;
+        g_ctx.s = 0x3A;
+        cpu6502_set_nmi(CORE6502_NMI_RESTORE, true);
+        cpu6502_step();
+        cpu6502_set_nmi(CORE6502_NMI_RESTORE, false);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
+    }
+    {
         Bound b;  // $FE is not the trigger value
         b.mem.write_byte_no_io(0x0317, 0x00);
         g_ctx.a = 0xFE;
