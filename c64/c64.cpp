@@ -45,6 +45,7 @@ void serve_file_request(void* ctx) { static_cast<IO*>(ctx)->emulate(); }
 C64* volatile c64ptr = nullptr;
 volatile u32 current_milli = 0;
 u8 g_face_screen[kFaceCells];
+u8 g_face_screen_reverse[kFaceCells];
 volatile int g_face_active = 0;
 FaceNode g_c64_face;
 
@@ -52,10 +53,12 @@ u8 C64::last_border = 0xFF;
 u8 C64::last_bg = 0xFF;
 bool C64::shift_down = false;
 u32 C64::frame_ctr = 0;
+bool C64::draw_due = false;
 
-// Scan code (set 1) to character; 0 types nothing.
+// Scan code (set 1) to character; 0 types nothing. Esc (the monitor's key)
+// and Tab (RUN/STOP on the keyboard matrix) type nothing.
 const u8 C64::kmap[128] = {
-    0, 27, '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '-', '=', 8, 9,  // 00
+    0, 0, '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '-', '=', 8, 0,  // 00
     'q', 'w', 'e', 'r', 't', 'y', 'u', 'i', 'o', 'p', '[', ']', 13, 0, 'a', 's',  // 10
     'd', 'f', 'g', 'h', 'j', 'k', 'l', ';', '\'', '`', 0, '\\', 'z', 'x', 'c', 'v',  // 20
     'b', 'n', 'm', ',', '.', '/', 0, '*', 0, ' ', 0, 0, 0, 0, 0, 0,  // 30
@@ -65,7 +68,7 @@ const u8 C64::kmap[128] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 70
 };
 const u8 C64::kmap_shift[128] = {
-    0, 27, '!', '@', '#', '$', '%', '^', '&', '*', '(', ')', '_', '+', 8, 9,  // 00
+    0, 0, '!', '@', '#', '$', '%', '^', '&', '*', '(', ')', '_', '+', 8, 0,  // 00
     'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', '{', '}', 13, 0, 'A', 'S',  // 10
     'D', 'F', 'G', 'H', 'J', 'K', 'L', ':', '"', '~', 0, '|', 'Z', 'X', 'C', 'V',  // 20
     'B', 'N', 'M', '<', '>', '?', 0, '*', 0, ' ', 0, 0, 0, 0, 0, 0,  // 30
@@ -133,7 +136,9 @@ void C64::forget_run_state() {
     last_bg = 0xFF;
     shift_down = false;
     frame_ctr = 0;
+    draw_due = false;
     for (u8& c : g_face_screen) c = 0;
+    for (u8& r : g_face_screen_reverse) r = 0;
 }
 
 void C64::stop() { running = false; }
@@ -154,6 +159,9 @@ bool C64::run_pass() {
     if (!running) {
         monitor_->Start();
         io_->invalidate_picture();  // the monitor drew over the screen
+        // What was typed in the monitor, and the Esc that left it, was the
+        // monitor's: none of it reaches the C64.
+        drain_scan_ring(false);
         running = true;
         return true;
     }
@@ -163,12 +171,13 @@ bool C64::run_pass() {
 
     bool changed = false;
     for (int i = 0; i < kFaceCells; i++) {
-        if (g_c64_face.text[i] != g_face_screen[i]) {
+        if (g_c64_face.text[i] != g_face_screen[i] || g_face_reverse[i] != g_face_screen_reverse[i]) {
             g_face_screen[i] = g_c64_face.text[i];
+            g_face_screen_reverse[i] = g_face_reverse[i];
             changed = true;
         }
     }
-    drain_scan_ring();
+    drain_scan_ring(true);
 
     if (!cia1_->emulate()) return false;
     if (!cia2_->emulate()) return false;
@@ -181,28 +190,39 @@ bool C64::run_pass() {
         changed = true;
     }
     frame_ctr++;
-    if (changed || frame_ctr <= kAlwaysRefreshPasses) io_->screen_refresh();
+    // A change the frame skipping passed over stays due until it is drawn.
+    if (changed) draw_due = true;
+    if ((draw_due || frame_ctr <= kAlwaysRefreshPasses) && io_->screen_refresh()) draw_due = false;
     return !reset_requested;
 }
 
-// Takes what the controller holds; the keyboard interrupt appends to the
-// same ring, so each append runs with interrupts off.
+// Takes what the controller holds. The keyboard interrupt reads the same
+// port: were it to arrive between the status read and the data read, it
+// would take the byte and the data read would see the latch repeat it. So
+// status, data and the append run with interrupts off, as one step.
 void C64::poll_keyboard() {
     Port8Bit status(kPs2Status);
     Port8Bit data(kPs2Data);
     for (int i = 0; i < kPollLimit; i++) {
-        if (!(status.Read() & kPs2OutputFull)) break;
-        u8 byte = data.Read();
         cpu_disable_interrupts();
-        keyboard_ring_push(byte);
+        bool waiting = (status.Read() & kPs2OutputFull) != 0;
+        if (waiting) keyboard_ring_push(data.Read());
         cpu_enable_interrupts();
+        if (!waiting) break;
     }
 }
 
-void C64::drain_scan_ring() {
+// Types the ring's bytes into the face; with type_keys off (keys that
+// belonged to the monitor) only the Shift state follows them.
+void C64::drain_scan_ring(bool type_keys) {
     cpu_disable_interrupts();
     u32 head = g_scan_head;
     cpu_enable_interrupts();
+    if (full_mode_ && !type_keys) {
+        g_scan_tail = head;
+        key_matrix_->release_all();
+        return;
+    }
     if (full_mode_) {
         // A byte the matrix cannot take yet stays in the ring for the next pass.
         while (g_scan_tail != head &&
@@ -229,7 +249,7 @@ void C64::drain_scan_ring() {
             shift_down = !released;
             continue;
         }
-        if (released) continue;
+        if (released || !type_keys) continue;
         u8 ch = shift_down ? kmap_shift[code] : kmap[code];
         if (ch) face_key(&g_c64_face, ch);
     }

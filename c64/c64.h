@@ -70,12 +70,13 @@ private:
     friend class IOKeyboardEventHandler;
 
     void poll_keyboard();
-    void drain_scan_ring();
+    void drain_scan_ring(bool type_keys);
 
     static u8 last_border;
     static u8 last_bg;
     static bool shift_down;
     static u32 frame_ctr;
+    static bool draw_due;  // the text picture changed since it was last drawn
 
     volatile bool running;
     Cpu* cpu_;
@@ -114,6 +115,7 @@ public:
 extern C64* volatile c64ptr;
 extern volatile u32 current_milli;
 extern u8 g_face_screen[kFaceCells];
+extern u8 g_face_screen_reverse[kFaceCells];
 extern volatile int g_face_active;
 extern FaceNode g_c64_face;
 

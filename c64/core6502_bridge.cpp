@@ -6,12 +6,33 @@
 core6502_context g_ctx;
 Memory* g_cpu_mem = nullptr;
 
+namespace {
+constexpr u16 kPlaceTrigger = 0x0139;  // $FF stored here places the program images
+constexpr u8 kPlaceValue = 0xFF;
+
+// The store instructions (STA, STX, STY and the undocumented SAX) in every
+// addressing mode. The trigger byte lies in the stack page, so pushes and
+// the JSR, BRK and interrupt frames must not count as a POKE.
+bool is_store(u8 opcode) {
+    switch (opcode) {
+    case 0x81: case 0x83: case 0x84: case 0x85: case 0x86: case 0x87: case 0x8C: case 0x8D:
+    case 0x8E: case 0x8F: case 0x91: case 0x94: case 0x95: case 0x96: case 0x97: case 0x99:
+    case 0x9D:
+        return true;
+    default:
+        return false;
+    }
+}
+}  // namespace
+
 u8 core6502_mem_read(core6502_context*, u16 address) {
     return g_cpu_mem ? g_cpu_mem->read_byte(address) : 0;
 }
 
-void core6502_mem_write(core6502_context*, u16 address, u8 value) {
-    if (g_cpu_mem) g_cpu_mem->write_byte(address, value);
+void core6502_mem_write(core6502_context* ctx, u16 address, u8 value) {
+    if (!g_cpu_mem) return;
+    g_cpu_mem->write_byte(address, value);
+    if (address == kPlaceTrigger && value == kPlaceValue && is_store(ctx->opcode)) g_cpu_mem->patch_ram();
 }
 
 void cpu6502_bind(Memory* mem) {

@@ -24,11 +24,13 @@ constexpr u16 kLastKey = 0x00C5;     // LSTX: matrix code of the last key
 constexpr u16 kCurrentKey = 0x00CB;  // SFDX: matrix code of the key held
 constexpr u16 kRepeatFlag = 0x028A;  // RPTFLG
 constexpr u8 kNoKey = 0x40;
+constexpr u8 kReverseBit = 0x80;     // screen code bit 7: the cell in reverse video
 
 }  // namespace
 
 C64FaceSelf g_c64_self = {nullptr, 0};
 u8 g_face_color[kFaceCells];
+u8 g_face_reverse[kFaceCells];
 volatile u8 g_vic_border = 6;
 volatile u8 g_vic_backgnd = 6;
 
@@ -103,6 +105,7 @@ i32 c64_step(void* user, u32 count) {
 }
 
 u8 face_screen_code_char(u8 code) {
+    code &= static_cast<u8>(~kReverseBit);
     if (code == 0x00) return 0x40;
     if (code <= 0x1A) return static_cast<u8>(code + 0x40);
     if (code <= 0x3F) return code;
@@ -124,7 +127,9 @@ void c64_observe(void* user, u8* text, i32 width, i32 height) {
     if (!mem) return;
     i32 cells = width * height;
     for (i32 i = 0; i < cells && i < kFaceCells; i++) {
-        text[i] = face_screen_code_char(mem->read_byte(static_cast<u16>(kScreenRam + i)));
+        u8 code = mem->read_byte(static_cast<u16>(kScreenRam + i));
+        text[i] = face_screen_code_char(code);
+        g_face_reverse[i] = (code & kReverseBit) ? 1 : 0;
         g_face_color[i] = mem->read_byte(static_cast<u16>(kColorRam + i)) & 0x0F;
     }
     g_vic_border = mem->read_byte(kBorderColor) & 0x0F;

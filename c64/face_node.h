@@ -33,8 +33,10 @@ struct C64FaceSelf {
 
 extern C64FaceSelf g_c64_self;
 
-// Colours observed with the text picture, read by the display.
+// Colours and reverse flags (1 for a screen code of $80 and above) observed
+// with the text picture, read by the display.
 extern u8 g_face_color[kFaceCells];
+extern u8 g_face_reverse[kFaceCells];
 extern volatile u8 g_vic_border;
 extern volatile u8 g_vic_backgnd;
 
@@ -51,7 +53,8 @@ void c64_observe(void* user, u8* text, i32 width, i32 height);
 void c64_input(void* user, u8 ch);
 u32 c64_coord(void* user);
 
-// Screen code (as stored in screen RAM) to the character the text view shows.
+// Screen code (as stored in screen RAM) to the character the text view
+// shows; bit 7 (reverse video) is left to g_face_reverse.
 u8 face_screen_code_char(u8 code);
 
 #endif

@@ -57,7 +57,9 @@ public:
     void screen_update_pixel(int x, int y, int colour);
     void screen_draw_rect(int x, int y, int n, int colour);
     void screen_draw_border(int y, int colour);
-    void screen_refresh();
+    // Draws the picture unless frame skipping passes over this call;
+    // true when it drew.
+    bool screen_refresh();
     void sync();
     void delay(u32 ms);
 

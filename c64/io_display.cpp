@@ -147,26 +147,27 @@ void IO::fill_rect(int x, int y, int w, int h, u16 rgb) {
         for (int i = 0; i < w; i++) put_pixel(x + i, y + j, rgb);
 }
 
-void IO::screen_refresh() {
+bool IO::screen_refresh() {
     static u8 skipCtr = 0;
     u8 n = frame_skip_;
     if (n != 0 && skipCtr != n) {
         skipCtr++;
-        return;
+        return false;
     }
-    if (!fb_) return;
+    if (!fb_) return false;
     if (g_face_active) {
         draw_text_view();
         invalidate_picture();
         sync();
         skipCtr = 0;
-        return;
+        return true;
     }
-    if (!frame_) return;
+    if (!frame_) return false;
     present_raster();
     sync();
     skipCtr = 0;
     if (n != 0) skipCtr++;
+    return true;
 }
 
 void IO::draw_text_view() {
@@ -176,15 +177,23 @@ void IO::draw_text_view() {
         for (int col = 0; col < kTextCols; col++) {
             int x = kTextOrigin + kCellWidth * col;
             int y = kTextOrigin + kCellHeight * r;
-            fill_rect(x, y, kCellWidth, kCellHeight, background);
-            u8 ch = g_face_screen[kTextCols * r + col];
+            int cell = kTextCols * r + col;
+            u8 ch = g_face_screen[cell];
             if (ch < kFirstGlyph || ch > kLastGlyph) ch = ' ';
-            u16 colour = c64pal[g_face_color[kTextCols * r + col] & 15];
+            u16 paper = background;
+            u16 ink = c64pal[g_face_color[cell] & 15];
+            // Reverse video: the whole cell in the character's colour, the
+            // glyph cut out of it in the background colour.
+            if (g_face_screen_reverse[cell]) {
+                paper = ink;
+                ink = background;
+            }
+            fill_rect(x, y, kCellWidth, kCellHeight, paper);
             const u8* glyph = font5x7[ch - kFirstGlyph];
             for (int k = 0; k < kGlyphRows; k++)
                 for (int l = 0; l < kGlyphCols; l++)
                     if (glyph[k] & (0x10 >> l))
-                        fill_rect(x + kGlyphScale * l, y + kGlyphScale * k, kGlyphScale, kGlyphScale, colour);
+                        fill_rect(x + kGlyphScale * l, y + kGlyphScale * k, kGlyphScale, kGlyphScale, ink);
         }
     }
 }

@@ -3,12 +3,14 @@
 #include "c64/io.h"
 
 #include "c64/c64.h"
-#include "c64/cpu.h"
+#include "c64/core6502_bridge.h"
 
 namespace {
 
 // PC key codes with a meaning of their own here.
 constexpr u8 kKeyRestore = 0x02;      // F9
+constexpr u8 kKeyPageUp = 0xF9;       // also RESTORE
+constexpr u8 kKeyRunStop = 0x0F;      // Tab
 constexpr u8 kKeyShift = 0x2A;        // either Shift, keypad *
 constexpr u8 kKeyScrollLock = 0x90;
 constexpr u8 kKeyF2 = 0xF2;
@@ -33,6 +35,8 @@ constexpr int kBitCrsrRight = 2;
 constexpr int kBitCrsrDown = 7;
 constexpr int kRowLeftShift = 1;      // byte 1 bit 7: left SHIFT
 constexpr int kBitLeftShift = 7;
+constexpr int kRowRunStop = 7;        // byte 7 bit 7: RUN/STOP
+constexpr int kBitRunStop = 7;
 
 // Shifted function key to the matrix bit of its unshifted key in byte 0.
 int function_key_bit(u8 code) {
@@ -99,8 +103,15 @@ void IO::OnKeyDown(u8 code) {
         set_matrix_bit(kRowLeftShift, kBitLeftShift, true);
         return;
     }
-    if (code == kKeyRestore) {
-        if (cpu_) cpu_->nmi();
+    // RESTORE is not in the matrix: it pulls the processor's NMI line.
+    if (code == kKeyRestore || code == kKeyPageUp) {
+        cpu6502_set_nmi(CORE6502_NMI_RESTORE, true);
+        return;
+    }
+    // RUN/STOP stays on the matrix in text mode too: the KERNAL's own scan
+    // must see it for BASIC to break.
+    if (code == kKeyRunStop) {
+        set_matrix_bit(kRowRunStop, kBitRunStop, true);
         return;
     }
     // The face types ordinary keys through the KERNAL buffer.
@@ -125,6 +136,10 @@ void IO::OnKeyUp(u8 code) {
     if (fbit >= 0) {
         set_matrix_bit(kRowSpecial, fbit, false);
         set_matrix_bit(kRowLeftShift, kBitLeftShift, false);
+        return;
+    }
+    if (code == kKeyRestore || code == kKeyPageUp) {
+        cpu6502_set_nmi(CORE6502_NMI_RESTORE, false);
         return;
     }
     press_matrix(code, false);

@@ -126,11 +126,23 @@ void IO::file_load() {
         address = low | high << 8;
     }
     u32 count = 0;
+    bool fits = true;
     while (fat32_->ReadNextFileByte(kHandle, &b) != kFatEndOfFile) {
+        // Memory ends at $FFFF: the rest of the file would wrap into the
+        // zero page and the stack and stop the machine.
+        if (address + count > 0xFFFF) {
+            fits = false;
+            break;
+        }
         mem_->write_byte((u16)(address + count), b);
         count++;
     }
     fat32_->CloseFile(kHandle);
+    if (!fits) {
+        // Read error for the KERNAL; BASIC keeps its pointers.
+        mem_->write_byte(kStatus, kStNotFound);
+        return;
+    }
     // BASIC takes its end-of-program pointer from here whatever the
     // secondary address, so it always names the end of what was loaded.
     write_word(mem_, kEndAddress, (u16)(address + count));
@@ -144,7 +156,9 @@ void IO::file_save() {
     char name[kNameChars + 1];
     build_name(mem_, name);
 
-    if (!volume_ready(fat32_)) {
+    // Nothing to save (end at or before the start) leaves no empty file
+    // that LOAD could never find.
+    if (!volume_ready(fat32_) || end <= start) {
         mem_->write_byte(kStatus, kStNoDevice);
         return;
     }

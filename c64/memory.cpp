@@ -14,8 +14,7 @@ constexpr u16 kPort = 0x0001;          // 6510 port: LORAM, HIRAM, CHAREN
 constexpr u16 kTrapRequest = 0x0002;   // LOAD/SAVE request byte of the patched KERNAL
 constexpr u8 kTrapLoad = 4;
 constexpr u8 kTrapSave = 5;
-constexpr u16 kPlaceTrigger = 0x0139;  // $FF stored here places the program images
-constexpr u8 kPlaceValue = 0xFF;
+constexpr u16 kPlaceTrigger = 0x0139;  // the core's store hook watches it
 constexpr u16 kBasicRom = 0xA000;      // BASIC ROM, 8 KiB
 constexpr u16 kCharRom = 0xD000;       // character ROM, 4 KiB
 constexpr u16 kKernalRom = 0xE000;     // KERNAL ROM, 8 KiB
@@ -168,7 +167,7 @@ void Memory::map_pages() {
         break;
     }
     write_pages_[kPort >> 8] = nullptr;          // port and trap request byte
-    write_pages_[kPlaceTrigger >> 8] = nullptr;  // program placement trigger
+    write_pages_[kPlaceTrigger >> 8] = nullptr;  // program placement trigger, seen by the core's hook
 }
 
 u8 Memory::read_byte(u16 address) {
@@ -230,7 +229,6 @@ void Memory::write_special(u16 address, u8 value) {
         return;
     }
     ram[address] = value;
-    if (address == kPlaceTrigger && value == kPlaceValue) patch_ram();
 }
 
 u16 Memory::read_word(u16 address) {

@@ -40,6 +40,8 @@ public:
         keyboard_patched_ = on;
         patch_roms();
     }
+    // Places the built-in program images; the core calls it when a store
+    // instruction writes $FF to $0139 (POKE 313,255).
     void patch_ram();
 
     // Called after a processor store of 4 (LOAD) or 5 (SAVE) to $0002, the

@@ -1,6 +1,7 @@
 // Machine-language monitor: line editor and command interpreter on the console.
 #include "c64/monitor.h"
 
+#include "c64/core6502_bridge.h"
 #include "filesystem/fat.h"
 // The machine core and the console library are built alongside; until their
 // headers are in the tree, the operations used here are declared as their
@@ -40,6 +41,30 @@ namespace {
 
 constexpr u8 kKeyEnter = 10;
 constexpr u8 kKeyBackspace = 14;
+constexpr u8 kKeyShift = 42;       // either Shift key, as the keyboard driver reports it
+constexpr u8 kKeyBackslash = 43;   // the \ | key
+
+// US layout: the character a shifted key types, for keys whose legend
+// changes; letters come upper case either way.
+struct ShiftedKey {
+    char plain;
+    char shifted;
+};
+const ShiftedKey kShifted[] = {
+    {'1', '!'}, {'2', '@'}, {'3', '#'}, {'4', '$'}, {'5', '%'}, {'6', '^'}, {'7', '&'},
+    {'8', '*'}, {'9', '('}, {'0', ')'}, {'-', '_'}, {'=', '+'}, {'[', '{'}, {']', '}'},
+    {';', ':'}, {'\'', '"'}, {'`', '~'}, {',', '<'}, {'.', '>'}, {'/', '?'},
+};
+
+// The character a key code types, 0 for keys that type none.
+char typed_char(u8 key, bool shift) {
+    if (key == kKeyBackslash) return shift ? '|' : '\\';
+    if (key < 0x20 || key > 0x7E || key == kKeyShift) return 0;
+    if (shift)
+        for (const ShiftedKey& k : kShifted)
+            if (k.plain == (char)key) return k.shifted;
+    return (char)key;
+}
 
 constexpr u16 kVarTab = 0x002D;         // BASIC end-of-program pointer (word)
 constexpr u16 kDefaultAddress = 0x0800; // L and W when no address is given
@@ -50,6 +75,8 @@ constexpr u8 kStatusOk = 0;
 constexpr u8 kStatusEndOfFile = 4;
 constexpr int kStatusNoVolume = Fat32::kNotMounted;
 constexpr int kStatusNoMemory = Fat32::kNoMemory;
+constexpr int kStatusBadRange = Fat32::kNotFound;  // W with its end before its start
+constexpr int kStatusPastMemory = 13;              // L: the file runs past $FFFF
 
 constexpr u32 kSectorBytes = 512;
 constexpr u32 kDefaultDumpBytes = 256;
@@ -79,7 +106,7 @@ u32 dec_arg(const char* s) { return (u32)atoi((char*)s); }
 
 }  // namespace
 
-Monitor::Monitor() : lineLength(0), active(true) {
+Monitor::Monitor() : lineLength(0), shiftDown(false), active(true) {
     for (u32 i = 0; i <= kLineMax; i++) line[i] = 0;
 }
 
@@ -122,7 +149,11 @@ void Monitor::prompt() {
 }
 
 void Monitor::OnKeyDown(u8 key) {
-    char echo[2] = {(char)key, 0};
+    if (key == kKeyShift) {
+        shiftDown = true;
+        return;
+    }
+    char echo[2] = {typed_char(key, shiftDown), 0};
     if (key == kKeyEnter) {
         process_cmd();
         lineLength = 0;
@@ -132,16 +163,18 @@ void Monitor::OnKeyDown(u8 key) {
         if (lineLength == 0) return;
         lineLength--;
         line[lineLength] = 0;
-        printf("%s", echo);
+        printf("%c", (char)kKeyBackspace);
     } else {
-        if (lineLength >= kLineMax) return;
-        line[lineLength++] = (char)key;
+        if (echo[0] == 0 || lineLength >= kLineMax) return;
+        line[lineLength++] = echo[0];
         line[lineLength] = 0;
         printf("%s", echo);
     }
 }
 
-void Monitor::OnKeyUp(u8) {}
+void Monitor::OnKeyUp(u8 key) {
+    if (key == kKeyShift) shiftDown = false;
+}
 
 // Command letter, then up to three arguments each after exactly one space;
 // the third runs to the end of the line.
@@ -184,6 +217,8 @@ void Monitor::process_cmd() {
 bool Monitor::volume_ready() {
     if (fat_ && fat_->mounted()) return true;
     printf("\nstatus=%d", kStatusNoVolume);
+    // A volume refused for its layout says what was wrong with it.
+    if (fat_ && fat_->MountProblem()[0]) printf(" (%s)", fat_->MountProblem());
     return false;
 }
 
@@ -210,26 +245,24 @@ void Monitor::memory_display(const char* from, const char* to) {
     }
 }
 
+// The running core's registers, as they stood when Esc stopped the machine.
 void Monitor::register_display() {
-    printf("\n PC  AC XR YR SP\n");
-    if (!cpu_) return;
-    printf("%04X %02X %02X %02X %02X\n", cpu_->pc(), cpu_->a(), cpu_->x(), cpu_->y(), cpu_->sp());
+    printf("\n PC  SR AC XR YR SP\n");
+    printf("%04X %02X %02X %02X %02X %02X\n", g_ctx.pc, g_ctx.flags, g_ctx.a, g_ctx.x, g_ctx.y, g_ctx.s);
 }
 
+// F: the whole file, or only a status when it could not all be read.
 void Monitor::read_file(const char* name) {
     if (!volume_ready()) return;
-    u32 size = fat_->GetFileSize(name);
-    // A size field beyond what a file handle would hold is not trusted with
-    // the heap either.
-    u8* buffer = size <= Fat32::kMaxFileBytes ? new u8[size ? size : 1] : nullptr;
-    if (!buffer) {
-        printf("\nstatus=%d", kStatusNoMemory);
+    u8 status = fat_->OpenFile(kHandle, name, kModeRead);
+    if (status != kStatusOk) {
+        printf("\nstatus=%d", (int)status);
         return;
     }
-    fat_->ReadFile(name, buffer, size);
     printf("\n");
-    for (u32 i = 0; i < size; i++) printf("%c", buffer[i]);
-    delete[] buffer;
+    u8 b = 0;
+    while (fat_->ReadNextFileByte(kHandle, &b) == kStatusOk) printf("%c", b);
+    fat_->CloseFile(kHandle);
 }
 
 void Monitor::sector_display(const char* sector, const char* count) {
@@ -241,12 +274,17 @@ void Monitor::sector_display(const char* sector, const char* count) {
     }
     if (!volume_ready()) return;
     u8 buffer[kSectorBytes];
-    fat_->ReadSector(hex_arg(sector), buffer);
+    u8 status = fat_->ReadSector(hex_arg(sector), buffer);
+    if (status != kStatusOk) {
+        printf("\nstatus=%d", (int)status);
+        return;
+    }
     displayMemory(buffer, (u16)bytes);
 }
 
 // L: every byte of the file, the first two included, from the given address
-// on; BASIC's end-of-program pointer then points past the last one.
+// on, stopping at $FFFF; BASIC's end-of-program pointer then points past
+// the last one.
 void Monitor::load_file(const char* name, const char* address) {
     if (!volume_ready()) return;
     u8 status = fat_->OpenFile(kHandle, name, kModeRead);
@@ -256,37 +294,52 @@ void Monitor::load_file(const char* name, const char* address) {
         u32 count = 0;
         u8 b = 0;
         while ((status = fat_->ReadNextFileByte(kHandle, &b)) != kStatusEndOfFile) {
+            if (start + count > 0xFFFF) {
+                status = kStatusPastMemory;
+                break;
+            }
             if (mem_) mem_->write_byte((u16)(start + count), b);
             count++;
         }
         fat_->CloseFile(kHandle);
         u16 end = (u16)(start + count);
-        if (mem_) {
+        if (mem_ && status == kStatusEndOfFile) {
             mem_->write_byte(kVarTab, end & 0xFF);
             mem_->write_byte(kVarTab + 1, end >> 8);
         }
-        printf("\n%d bytes written to %04X - %04X", (int)count, start, end);
+        printf("\n%d bytes written to %04X - %04X", (int)count, start, (u32)(start + count));
     }
     printf("\nstatus=%d", (int)status);
 }
 
-// W: the inclusive range start..end. The counter is wider than an address,
-// so an end of FFFF stops after FFFF instead of wrapping for ever.
+// W: the inclusive range start..end (C000 C1FF is 512 bytes); without an
+// end, up to BASIC's end-of-program pointer. The file layer keeps all bytes
+// handed to it but the last, so one more follows the range.
 void Monitor::write_file(const char* name, const char* from, const char* to) {
-    u16 start = (u16)hex_arg(from);
+    u32 start = hex_arg(from);
     if (start == 0) start = kDefaultAddress;
-    u16 end = (u16)hex_arg(to);
-    if (end != 0 && start >= end) {
-        printf("\n%04X >= %04X", start, end);
+    u32 end = hex_arg(to);
+    bool endGiven = to[0] != 0;
+    if (endGiven && (end > 0xFFFF || start > 0xFFFF || end < start)) {
+        printf("\n%04X > %04X", start, end);
         return;
     }
     if (!volume_ready()) return;
-    if (end == 0 && mem_) end = mem_->read_byte(kVarTab) | mem_->read_byte(kVarTab + 1) << 8;
+    if (!endGiven) {
+        u32 varTab = mem_ ? (mem_->read_byte(kVarTab) | mem_->read_byte(kVarTab + 1) << 8) : 0;
+        if (varTab <= start) {
+            printf("\nstatus=%d", kStatusBadRange);
+            return;
+        }
+        end = varTab - 1;
+    }
     u8 status = fat_->OpenFile(kHandle, name, kModeCreate);
     if (status == kStatusOk) {
-        for (u32 a = start; a <= end && status == kStatusOk; a++)
-            status = fat_->WriteNextFileByte(kHandle, mem_ ? mem_->read_byte((u16)a) : 0);
+        for (u32 a = start; a <= end + 1 && status == kStatusOk; a++)
+            status = fat_->WriteNextFileByte(kHandle, mem_ && a <= end ? mem_->read_byte((u16)a) : 0);
         close_written(&status);
+        // What was not stored whole is not left behind looking written.
+        if (status != kStatusOk) fat_->DeleteFile(name);
     }
     printf("\nstatus=%d", (int)status);
 }

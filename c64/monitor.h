@@ -54,6 +54,7 @@ private:
     Memory* mem_ = nullptr;
     char line[kLineMax + 1];
     u8 lineLength;
+    bool shiftDown;
     kestrel::filesystem::Fat32* fat_ = nullptr;
     volatile bool active;
 };

@@ -9,6 +9,7 @@ namespace drivers {
 namespace {
 const u8 kStatusBusy = 0x80;   // BSY
 const u8 kStatusDrq = 0x08;    // DRQ: data ready to transfer
+const u8 kStatusFault = 0x20;  // DF: device fault
 const u8 kStatusError = 0x01;  // ERR
 
 const u8 kCmdRead28 = 0x20;
@@ -67,7 +68,9 @@ AdvancedTechnologyAttachment::AdvancedTechnologyAttachment(bool master, u16 port
       controlPort(portBase + 0x206),
       flag(0) {}
 
-void AdvancedTechnologyAttachment::Identify() {
+// IDENTIFY DEVICE into id; false when no device answers. A packet device
+// aborts the command and leaves its signature, and still sends data here.
+bool AdvancedTechnologyAttachment::ReadIdentify(u8* id, bool* packet) {
     const u8 select = master ? 0xA0 : 0xB0;
     devicePort.Write(select);
     controlPort.Write(0);
@@ -75,7 +78,7 @@ void AdvancedTechnologyAttachment::Identify() {
     u8 status = commandPort.Read();
     if (status == 0xFF || status == 0x00) {
         printf("no device\n");
-        return;
+        return false;
     }
 
     devicePort.Write(select);
@@ -87,7 +90,7 @@ void AdvancedTechnologyAttachment::Identify() {
     status = commandPort.Read();
     if (status == 0) {
         printf("No device");
-        return;
+        return false;
     }
 
     bool error = false;
@@ -98,36 +101,56 @@ void AdvancedTechnologyAttachment::Identify() {
         if (status & kStatusBusy) continue;
         if (status & kStatusDrq) { ready = true; break; }
     }
-    if (!error && !ready) return;
+    if (!error && !ready) return false;
 
-    bool packet = false;
+    *packet = false;
     if (error) {
         u8 mid = lbaMidPort.Read();
         u8 hi = lbaHiPort.Read();
-        packet = (mid == 0x14 && hi == 0xEB) || (mid == 0x69 && hi == 0x96);
+        *packet = (mid == 0x14 && hi == 0xEB) || (mid == 0x69 && hi == 0x96);
     }
 
     commandPort.Read();
-    u8 id[kSectorBytes];
     for (u32 i = 0; i < kSectorBytes; i++) id[i] = 0;
     for (u32 i = 0; i < kSectorBytes; i += 2) {
         u16 w = dataPort.Read();
         id[i] = (u8)w;
         id[i + 1] = (u8)(w >> 8);
     }
+    return true;
+}
 
+u32 AdvancedTechnologyAttachment::SectorCount(const u8* id) {
+    bool lba48 = (Le32(id + kIdCommandSets) & kLba48Supported) != 0;
+    if (!lba48) return Le32(id + kIdLba28Count);
+    // Above 2 TiB the 32-bit sector numbers of this driver end anyway.
+    bool huge = Le32(id + kIdLba48Count + 4) != 0;
+    return huge ? 0xFFFFFFFF : Le32(id + kIdLba48Count);
+}
+
+void AdvancedTechnologyAttachment::Identify() {
+    u8 id[kSectorBytes];
+    bool packet = false;
+    if (!ReadIdentify(id, &packet)) return;
     char serial[kIdSerialLen + 1];
     char model[kIdModelLen + 1];
     CopySwapped(serial, id + kIdSerial, kIdSerialLen);
     CopySwapped(model, id + kIdModel, kIdModelLen);
     bool lba48 = (Le32(id + kIdCommandSets) & kLba48Supported) != 0;
-    u32 sectors = lba48 ? Le32(id + kIdLba48Count) : Le32(id + kIdLba28Count);
+    u32 sectors = SectorCount(id);
 
     printf(packet ? "ATAPI" : "ATA");
     printf("\n       Serial : %s ", serial);
     printf("\n        Model : %s", model);
     printf("\n    Size (MB) : %d - ", sectors / 2048);
     printf(lba48 ? "LBA48" : "LBA28");
+}
+
+u32 AdvancedTechnologyAttachment::SectorCount() {
+    u8 id[kSectorBytes];
+    bool packet = false;
+    if (!ReadIdentify(id, &packet) || packet) return 0;
+    return SectorCount(id);
 }
 
 void AdvancedTechnologyAttachment::StartTransfer(u32 sector, u8 command28, u8 command48) {
@@ -150,11 +173,12 @@ void AdvancedTechnologyAttachment::StartTransfer(u32 sector, u8 command28, u8 co
     commandPort.Write(lba48 ? command48 : command28);
 }
 
-int AdvancedTechnologyAttachment::WaitNotBusy() {
+int AdvancedTechnologyAttachment::WaitNotBusy(u8* last) {
     for (u32 i = 0; i < kPollLimit; i++) {
         u8 status = commandPort.Read();
-        if (status & kStatusError) return 1;
-        if (!(status & kStatusBusy)) return 0;
+        *last = status;
+        if (status & kStatusBusy) continue;
+        return status & (kStatusError | kStatusFault) ? 1 : 0;
     }
     return 2;
 }
@@ -162,7 +186,10 @@ int AdvancedTechnologyAttachment::WaitNotBusy() {
 int AdvancedTechnologyAttachment::ReadSector(u32 sector, u8* data, int count) {
     if (count < 0 || count > (int)kSectorBytes) return kReadBadCount;
     StartTransfer(sector, kCmdRead28, kCmdRead48);
-    int wait = WaitNotBusy();
+    u8 status = 0;
+    int wait = WaitNotBusy(&status);
+    // Ready without data to transfer is a failed read as well.
+    if (wait == 0 && !(status & kStatusDrq)) wait = 1;
     if (wait != 0) {
         printf("ERROR");
         return wait == 1 ? kReadError : kReadTimeout;
@@ -180,7 +207,8 @@ int AdvancedTechnologyAttachment::WriteSector(u32 sector, u8* data, u32 count) {
     if (count > kSectorBytes) return 1;
     const bool lba48 = sector > kLba28Max;
     StartTransfer(sector, kCmdWrite28, kCmdWrite48);
-    int wait = WaitNotBusy();
+    u8 status = 0;
+    int wait = WaitNotBusy(&status);
     if (wait == 1) return 2;
     if (wait == 2) return kWriteTimeout;
 
@@ -192,11 +220,14 @@ int AdvancedTechnologyAttachment::WriteSector(u32 sector, u8* data, u32 count) {
     }
 
     if (commandPort.Read() == 0) return 3;
-    if (WaitNotBusy() == 2) return kWriteTimeout;
+    // The device reports a sector it could not store only now.
+    wait = WaitNotBusy(&status);
+    if (wait == 1) return kWriteDataError;
+    if (wait == 2) return kWriteTimeout;
 
     commandPort.Write(lba48 ? kCmdFlush48 : kCmdFlush28);
     if (commandPort.Read() == 0) return 4;
-    wait = WaitNotBusy();
+    wait = WaitNotBusy(&status);
     if (wait == 1) return 5;
     if (wait == 2) return kWriteTimeout;
     return 0;

@@ -19,8 +19,10 @@ public:
 
     // Results of WriteSector: 0 written and flushed, 1 count above 512,
     // 2 ERR after the write command, 3 status 0 after the data, 4 status 0
-    // after the flush command, 5 ERR after the flush, 6 device stayed busy.
+    // after the flush command, 5 ERR or DF after the flush, 6 device stayed
+    // busy, 7 ERR or DF after the data.
     static constexpr int kWriteTimeout = 6;
+    static constexpr int kWriteDataError = 7;
 
     // Status polls allowed per wait; a present disk answers in far fewer.
     static constexpr u32 kPollLimit = 4000000;
@@ -30,8 +32,11 @@ public:
     ~AdvancedTechnologyAttachment() = default;
 
     void Identify();
+    // Sectors the device reports through IDENTIFY, 0 when it does not answer.
+    virtual u32 SectorCount();
     // Reads one sector, storing its first count bytes. 0 on success; on any
-    // failure prints "ERROR", leaves data untouched and returns non-zero.
+    // failure (ERR, DF, no data, time-out) prints "ERROR", leaves data
+    // untouched and returns non-zero.
     virtual int ReadSector(u32 sector, u8* data, int count);
     // Writes count bytes followed by zeros as one sector, then flushes.
     virtual int WriteSector(u32 sector, u8* data, u32 count);
@@ -59,8 +64,11 @@ protected:
 private:
     // Programs select, LBA and count registers and issues the command.
     void StartTransfer(u32 sector, u8 command28, u8 command48);
-    // Polls until BSY clears or ERR sets: 0 ready, 1 ERR, 2 timed out.
-    int WaitNotBusy();
+    // Polls until BSY clears: 0 ready, 1 ERR or DF set, 2 timed out; the
+    // last status read goes to *last.
+    int WaitNotBusy(u8* last);
+    bool ReadIdentify(u8* id, bool* packet);
+    static u32 SectorCount(const u8* id);
 };
 
 }  // namespace drivers

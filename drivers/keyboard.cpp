@@ -57,6 +57,7 @@ u8 keyboard_extended_key_code(u8 make) {
     switch (make) {
     case 0x47: return kKeyHome;
     case 0x48: return kKeyUp;
+    case 0x49: return kKeyPageUp;
     case 0x4B: return kKeyLeft;
     case 0x4D: return kKeyRight;
     case 0x50: return kKeyDown;

@@ -35,6 +35,7 @@ enum KeyCode : u8 {
     kKeyScrollLock = 144,
     kKeyNumLock = 145,
     kKeyF1 = 241,  // F1..F8 are 241..248
+    kKeyPageUp = 249,
     kKeyLeft = 250,
     kKeyRight = 251,
     kKeyHome = 252,

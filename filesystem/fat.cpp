@@ -60,13 +60,15 @@ void Decimal(i32 value, char* out) {
 Fat32::Fat32(drivers::AdvancedTechnologyAttachment* disk, u8 partition)
     : ata(disk), partitionIndex(partition), endOfChain(0), fatStart(0), dataStart(0),
       rootDirStart(0), fatTable(nullptr), currentSector(0), fatCache(nullptr), sectorCtr(0),
-      dataCluster(0), clustersWalked(0), previousSector(0), mbrRead(false), volumeMounted(false),
-      diskError(false), partitionStart(0), bytesPerSector(0), sectorsPerCluster(0),
+      dataCluster(0), clustersWalked(0), walkLimit(0), dirSector(0), dirDirty(false), slotDir(0),
+      slotIndex(0), slotCluster(0), slotLimit(0), mbrRead(false), volumeMounted(false),
+      diskError(false), mountProblem(""), partitionStart(0), bytesPerSector(0), sectorsPerCluster(0),
       reservedSectors(0), numberOfFats(0), sectorsPerFat(0), rootCluster(0), lastCluster(0),
       fsInfoSector(0), freeClusters(0) {
     Fill(mbr, 0, sizeof mbr);
     Fill(bootSector, 0, sizeof bootSector);
     Fill(buffer, 0, sizeof buffer);
+    Fill(dirBuffer, 0, sizeof dirBuffer);
     for (int i = 0; i < kHandles; i++) {
         openFiles[i].data = nullptr;
         ResetOpenFileListEntry((u8)i);
@@ -83,6 +85,13 @@ Fat32::~Fat32() {
     delete[] fatCache;
 }
 
+bool Fat32::Refuse(const char* problem) {
+    mountProblem = problem;
+    return false;
+}
+
+// The layout is checked as fsck.fat checks it before anything is written:
+// a volume that fails one test is left alone.
 bool Fat32::Mount() {
     if (!ata || partitionIndex > 3) return false;
     if (ata->ReadSector(0, mbr, kSectorBytes) != 0) return false;
@@ -90,7 +99,8 @@ bool Fat32::Mount() {
     const u8* part = mbr + kMbrEntries + kMbrEntryBytes * partitionIndex;
     if (part[kPartType] == 0) return false;
     partitionStart = Le32(part + kPartFirstSector);
-    if (ata->ReadSector(partitionStart, bootSector, sizeof bootSector) != 0) return false;
+    if (ata->ReadSector(partitionStart, bootSector, sizeof bootSector) != 0)
+        return Refuse("boot sector unreadable");
 
     bytesPerSector = Le16(bootSector + kBpbBytesPerSector);
     sectorsPerCluster = bootSector[kBpbSectorsPerCluster];
@@ -102,39 +112,43 @@ bool Fat32::Mount() {
     if (total == 0) total = Le32(bootSector + kBpbTotalSectors32);
 
     // Only FAT32 with 512-byte sectors is understood.
-    if (bytesPerSector != kSectorBytes) return false;
-    if (sectorsPerCluster == 0 || (sectorsPerCluster & (sectorsPerCluster - 1))) return false;
-    if (reservedSectors == 0 || numberOfFats == 0) return false;
+    if (bytesPerSector != kSectorBytes) return Refuse("sector size not 512");
+    if (sectorsPerCluster == 0 || (sectorsPerCluster & (sectorsPerCluster - 1)))
+        return Refuse("cluster size not a power of two");
+    if (reservedSectors == 0) return Refuse("no reserved sectors");
+    if (numberOfFats != 1 && numberOfFats != 2) return Refuse("not 1 or 2 FATs");
     if (Le16(bootSector + kBpbRootEntries) != 0 || Le16(bootSector + kBpbSectorsPerFat16) != 0)
-        return false;
-    if (sectorsPerFat == 0 || sectorsPerFat > kMaxFatSectors) return false;
+        return Refuse("not FAT32");
+    if (sectorsPerFat == 0 || sectorsPerFat > kMaxFatSectors) return Refuse("FAT size");
     u32 partSectors = Le32(part + kPartSectors);
-    if (partSectors != 0 && total > partSectors) return false;
+    if (partSectors != 0 && total > partSectors) return Refuse("volume larger than its partition");
+    if ((u64)partitionStart + total > 0xFFFFFFFFull) return Refuse("volume beyond 2 TiB");
+    u32 diskSectors = ata->SectorCount();
+    if (diskSectors != 0 && (u64)partitionStart + total > diskSectors)
+        return Refuse("partition beyond the disk's end");
 
     u64 fatRegion = (u64)reservedSectors + (u64)numberOfFats * sectorsPerFat;
-    if (fatRegion >= total) return false;
-    if ((u64)partitionStart + total > 0xFFFFFFFFull) return false;
+    if (fatRegion >= total) return Refuse("no data area");
     u32 dataClusters = (u32)((total - fatRegion) / sectorsPerCluster);
-    if (dataClusters == 0) return false;
+    if (dataClusters == 0) return Refuse("no data area");
     u64 last = (u64)dataClusters + 1;
     u64 fatEntries = (u64)sectorsPerFat * (kSectorBytes / 4);
-    if (last > fatEntries - 1) last = fatEntries - 1;
-    if (last > 0x0FFFFFF6) last = 0x0FFFFFF6;
-    if (last < 2) return false;
+    if (last > fatEntries - 1) return Refuse("FAT too small for the clusters");
+    if (last > 0x0FFFFFF6) return Refuse("too many clusters");
     lastCluster = (u32)last;
-    if (rootCluster < 2 || rootCluster > lastCluster) return false;
+    if (rootCluster < 2 || rootCluster > lastCluster) return Refuse("root cluster outside the volume");
 
     fatStart = partitionStart + reservedSectors;
     dataStart = fatStart + numberOfFats * sectorsPerFat;
     rootDirStart = ClusterSector(rootCluster);
 
     fatCache = new u8[sectorsPerFat * bytesPerSector];
-    if (!fatCache) return false;
+    if (!fatCache) return Refuse("no memory for the FAT");
     fatTable = fatCache;
     Fill(fatCache, 0, sectorsPerFat * bytesPerSector);
     diskError = false;
     LoadFAT();
-    if (diskError) return false;
+    if (diskError) return Refuse("FAT unreadable");
     freeClusters = CountFreeClusters();
 
     u32 fsInfo = Le16(bootSector + kBpbFsInfo);
@@ -163,9 +177,51 @@ u32 Fat32::ClusterSector(u32 cluster) const {
     return dataStart + sectorsPerCluster * (cluster - 2);
 }
 
-u32 Fat32::FatEntry(u32 cluster) const { return Le32(fatTable + cluster * 4); }
+u32 Fat32::FatEntry(u32 cluster) const { return Le32(fatTable + cluster * 4) & kClusterMask; }
 
-void Fat32::SetFatEntry(u32 cluster, u32 value) { Put32(fatTable + cluster * 4, value); }
+// The top four bits of an entry are reserved and kept as they were.
+void Fat32::SetFatEntry(u32 cluster, u32 value) {
+    u32 kept = Le32(fatTable + cluster * 4) & ~kClusterMask;
+    Put32(fatTable + cluster * 4, kept | (value & kClusterMask));
+    ForgetChainCache();
+}
+
+// The cluster after this one, or 0 where the chain ends: an end mark, a bad
+// or free cluster, anything outside the data area.
+u32 Fat32::NextInChain(u32 cluster) const {
+    u32 next = FatEntry(cluster);
+    return IsDataCluster(next) ? next : 0;
+}
+
+// Distinct clusters of the chain from first: a loop counts each of its
+// clusters once (Brent's cycle finding, in the FAT held in memory), so
+// every walk is bounded by the volume's size and reads no cluster twice.
+u32 Fat32::ChainLength(u32 first) const {
+    if (!IsDataCluster(first)) return 0;
+    u32 power = 1, lambda = 1, steps = 1;
+    u32 tortoise = first, hare = NextInChain(first);
+    while (hare && hare != tortoise) {
+        steps++;
+        if (power == lambda) {
+            tortoise = hare;
+            power *= 2;
+            lambda = 0;
+        }
+        hare = NextInChain(hare);
+        lambda++;
+    }
+    if (!hare) return steps;
+    // A loop of lambda clusters; mu clusters lead into it.
+    u32 a = first, b = first;
+    for (u32 i = 0; i < lambda; i++) b = NextInChain(b);
+    u32 mu = 0;
+    while (a != b) {
+        a = NextInChain(a);
+        b = NextInChain(b);
+        mu++;
+    }
+    return mu + lambda;
+}
 
 u32 Fat32::CountFreeClusters() const {
     u32 n = 0;
@@ -184,8 +240,8 @@ u8* Fat32::ReadNextSectorInChain(u32 cluster) {
         sectorCtr = 0;
         dataCluster = cluster;
         clustersWalked = 0;
-        previousSector = 0;
-        if (cluster < 2 || cluster > lastCluster) {
+        walkLimit = ChainLength(cluster);
+        if (!IsDataCluster(cluster)) {
             endOfChain = 1;
             return nullptr;
         }
@@ -193,10 +249,9 @@ u8* Fat32::ReadNextSectorInChain(u32 cluster) {
         return nullptr;
     }
     if (sectorCtr >= sectorsPerCluster) {
-        u32 next = FatEntry(dataCluster);
-        // A chain that leaves the volume or runs longer than the volume has
-        // clusters (a loop) is treated as ended.
-        if (next > 0x0FFFFFF7 || next < 2 || next > lastCluster || ++clustersWalked > lastCluster) {
+        u32 next = NextInChain(dataCluster);
+        // A chain that leaves the volume or comes back on itself ends.
+        if (next == 0 || ++clustersWalked >= walkLimit) {
             endOfChain = 1;
             return nullptr;
         }
@@ -204,7 +259,6 @@ u8* Fat32::ReadNextSectorInChain(u32 cluster) {
         sectorCtr = 0;
     }
     u32 sector = ClusterSector(dataCluster) + sectorCtr;
-    previousSector = sectorCtr == 0 && clustersWalked == 0 ? 0 : currentSector;
     currentSector = sector;
     if (ata->ReadSector(sector, buffer, kSectorBytes) != 0) {
         diskError = true;
@@ -215,10 +269,12 @@ u8* Fat32::ReadNextSectorInChain(u32 cluster) {
     return buffer;
 }
 
-void Fat32::ReadSector(u32 sector, u8* out) {
-    if (!ata) return;
+u8 Fat32::ReadSector(u32 sector, u8* out) {
+    if (!ata) return kNotMounted;
     currentSector = sector;
-    if (ata->ReadSector(sector, out, kSectorBytes) != 0) diskError = true;
+    if (ata->ReadSector(sector, out, kSectorBytes) == 0) return kOk;
+    diskError = true;
+    return kDiskError;
 }
 
 void Fat32::BuildPaddedName(const u8* entry, char* out) const {
@@ -229,30 +285,28 @@ void Fat32::BuildPaddedName(const u8* entry, char* out) const {
     out[12] = 0;
 }
 
-const u8* Fat32::FindRootFile(const char* name) {
-    if (!volumeMounted) return nullptr;
-    endOfChain = 0;
-    for (u8* s = ReadNextSectorInChain(rootCluster); s; s = ReadNextSectorInChain(0)) {
-        for (u32 i = 0; i < kEntriesPerSector; i++) {
-            const u8* e = s + i * kEntryBytes;
-            if (e[0] == kEntryFree || e[0] == kEntryDeleted) continue;
-            if (e[kDirAttr] & (kAttrVolumeLabel | kAttrDirectory)) continue;
-            char padded[13];
-            BuildPaddedName(e, padded);
-            if (Equal(padded, name)) return e;
-        }
+bool Fat32::FindRootFile(const char* name, FatEntryInfo* info, EntryPlace* place) {
+    if (!volumeMounted) return false;
+    u32 slot = 0;
+    while (NextEntry(rootCluster, &slot, info, place)) {
+        if (info->attributes & (kAttrVolumeLabel | kAttrDirectory)) continue;
+        char padded[13];
+        BuildPaddedName(info->shortName, padded);
+        if (Equal(padded, name)) return true;
     }
-    return nullptr;
+    return false;
 }
 
 u32 Fat32::GetFileCluster(const char* name) {
-    const u8* e = FindRootFile(name);
-    return e ? EntryCluster(e) : 0;
+    FatEntryInfo info;
+    EntryPlace place;
+    return FindRootFile(name, &info, &place) ? info.firstCluster : 0;
 }
 
 u32 Fat32::GetFileSize(const char* name) {
-    const u8* e = FindRootFile(name);
-    return e ? Le32(e + kDirSize) : 0;
+    FatEntryInfo info;
+    EntryPlace place;
+    return FindRootFile(name, &info, &place) ? info.size : 0;
 }
 
 u8 Fat32::ParseFilename(const char* src, u8* name, u8* ext) {
@@ -295,50 +349,47 @@ void Fat32::ReadPartitions() {
 void Fat32::ReadDirectory(u32 cluster) {
     if (!volumeMounted) return;
     if (cluster == 0) cluster = rootCluster;
-    char label[12];
-    for (int i = 0; i < 11; i++) label[i] = ' ';
-    label[11] = 0;
-    endOfChain = 0;
-    for (u8* s = ReadNextSectorInChain(cluster); s; s = ReadNextSectorInChain(0)) {
-        u8 entries[kSectorBytes];
-        Copy(entries, s, kSectorBytes);
-        for (u32 i = 0; i < kEntriesPerSector; i++) {
-            u8* e = entries + i * kEntryBytes;
-            if (e[0] == kEntryFree) return;
-            if (e[0] == kEntryDeleted) continue;
-            if (e[0] == kEntryKanji) e[0] = kEntryDeleted;
-            if (e[kDirAttr] & kAttrVolumeLabel) {
-                for (int k = 0; k < 11; k++) label[k] = (char)e[k];
-                printf("\n\nVolume Label: %s\n", label);
-                continue;
-            }
-            bool dir = (e[kDirAttr] & kAttrDirectory) != 0;
-            char name[9];
-            for (int k = 0; k < 8; k++) name[k] = (char)e[k];
-            name[8] = 0;
-            printf("\n");
-            if (dir) printf("<");
-            printf("%s", name);
-            if (dir) {
-                printf(">");
-            } else {
-                char ext[5];
-                for (int k = 0; k < 4; k++) ext[k] = (char)e[kDirExt + k];
-                ext[4] = 0;
-                printf(".%s", ext);
-            }
-            u16 date = Le16(e + kDirDate);
-            u16 time = Le16(e + kDirTime);
-            printf("   %d-%d-%d", (date >> 5) & 0x0F, date & 0x1F, 1980 + (date >> 9));
-            printf(" %d:%d", time >> 11, (time >> 5) & 0x3F);
-            u32 first = EntryCluster(e);
-            printf("     %06X", first);
-            printf("     %06X", ClusterSector(first));
-            printf("   ");
-            char size[12];
-            Decimal((i32)Le32(e + kDirSize), size);
-            printf("  %s", size);
+    u32 slot = 0;
+    FatEntryInfo info;
+    EntryPlace place;
+    while (NextEntry(cluster, &slot, &info, &place)) {
+        const u8* e = info.shortName;
+        if (info.attributes & kAttrVolumeLabel) {
+            char label[12];
+            for (int k = 0; k < 11; k++) label[k] = (char)e[k];
+            label[11] = 0;
+            printf("\n\nVolume Label: %s\n", label);
+            continue;
         }
+        bool dir = (info.attributes & kAttrDirectory) != 0;
+        char name[9];
+        for (int k = 0; k < 8; k++) name[k] = (char)e[k];
+        if (e[0] == kEntryKanji) name[0] = (char)kEntryDeleted;
+        name[8] = 0;
+        printf("\n");
+        if (dir) printf("<");
+        printf("%s", name);
+        if (dir) {
+            printf(">");
+        } else {
+            // The attribute byte shows after the extension, as it always has.
+            char ext[5];
+            for (int k = 0; k < 3; k++) ext[k] = (char)e[kDirExt + k];
+            ext[3] = (char)info.attributes;
+            ext[4] = 0;
+            printf(".%s", ext);
+        }
+        const u8* raw = DirSlot(cluster, place.slot);
+        u16 date = raw ? Le16(raw + kDirDate) : 0;
+        u16 time = raw ? Le16(raw + kDirTime) : 0;
+        printf("   %d-%d-%d", (date >> 5) & 0x0F, date & 0x1F, 1980 + (date >> 9));
+        printf(" %d:%d", time >> 11, (time >> 5) & 0x3F);
+        printf("     %06X", info.firstCluster);
+        printf("     %06X", ClusterSector(info.firstCluster));
+        printf("   ");
+        char size[12];
+        Decimal((i32)info.size, size);
+        printf("  %s", size);
     }
 }
 

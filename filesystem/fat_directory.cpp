@@ -1,5 +1,7 @@
-// FAT32 root-directory maintenance (create, update, delete, rename) and the
-// C64 disk-drive style directory listing.
+// FAT32 directories: slots through a one-sector cache, entries with their
+// long names, slot allocation that reuses erased slots and grows the
+// directory, the root-directory calls of the file handles, and the C64
+// disk-drive style directory listing.
 #include "filesystem/fat.h"
 
 #include "filesystem/fat_internal.h"
@@ -27,7 +29,25 @@ const u8 kHeader[kHeaderBytes] = {
     '"', ' ', '0', '0', ' ', '2', 'A', 0x00};
 const char kBlocksFree[] = "BLOCKS FREE.";
 
-bool IsLongName(const u8* e) { return e[kDirAttr] == kAttrLongName && e[0] != kEntryDeleted; }
+const u8 kLongAttrMask = 0x3F;  // the two top attribute bits are not part of the test
+const u8 kZero = 0;
+
+bool IsLongName(const u8* e) { return (e[kDirAttr] & kLongAttrMask) == kAttrLongName; }
+
+// "NAME.EXT" without padding, no dot when the extension is empty; bytes
+// outside ASCII as '?'.
+void ShortDisplayName(const u8* shortName, char* out) {
+    int n = 0;
+    for (int i = 0; i < 8 && shortName[i] != ' '; i++) out[n++] = (char)shortName[i];
+    if (n > 0 && shortName[0] == kEntryKanji) out[0] = (char)kEntryDeleted;
+    if (shortName[8] != ' ') {
+        out[n++] = '.';
+        for (int i = 8; i < 11 && shortName[i] != ' '; i++) out[n++] = (char)shortName[i];
+    }
+    out[n] = 0;
+    for (int i = 0; i < n; i++)
+        if ((u8)out[i] >= 0x80 || (u8)out[i] < 0x20) out[i] = '?';
+}
 }  // namespace
 
 bool Fat32::ValidShortName(const u8* name, const u8* ext) const {
@@ -53,114 +73,277 @@ bool Fat32::ValidShortName(const u8* name, const u8* ext) const {
     return true;
 }
 
-int Fat32::FindEntry(const u8* name, const u8* ext) {
-    if (!volumeMounted) return -1;
-    endOfChain = 0;
-    for (u8* s = ReadNextSectorInChain(rootCluster); s; s = ReadNextSectorInChain(0)) {
-        for (u32 i = 0; i < kEntriesPerSector; i++) {
-            const u8* e = s + i * kEntryBytes;
-            if (e[kDirAttr] == kAttrLongName) continue;
-            if (Same(e + kDirName, name, 8) && Same(e + kDirExt, ext, 3)) return (int)i;
+
+// ---- slots ------------------------------------------------------------------
+
+u8* Fat32::DirSlot(u32 dir, u32 slot) {
+    if (!IsDataCluster(dir) || slot >= kMaxDirectorySlots) return nullptr;
+    u32 perCluster = sectorsPerCluster * kEntriesPerSector;
+    u32 index = slot / perCluster;
+    if (slotDir != dir || index < slotIndex) {
+        slotDir = dir;
+        slotIndex = 0;
+        slotCluster = dir;
+        slotLimit = ChainLength(dir);
+    }
+    while (slotIndex < index) {
+        u32 next = NextInChain(slotCluster);
+        if (!next || slotIndex + 1 >= slotLimit) return nullptr;
+        slotCluster = next;
+        slotIndex++;
+    }
+    u32 sector = ClusterSector(slotCluster) + (slot % perCluster) / kEntriesPerSector;
+    if (sector != dirSector) {
+        if (FlushDir() != kOk) return nullptr;
+        if (ata->ReadSector(sector, dirBuffer, kSectorBytes) != 0) {
+            diskError = true;
+            dirSector = 0;
+            return nullptr;
         }
+        dirSector = sector;
     }
-    return -1;
+    return dirBuffer + (slot % kEntriesPerSector) * kEntryBytes;
 }
 
-u8 Fat32::WriteBack() {
-    return ata->WriteSector(currentSector, buffer, kSectorBytes) == 0 ? kOk : kDiskError;
+u8 Fat32::FlushDir() {
+    if (!dirDirty) return kOk;
+    dirDirty = false;
+    if (ata->WriteSector(dirSector, dirBuffer, kSectorBytes) == 0) return kOk;
+    diskError = true;
+    dirSector = 0;  // what the disk holds is unknown now
+    return kDiskError;
 }
 
-// A long name belongs to the short entry right after it; once that entry is
-// gone or renamed the long-name entries before it are deleted too.
-void Fat32::DeleteLongNameBefore(int index) {
-    int i = index - 1;
-    while (i >= 0 && IsLongName(buffer + i * kEntryBytes)) {
-        buffer[i * kEntryBytes] = kEntryDeleted;
-        i--;
+// Long-name pieces are collected until the short entry they belong to; a
+// piece out of order or with another checksum drops the run, and the short
+// name stands alone, as on other systems.
+bool Fat32::NextEntry(u32 dir, u32* slot, FatEntryInfo* info, EntryPlace* place) {
+    if (*slot == 0 && FlushDir() == kOk) dirSector = 0;  // a new walk rereads the disk
+    bool haveLong = false;
+    u32 longStart = 0;
+    u8 expect = 0, sum = 0;
+    for (;;) {
+        u32 n = *slot;
+        const u8* e = DirSlot(dir, n);
+        if (!e || e[0] == kEntryFree) return false;
+        (*slot)++;
+        if (e[0] == kEntryDeleted) {
+            haveLong = false;
+            continue;
+        }
+        if (IsLongName(e)) {
+            u8 ordinal = e[kLongOrdinal];
+            u8 piece = ordinal & kLongOrdinalMask;
+            if ((ordinal & kLongLast) && piece >= 1 && piece <= kLongMaxPieces) {
+                haveLong = true;
+                longStart = n;
+                sum = e[kLongChecksum];
+                Fill((u8*)info->name, 0, sizeof info->name);
+            } else if (!haveLong || ordinal != expect - 1 || e[kLongChecksum] != sum) {
+                haveLong = false;
+                continue;
+            }
+            expect = piece;
+            for (u32 k = 0; k < kLongChars; k++) {
+                u32 at = (u32)(piece - 1) * kLongChars + k;
+                u16 c = Le16(e + kLongCharAt[k]);
+                if (at >= kLongNameMax) break;
+                info->name[at] = c == 0 || c == 0xFFFF ? 0 : (c < 0x80 && c >= 0x20 ? (char)c : '?');
+            }
+            continue;
+        }
+        Copy(info->shortName, e, 11);
+        info->attributes = e[kDirAttr];
+        info->firstCluster = EntryCluster(e);
+        info->size = Le32(e + kDirSize);
+        bool useLong = haveLong && expect == 1 && ShortNameChecksum(e) == sum && info->name[0] != 0;
+        if (!useLong) ShortDisplayName(info->shortName, info->name);
+        info->name[kLongNameMax] = 0;
+        place->dir = dir;
+        place->slot = n;
+        place->firstSlot = useLong ? longStart : n;
+        return true;
     }
-    if (i >= 0 || previousSector == 0) return;
-    // The run may continue at the end of the previous directory sector.
-    u8 sector[kSectorBytes];
-    if (ata->ReadSector(previousSector, sector, kSectorBytes) != 0) return;
-    bool changed = false;
-    for (int k = kEntriesPerSector - 1; k >= 0 && IsLongName(sector + k * kEntryBytes); k--) {
-        sector[k * kEntryBytes] = kEntryDeleted;
-        changed = true;
-    }
-    if (changed) ata->WriteSector(previousSector, sector, kSectorBytes);
 }
+
+bool Fat32::FindByName(u32 dir, const char* name, FatEntryInfo* info, EntryPlace* place) {
+    u32 slot = 0;
+    char shortName[13];
+    while (NextEntry(dir, &slot, info, place)) {
+        if (info->attributes & kAttrVolumeLabel) continue;
+        ShortDisplayName(info->shortName, shortName);
+        if (SameNoCase(info->name, name) || SameNoCase(shortName, name)) return true;
+    }
+    return false;
+}
+
+bool Fat32::FindShort(u32 dir, const u8* shortName, FatEntryInfo* info, EntryPlace* place) {
+    u8 stored[11];
+    Copy(stored, shortName, 11);
+    if (stored[0] == kEntryDeleted) stored[0] = kEntryKanji;
+    u32 slot = 0;
+    while (NextEntry(dir, &slot, info, place)) {
+        if (!(info->attributes & kAttrVolumeLabel) && Same(info->shortName, stored, 11)) return true;
+    }
+    return false;
+}
+
+// A directory in use ends in a proper end mark; one that loops or runs
+// into free space is not grown.
+u8 Fat32::GrowDirectory(u32 dir, u32 lastOfDir) {
+    if (FatEntry(lastOfDir) < kEndOfChainMin) return kDiskError;
+    u32 added;
+    u8 status = AllocateChain(1, &added);
+    if (status != kOk) return status;
+    status = ZeroCluster(added);
+    if (status == kOk) {
+        SetFatEntry(lastOfDir, added);
+        status = WriteFatSectorOf(lastOfDir);
+    }
+    if (status != kOk) {
+        SetFatEntry(lastOfDir, kEndOfChainMark);
+        WriteFatSectorOf(lastOfDir);
+        FreeChain(added);
+    }
+    return status;
+}
+
+// Erased slots are reused; from the end marker on every slot is free, and
+// the slot after the new ones gets the marker back so that nothing stale
+// behind it comes to life.
+u8 Fat32::AllocateSlots(u32 dir, u32 count, u32* first) {
+    if (FlushDir() != kOk) return kDiskError;
+    dirSector = 0;
+    diskError = false;
+    u32 run = 0, start = 0;
+    bool pastEnd = false;
+    for (u32 slot = 0;; slot++) {
+        if (slot >= kMaxDirectorySlots) return kDirectoryFull;
+        u8* e = DirSlot(dir, slot);
+        if (!e) {
+            if (diskError) return kDiskError;
+            u32 length = ChainLength(dir), last = dir;
+            for (u32 i = 1; i < length; i++) last = NextInChain(last);
+            u8 status = GrowDirectory(dir, last);
+            if (status != kOk) return status;
+            e = DirSlot(dir, slot);
+            if (!e) return kDiskError;
+        }
+        if (pastEnd || e[0] == kEntryFree || e[0] == kEntryDeleted) {
+            if (e[0] == kEntryFree) pastEnd = true;
+            if (run++ == 0) start = slot;
+            if (run < count) continue;
+            *first = start;
+            if (!pastEnd) return kOk;
+            u8* after = DirSlot(dir, slot + 1);
+            if (after && after[0] != kEntryFree) {
+                after[0] = kEntryFree;
+                MarkDirty();
+            }
+            return diskError ? kDiskError : FlushDir();
+        }
+        run = 0;
+    }
+}
+
+u8 Fat32::EraseEntry(const EntryPlace& place) {
+    for (u32 s = place.firstSlot; s <= place.slot; s++) {
+        u8* e = DirSlot(place.dir, s);
+        if (!e) return kDiskError;
+        e[0] = kEntryDeleted;
+        MarkDirty();
+    }
+    return FlushDir();
+}
+
+void Fat32::FillShortEntry(u8* e, const u8* shortName, u8 attributes, u32 cluster, u32 size) const {
+    Fill(e, 0, kEntryBytes);
+    Copy(e + kDirName, shortName, 11);
+    if (e[0] == kEntryDeleted) e[0] = kEntryKanji;
+    e[kDirAttr] = attributes;
+    Put16(e + kDirTime, kFixedTime);
+    Put16(e + kDirDate, kFixedDate);
+    Put16(e + kDirClusterHi, (u16)(cluster >> 16));
+    Put16(e + kDirClusterLo, (u16)cluster);
+    Put32(e + kDirSize, size);
+}
+
+// ---- the root-directory calls of the file handles --------------------------
 
 u8 Fat32::CreateDirectoryEntry(const u8* name, const u8* ext, u32 size) {
     if (!volumeMounted) return kNotMounted;
-    diskError = false;
-    endOfChain = 0;
-    for (u8* s = ReadNextSectorInChain(rootCluster); s; s = ReadNextSectorInChain(0)) {
-        for (u32 i = 0; i < kEntriesPerSector; i++) {
-            u8* e = s + i * kEntryBytes;
-            if (e[0] != kEntryFree) continue;
-            Fill(e, 0, kEntryBytes);
-            Copy(e + kDirName, name, 8);
-            Copy(e + kDirExt, ext, 3);
-            if (e[0] == kEntryDeleted) e[0] = kEntryKanji;
-            e[kDirAttr] = kAttrArchive;
-            Put16(e + kDirTime, kFixedTime);
-            Put16(e + kDirDate, kFixedDate);
-            Put32(e + kDirSize, size);
-            return WriteBack();
-        }
-    }
-    return diskError ? kDiskError : kDirectoryFull;
+    u32 slot;
+    u8 status = AllocateSlots(rootCluster, 1, &slot);
+    if (status != kOk) return status;
+    u8* e = DirSlot(rootCluster, slot);
+    if (!e) return kDiskError;
+    u8 shortName[11];
+    Copy(shortName, name, 8);
+    Copy(shortName + 8, ext, 3);
+    FillShortEntry(e, shortName, kAttrArchive, 0, size);
+    MarkDirty();
+    return FlushDir();
 }
 
 u8 Fat32::UpdateDirectoryEntry(const u8* name, const u8* ext, u32 size, u32 cluster) {
     if (!volumeMounted) return kNotMounted;
     diskError = false;
-    int i = FindEntry(name, ext);
-    if (i < 0) return diskError ? kDiskError : kNotFound;
-    u8* e = buffer + i * kEntryBytes;
+    u8 shortName[11];
+    Copy(shortName, name, 8);
+    Copy(shortName + 8, ext, 3);
+    FatEntryInfo info;
+    EntryPlace place;
+    if (!FindShort(rootCluster, shortName, &info, &place)) return diskError ? kDiskError : kNotFound;
+    u8* e = DirSlot(rootCluster, place.slot);
+    if (!e) return kDiskError;
     Put16(e + kDirClusterHi, (u16)(cluster >> 16));
     Put16(e + kDirClusterLo, (u16)cluster);
     Put32(e + kDirSize, size);
-    return WriteBack();
+    MarkDirty();
+    return FlushDir();
 }
 
 u8 Fat32::DeleteFile(const char* name) {
     if (!volumeMounted) return kNotMounted;
-    u8 base[8], ext[3];
-    if (ParseFilename(name, base, ext) != kOk) return kNotFound;
+    u8 shortName[11];
+    if (ParseFilename(name, shortName, shortName + 8) != kOk) return kNotFound;
     diskError = false;
-    int i = FindEntry(base, ext);
-    if (i < 0) return diskError ? kDiskError : kNotFound;
-    u8* e = buffer + i * kEntryBytes;
+    FatEntryInfo info;
+    EntryPlace place;
+    if (!FindShort(rootCluster, shortName, &info, &place)) return diskError ? kDiskError : kNotFound;
     // Only files: a directory's contents or the label are not ours to drop.
-    if (e[kDirAttr] & (kAttrDirectory | kAttrVolumeLabel)) return kNotFound;
-    u32 first = EntryCluster(e);
-    e[0] = kEntryDeleted;
-    DeleteLongNameBefore(i);
-    u8 status = WriteBack();
+    if (info.attributes & (kAttrDirectory | kAttrVolumeLabel)) return kNotFound;
+    u8 status = EraseEntry(place);
     if (status != kOk) return status;
     // The entry is gone first, so a failure here only loses free space.
-    return FreeChain(first);
+    return FreeChain(info.firstCluster);
 }
 
+// The short name changes in place; a long name no longer belongs to it and
+// is erased.
 u8 Fat32::RenameFile(const char* oldName, const char* newName) {
     if (!volumeMounted) return kNotMounted;
-    u8 oldBase[8], oldExt[3], newBase[8], newExt[3];
-    if (ParseFilename(oldName, oldBase, oldExt) != kOk) return kNotFound;
-    if (ParseFilename(newName, newBase, newExt) != kOk) return kNotFound;
-    if (!ValidShortName(newBase, newExt)) return kNotFound;
+    u8 oldShort[11], newShort[11];
+    if (ParseFilename(oldName, oldShort, oldShort + 8) != kOk) return kNotFound;
+    if (ParseFilename(newName, newShort, newShort + 8) != kOk) return kNotFound;
+    if (!ValidShortName(newShort, newShort + 8)) return kNotFound;
     diskError = false;
-    bool same = Same(oldBase, newBase, 8) && Same(oldExt, newExt, 3);
-    if (!same && FindEntry(newBase, newExt) >= 0) return kExists;
-    int i = FindEntry(oldBase, oldExt);
-    if (i < 0) return diskError ? kDiskError : kNotFound;
+    FatEntryInfo info;
+    EntryPlace place;
+    bool same = Same(oldShort, newShort, 11);
+    if (!same && FindShort(rootCluster, newShort, &info, &place)) return kExists;
+    if (!FindShort(rootCluster, oldShort, &info, &place)) return diskError ? kDiskError : kNotFound;
     if (same) return kOk;
-    u8* e = buffer + i * kEntryBytes;
-    Copy(e + kDirName, newBase, 8);
-    Copy(e + kDirExt, newExt, 3);
+    u8* e = DirSlot(rootCluster, place.slot);
+    if (!e) return kDiskError;
+    Copy(e + kDirName, newShort, 11);
     if (e[0] == kEntryDeleted) e[0] = kEntryKanji;
-    DeleteLongNameBefore(i);
-    return WriteBack();
+    MarkDirty();
+    u8 status = FlushDir();
+    if (status != kOk || place.firstSlot == place.slot) return status;
+    EntryPlace run = place;
+    run.slot = place.slot - 1;
+    return EraseEntry(run);
 }
 
 u16 Fat32::GetCBMDir(u8* out) { return GetCBMDir(out, kListingLimit); }
@@ -171,50 +354,49 @@ u16 Fat32::GetCBMDir(u8* out, u32 outLength) {
     Copy(out, kHeader, kHeaderBytes);
     u16 offset = kHeaderBytes;
     bool full = false;
-    endOfChain = 0;
-    for (u8* s = ReadNextSectorInChain(rootCluster); s && !full; s = ReadNextSectorInChain(0)) {
-        for (u32 i = 0; i < kEntriesPerSector; i++) {
-            const u8* e = s + i * kEntryBytes;
-            if (e[0] == kEntryFree || e[0] == kEntryDeleted) continue;
-            u8 first = e[0] == kEntryKanji ? kEntryDeleted : e[0];
-            if (e[kDirAttr] & kAttrVolumeLabel) {
-                Copy(out + 6, e, 11);
-                out[6] = first;
-                continue;
-            }
-            if ((u32)offset + kLongestLine + kClosingBytes > outLength) {
-                full = true;
-                break;
-            }
-            u16 start = offset;
-            offset += 2;
-            u32 size = Le32(e + kDirSize);
-            u32 blocks = ((size + 254) >> 1) / 127;
-            out[offset++] = (u8)blocks;
-            out[offset++] = (u8)(blocks >> 8);
-            u32 spaces = 3;
-            if (blocks > 10) spaces--;
-            if (blocks > 100) spaces--;
-            while (spaces--) out[offset++] = ' ';
-            out[offset++] = '"';
-            Copy(out + offset, e, 8);
-            out[offset] = first;
-            offset += 8;
-            out[offset++] = '"';
-            for (int k = 0; k < 9; k++) out[offset++] = ' ';
-            if (e[kDirAttr] & kAttrDirectory) {
-                out[offset++] = 'D';
-                out[offset++] = 'I';
-                out[offset++] = 'R';
-            } else {
-                Copy(out + offset, e + kDirExt, 4);
-                offset += 4;
-            }
-            out[offset++] = 0;
-            u16 link = (u16)(kBasicStart + offset);
-            out[start] = (u8)link;
-            out[start + 1] = (u8)(link >> 8);
+    u32 slot = 0;
+    FatEntryInfo info;
+    EntryPlace place;
+    while (!full && NextEntry(rootCluster, &slot, &info, &place)) {
+        const u8* e = info.shortName;
+        u8 first = e[0] == kEntryKanji ? kEntryDeleted : e[0];
+        if (info.attributes & kAttrVolumeLabel) {
+            Copy(out + 6, e, 11);
+            out[6] = first;
+            continue;
         }
+        if ((u32)offset + kLongestLine + kClosingBytes > outLength) {
+            full = true;
+            break;
+        }
+        u16 start = offset;
+        offset += 2;
+        u32 blocks = ((info.size + 254) >> 1) / 127;
+        out[offset++] = (u8)blocks;
+        out[offset++] = (u8)(blocks >> 8);
+        u32 spaces = 3;
+        if (blocks > 10) spaces--;
+        if (blocks > 100) spaces--;
+        while (spaces--) out[offset++] = ' ';
+        out[offset++] = '"';
+        Copy(out + offset, e, 8);
+        out[offset] = first;
+        offset += 8;
+        out[offset++] = '"';
+        for (int k = 0; k < 9; k++) out[offset++] = ' ';
+        if (info.attributes & kAttrDirectory) {
+            out[offset++] = 'D';
+            out[offset++] = 'I';
+            out[offset++] = 'R';
+        } else {
+            Copy(out + offset, e + kDirExt, 3);
+            offset += 3;
+            out[offset++] = info.attributes;
+        }
+        out[offset++] = 0;
+        u16 link = (u16)(kBasicStart + offset);
+        out[start] = (u8)link;
+        out[start + 1] = (u8)(link >> 8);
     }
     u16 link = (u16)(kBasicStart + offset + 17);
     out[offset++] = (u8)link;

@@ -14,6 +14,7 @@ namespace {
 const u32 kFsInfoFreeCount = 488;
 const u32 kFsInfoNextFree = 492;
 const u32 kUnknown = 0xFFFFFFFF;
+const u8 kZeroByte = 0;
 }  // namespace
 
 void Fat32::ResetOpenFileListEntry(u8 handle) {
@@ -30,15 +31,16 @@ void Fat32::ResetOpenFileListEntry(u8 handle) {
     f.data = nullptr;
 }
 
-void Fat32::ReadFile(const char* name, u8* destination, u32 length) {
-    if (!volumeMounted) return;
+u32 Fat32::ReadFile(const char* name, u8* destination, u32 length) {
+    if (!volumeMounted) return 0;
     endOfChain = 0;
     u32 cluster = GetFileCluster(name);
-    if (cluster == 0) return;
+    if (cluster == 0) return 0;
     u32 copied = 0;
     for (u8* s = ReadNextSectorInChain(cluster); s && copied < length; s = ReadNextSectorInChain(0)) {
         for (u32 i = 0; i < kSectorBytes && copied < length; i++) destination[copied++] = s[i];
     }
+    return copied;
 }
 
 u8 Fat32::OpenFile(u8 handle, const char* name, u8 mode) {
@@ -57,9 +59,8 @@ u8 Fat32::OpenFile(u8 handle, const char* name, u8 mode) {
         if (size > kMaxFileBytes) return kNoMemory;
         u8* data = new u8[size ? size : 1];
         if (!data) return kNoMemory;
-        Fill(data, 0, size);
-        ReadFile(name, data, size);
-        if (diskError) {
+        // A chain shorter than the size is damage, not a short file.
+        if (ReadFile(name, data, size) != size || diskError) {
             delete[] data;
             return kDiskError;
         }
@@ -75,7 +76,12 @@ u8 Fat32::OpenFile(u8 handle, const char* name, u8 mode) {
     if (mode != 3) return kWrongMode;
 
     if (!ValidShortName(base, ext)) return kNotFound;
-    if (FindEntry(base, ext) >= 0) return kExists;
+    u8 shortName[11];
+    Copy(shortName, base, 8);
+    Copy(shortName + 8, ext, 3);
+    FatEntryInfo info;
+    EntryPlace place;
+    if (FindShort(rootCluster, shortName, &info, &place)) return kExists;
     if (diskError) return kDiskError;
     u32 clusterBytes = sectorsPerCluster * kSectorBytes;
     u8* data = new u8[clusterBytes];
@@ -166,40 +172,52 @@ u8 Fat32::FlushWriteBuffer(u8 handle) {
     OpenFileEntry& f = openFiles[handle];
     if (f.mode != 2) return kWrongMode;
     u32 recorded = f.size ? f.size - 1 : 0;
-    u32 clusterBytes = sectorsPerCluster * kSectorBytes;
-    u32 clusters = (recorded + clusterBytes - 1) / clusterBytes;
     f.position = 0;
-    if (clusters == 0) {
-        f.firstCluster = 0;
-        return kOk;
-    }
-    // Bytes past the recorded end of the last cluster go out as zeros.
-    Fill(f.data + recorded, 0, clusters * clusterBytes - recorded);
+    return StoreChain(f.data, recorded, &f.firstCluster);
+}
 
-    u32 first;
-    u8 status = AllocateChain(clusters, &first);
+// Stores length bytes in a newly allocated chain (none, cluster 0, for an
+// empty file); on failure nothing stays allocated.
+u8 Fat32::StoreChain(const u8* data, u32 length, u32* first) {
+    u32 clusterBytes = sectorsPerCluster * kSectorBytes;
+    u32 clusters = (length + clusterBytes - 1) / clusterBytes;
+    *first = 0;
+    if (clusters == 0) return kOk;
+    u32 head;
+    u8 status = AllocateChain(clusters, &head);
     if (status != kOk) return status;
-    u32 cluster = first;
+    u32 cluster = head;
     for (u32 i = 0; i < clusters; i++) {
-        status = WriteCluster(cluster, f.data + i * clusterBytes, clusterBytes);
+        u32 done = i * clusterBytes;
+        u32 bytes = length - done < clusterBytes ? length - done : clusterBytes;
+        status = WriteCluster(cluster, data + done, bytes);
         if (status != kOk) {
-            FreeChain(first);
+            FreeChain(head);
             return status;
         }
         cluster = FatEntry(cluster);
     }
-    f.firstCluster = first;
+    *first = head;
     return kOk;
 }
 
+// bytes from data, zeros after them to the cluster's end.
 u8 Fat32::WriteCluster(u32 cluster, const u8* data, u32 bytes) {
     u32 sector = ClusterSector(cluster);
+    if (dirSector >= sector && dirSector < sector + sectorsPerCluster) {
+        dirSector = 0;
+        dirDirty = false;
+    }
     for (u32 i = 0; i < sectorsPerCluster; i++) {
-        if (ata->WriteSector(sector + i, const_cast<u8*>(data + i * kSectorBytes), kSectorBytes) != 0)
-            return kDiskError;
+        u32 done = i * kSectorBytes;
+        u32 count = bytes > done ? (bytes - done < kSectorBytes ? bytes - done : kSectorBytes) : 0;
+        u8* from = const_cast<u8*>(count ? data + done : &kZeroByte);
+        if (ata->WriteSector(sector + i, from, count) != 0) return kDiskError;
     }
     return kOk;
 }
+
+u8 Fat32::ZeroCluster(u32 cluster) { return WriteCluster(cluster, &kZeroByte, 0); }
 
 // Writes the FAT sector holding a cluster's entry to every FAT copy.
 u8 Fat32::WriteFatSectorOf(u32 cluster) {
@@ -278,21 +296,39 @@ u8 Fat32::AllocateChain(u32 clusters, u32* first) {
     return status;
 }
 
-// Returns a chain's clusters to the free pool, on every FAT copy.
+bool Fat32::InRootChain(u32 cluster) const {
+    u32 c = rootCluster;
+    for (u32 n = ChainLength(rootCluster); n > 0 && c; n--, c = NextInChain(c))
+        if (c == cluster) return true;
+    return false;
+}
+
+// Returns a chain's clusters to the free pool, on every FAT copy. The walk
+// is bounded by the chain's distinct clusters and stops at one already free
+// or belonging to the root directory (a cross-linked volume).
 u8 Fat32::FreeChain(u32 first) {
-    if (!volumeMounted || first < 2 || first > lastCluster) return kOk;
+    if (!volumeMounted || !IsDataCluster(first)) return kOk;
     u8 status = kOk;
-    u32 c = first;
-    for (u32 steps = 0; c >= 2 && c <= lastCluster && steps <= lastCluster; steps++) {
-        u32 next = FatEntry(c);
-        if (next == 0) break;  // already free: the chain was broken
+    u32 c = first, pending = 0;  // pending: a cluster whose FAT sector is not written yet
+    for (u32 n = ChainLength(first); n > 0 && c; n--) {
+        if (FatEntry(c) == 0 || InRootChain(c)) break;
+        u32 next = NextInChain(c);
         SetFatEntry(c, 0);
         freeClusters++;
-        if (WriteFatSectorOf(c) != kOk) status = kDiskError;
+        if (pending && pending * 4 / kSectorBytes != c * 4 / kSectorBytes && WriteFatSectorOf(pending) != kOk)
+            status = kDiskError;
+        pending = c;
         c = next;
     }
+    if (pending && WriteFatSectorOf(pending) != kOk) status = kDiskError;
     WriteFsInfo();
     return status;
+}
+
+u32 Fat32::FreeClusters() {
+    if (!volumeMounted) return 0;
+    freeClusters = CountFreeClusters();
+    return freeClusters;
 }
 
 }  // namespace filesystem

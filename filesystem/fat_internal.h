@@ -12,18 +12,22 @@ const u32 kSectorBytes = 512;
 const u32 kEntryBytes = 32;
 const u32 kEntriesPerSector = 16;
 const u32 kEndOfChainMin = 0x0FFFFFF8;  // above 0x0FFFFFF7 ends a chain
-const u32 kEndOfChainMark = 0xFFFFFFFF;
+const u32 kEndOfChainMark = 0x0FFFFFFF;
+const u32 kClusterMask = 0x0FFFFFFF;    // FAT32 entries are 28 bits; the top 4 are kept
+const u32 kMaxDirectorySlots = 65536;  // FAT's limit on entries in one directory
 
 // Directory entry layout.
 const u32 kDirName = 0;        // 8 bytes, space padded
 const u32 kDirExt = 8;         // 3 bytes
 const u32 kDirAttr = 11;
+const u32 kDirCase = 12;       // lower-case flags of other systems
 const u32 kDirClusterHi = 20;
 const u32 kDirTime = 22;       // hhhhhmmm mmmsssss (seconds / 2)
 const u32 kDirDate = 24;       // yyyyyyym mmmddddd (year - 1980)
 const u32 kDirClusterLo = 26;
 const u32 kDirSize = 28;
 
+const u8 kAttrReadOnly = 0x01;
 const u8 kAttrVolumeLabel = 0x08;
 const u8 kAttrDirectory = 0x10;
 const u8 kAttrArchive = 0x20;
@@ -32,6 +36,28 @@ const u8 kAttrLongName = 0x0F;
 const u8 kEntryFree = 0x00;     // never used; nothing follows
 const u8 kEntryDeleted = 0xE5;
 const u8 kEntryKanji = 0x05;    // stands for a first byte 0xE5
+
+// Long-name entry: ordinal (0x40 marks the last, highest piece), 13 UCS-2
+// characters in three runs, attribute 0x0F, checksum of the short name.
+const u32 kLongOrdinal = 0;
+const u32 kLongChecksum = 13;
+const u8 kLongLast = 0x40;
+const u8 kLongOrdinalMask = 0x1F;
+const u32 kLongChars = 13;
+const u32 kLongMaxPieces = 20;          // 255 characters
+const u32 kLongNameMax = 255;
+const u8 kLongCharAt[kLongChars] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+
+inline u8 ShortNameChecksum(const u8* shortName) {
+    u8 sum = 0;
+    for (int i = 0; i < 11; i++) sum = (u8)(((sum & 1) << 7) + (sum >> 1) + shortName[i]);
+    return sum;
+}
+inline char Upper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 32) : c; }
+inline bool SameNoCase(const char* a, const char* b) {
+    while (*a && Upper(*a) == Upper(*b)) { a++; b++; }
+    return *a == *b;
+}
 
 inline u16 Le16(const u8* p) { return (u16)(p[0] | (p[1] << 8)); }
 inline u32 Le32(const u8* p) {

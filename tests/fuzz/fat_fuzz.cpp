@@ -55,11 +55,16 @@ void Port32Bit::Write32(u16, u32) {}
 
 namespace {
 
+// The input is the start of a disk as large as its volume claims (up to a
+// cap): sectors past the input read as zeros until written.
 class MemoryDisk : public AdvancedTechnologyAttachment {
 public:
+    static constexpr uint64_t kMaxSectors = 1u << 17;  // 64 MiB
+
     MemoryDisk(const uint8_t* data, size_t size)
-        : AdvancedTechnologyAttachment(true, 0x1F0), bytes((size + 511) / 512 * 512 + 512 * 8, 0) {
-        std::memcpy(bytes.data(), data, size);
+        : AdvancedTechnologyAttachment(true, 0x1F0), bytes((size + 511) / 512 * 512, 0) {
+        if (size) std::memcpy(bytes.data(), data, size);
+        sectors = bytes.size() / 512 + 8;
         // The volume as the input describes it: partition entry 0 and the
         // boot sector's sector count. No write may land outside it.
         if (bytes.size() >= 1024) {
@@ -72,27 +77,32 @@ public:
                 if (total == 0) total = Le32(boot + 32);
                 end = (uint64_t)first + total;
                 if (partSectors && (uint64_t)first + partSectors < end) end = (uint64_t)first + partSectors;
+                if (end > sectors) sectors = end < kMaxSectors ? end : kMaxSectors;
             }
         }
     }
     static uint32_t Le32(const uint8_t* p) {
         return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
     }
+    u32 SectorCount() override { return (u32)sectors; }
     int ReadSector(u32 sector, u8* data, int count) override {
         if (count < 0 || count > 512) return 3;
-        if ((uint64_t)sector * 512 + 512 > bytes.size()) return 1;
-        std::memcpy(data, bytes.data() + (size_t)sector * 512, (size_t)count);
+        if (sector >= sectors) return 1;
+        if ((uint64_t)sector * 512 + 512 > bytes.size()) std::memset(data, 0, (size_t)count);
+        else std::memcpy(data, bytes.data() + (size_t)sector * 512, (size_t)count);
         return 0;
     }
     int WriteSector(u32 sector, u8* data, u32 count) override {
         if (count > 512) return 1;
         if (sector < first || sector >= end) __builtin_trap();  // wrote outside the volume
-        if ((uint64_t)sector * 512 + 512 > bytes.size()) return 2;
+        if (sector >= sectors) return 2;
+        if ((uint64_t)sector * 512 + 512 > bytes.size()) bytes.resize((size_t)sector * 512 + 512, 0);
         std::memset(bytes.data() + (size_t)sector * 512, 0, 512);
         std::memcpy(bytes.data() + (size_t)sector * 512, data, count);
         return 0;
     }
     std::vector<uint8_t> bytes;
+    uint64_t sectors = 0;
     uint64_t first = 1, end = 0;  // no volume: every write is wrong
 };
 
@@ -105,6 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1 << 20)) return 0;
     MemoryDisk disk(data, size);
     Fat32 fat(&disk, 0);
+    // What the fuzzer can see besides a crash: a volume that was consistent
+    // before the operations is consistent after them.
+    bool consistent = fat.CheckConsistency() == Fat32::kOk;
     // A few knobs from the input's tail so runs differ beyond the image.
     uint8_t knob = size ? data[size - 1] : 0;
     uint8_t knob2 = size > 1 ? data[size - 2] : 0;
@@ -148,5 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (knob & 1) fat.AllocateCluster(&c);
     fat.GetCBMDir(listing.data(), (u32)listing.size());
     fat.ReadDirectory(0);
+    if (consistent && fat.CheckConsistency() != Fat32::kOk) __builtin_trap();
     return 0;
 }

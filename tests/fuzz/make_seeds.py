@@ -8,11 +8,13 @@ import struct
 import sys
 
 
-def image(spc, kanji=False):
+def image(spc, kanji=False, clean=False):
+    """clean: every file has a chain of its own, so the volume passes the
+    consistency check and the fuzz target holds the operations to it."""
     part = 1
     reserved, fats, spf = 2, 2, 2
-    total = 400
-    sectors = [bytearray(512) for _ in range(part + reserved + fats * spf + 6 * spc)]
+    total = reserved + fats * spf + 200 * spc   # 200 clusters: the 2-sector FAT covers them
+    sectors = [bytearray(512) for _ in range(part + reserved + fats * spf + 8 * spc)]
     mbr = sectors[0]
     mbr[446:462] = struct.pack("<B3sB3sII", 0x80, b"\xfe\xff\xff", 0x0C, b"\xfe\xff\xff", part, total)
     mbr[510:512] = b"\x55\xaa"
@@ -28,6 +30,9 @@ def image(spc, kanji=False):
     info[510:512] = b"\x55\xaa"
     fat = bytearray(spf * 512)
     chain = {0: 0x0FFFFFF8, 1: 0x0FFFFFFF, 2: 0x0FFFFFFF, 3: 4, 4: 0x0FFFFFFF, 5: 0x0FFFFFFF, 6: 0x0FFFFFFF}
+    if clean:
+        chain.update({7: 0x0FFFFFFF, 8: 0x0FFFFFFF})
+    deleted_cluster, inner_cluster = (7, 8) if clean else (6, 6)
     for k, v in chain.items():
         struct.pack_into("<I", fat, 4 * k, v)
     fat_start = part + reserved
@@ -58,14 +63,14 @@ def image(spc, kanji=False):
         entry(b"FILE    PRG", 0x20, 3, 512 * spc + 188),
         entry(b"GONE    PRG", 0x20, 0, 5, first=0xE5),
         entry(b"SUB        ", 0x10, 5, 0),
-        entry(b"\xe5ILE    PRG" if not kanji else b"\x05ILE    PRG", 0x20, 6, 3,
+        entry(b"\xe5ILE    PRG" if not kanji else b"\x05ILE    PRG", 0x20, deleted_cluster, 3,
               first=0x05 if kanji else ord("A")),
     ])
     sectors[data][0:len(root)] = root
     for s in range(spc):
         for k in (3, 4):
             sectors[data + (k - 2) * spc + s][:] = bytes((k * 37 + s + i) & 0xFF for i in range(512))
-    sub = entry(b".          ", 0x10, 5, 0) + entry(b"..         ", 0x10, 0, 0) + entry(b"INNER   PRG", 0x20, 6, 7)
+    sub = entry(b".          ", 0x10, 5, 0) + entry(b"..         ", 0x10, 0, 0) + entry(b"INNER   PRG", 0x20, inner_cluster, 7)
     sectors[data + 3 * spc][0:len(sub)] = sub
     return b"".join(bytes(s) for s in sectors)
 
@@ -73,7 +78,8 @@ def image(spc, kanji=False):
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    for name, img in (("spc1", image(1)), ("spc2", image(2)), ("kanji", image(1, kanji=True))):
+    for name, img in (("spc1", image(1)), ("spc2", image(2)), ("kanji", image(1, kanji=True)),
+                      ("clean", image(1, clean=True))):
         with open(os.path.join(out, name + ".img"), "wb") as f:
             f.write(img)
 

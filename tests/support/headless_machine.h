@@ -28,6 +28,7 @@
 //   hm.scan(bytes)                    // raw scan bytes, one IRQ per byte
 //   hm.queue_for_poll(bytes)          // bytes left in the controller for the
 //                                     // main loop's own poll (no interrupt)
+//   hm.interrupt_keyboard()           // one IRQ 1, whatever the controller holds
 //   hm.screen_text()                  // 25 rows of 40 chars from g_face_screen
 //   hm.screen_has("4")                // any row contains the text
 //   hm.row(r)                         // one row, trailing spaces kept
@@ -103,6 +104,7 @@ public:
     }
     void scan(const std::vector<uint8_t>& bytes);
     void queue_for_poll(const std::vector<uint8_t>& bytes) { ps2_.queue(bytes); }
+    void interrupt_keyboard();
     // Scan bytes (make/break, Shift included) that type one character; empty
     // when no key gives it.
     static std::vector<uint8_t> scan_codes_for(char ch);
@@ -142,7 +144,6 @@ public:
 
 private:
     void build();
-    void interrupt_keyboard();
     static void idle_hook();
 
     std::vector<uint16_t> fb_;

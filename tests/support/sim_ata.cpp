@@ -102,6 +102,10 @@ void Channel::write(uint16_t port, uint32_t value, int width) {
         if (data_pos_ >= kSectorBytes) {
             phase_ = kIdle;
             simata::Device* d = selected();
+            if (fail_after_data_) {
+                status_ = kReady | kErr;
+                return;
+            }
             if (d && d->storage) d->storage->write(data_lba_, data_);
             if (d) d->writes++;
             status_ = kReady;
@@ -189,7 +193,8 @@ void Channel::command(uint8_t cmd) {
     case 0x30:
     case 0x34: {
         uint64_t at = d->last_lba;
-        if (at >= total || d->bad_sectors.count(at)) {
+        fail_after_data_ = at >= total || d->bad_sectors.count(at);
+        if (fail_after_data_ && !d->write_error_after_data) {
             status_ = kReady | kErr;
             return;
         }

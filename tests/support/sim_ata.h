@@ -73,6 +73,9 @@ struct Device {
     int busy_reads = 0;                  // status reads that show BSY after a command
     std::set<uint64_t> bad_sectors;      // reads and writes of these raise ERR
     bool flush_error = false;            // the flush command raises ERR
+    // Writes to bad sectors or past the end take the data first and raise
+    // ERR after it, as QEMU's disk does.
+    bool write_error_after_data = false;
     // Counters a test can inspect.
     int reads = 0, writes = 0, flushes = 0, identifies = 0;
     uint64_t last_lba = 0;
@@ -109,6 +112,7 @@ private:
     uint8_t data_[kSectorBytes] = {};
     uint32_t data_pos_ = 0;
     uint64_t data_lba_ = 0;
+    bool fail_after_data_ = false;
 };
 
 }  // namespace simata

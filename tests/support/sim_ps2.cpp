@@ -20,7 +20,9 @@ void SimPs2::queue(const std::vector<uint8_t>& bytes) {
 uint32_t SimPs2::read(uint16_t port, int) {
     if (port == kStatus) {
         status_reads_++;
-        return (pending_.empty() ? 0 : kOutputFull) | (extra_status_ & ~kOutputFull);
+        uint32_t status = (pending_.empty() ? 0 : kOutputFull) | (extra_status_ & ~kOutputFull);
+        if (after_status_read_) after_status_read_();
+        return status;
     }
     data_reads_++;
     // An empty controller repeats the last byte, as the real output latch does.

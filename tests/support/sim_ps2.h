@@ -18,7 +18,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "tests/support/simbus.h"
@@ -55,6 +57,10 @@ public:
     // Status bits reported besides bit 0 (for example 0x04 system flag).
     void extra_status(uint8_t bits) { extra_status_ = bits; }
 
+    // Called after every status read, when the answer has been given: a
+    // test can let an interrupt arrive just there.
+    void after_status_read(std::function<void()> fn) { after_status_read_ = std::move(fn); }
+
     uint8_t config() const { return config_; }
     void set_config(uint8_t config) { config_ = config; }
     bool scanning() const { return scanning_; }
@@ -73,6 +79,7 @@ private:
     std::vector<uint8_t> commands_;
     std::vector<uint8_t> data_written_;
     uint8_t extra_status_ = 0;
+    std::function<void()> after_status_read_;
     uint8_t config_ = 0;
     uint8_t pending_command_ = 0;  // command whose data byte is still due
     bool scanning_ = false;

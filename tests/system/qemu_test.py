@@ -10,6 +10,7 @@ import shutil
 import struct
 import subprocess
 import tempfile
+import time
 import unittest
 
 import harness
@@ -200,7 +201,26 @@ class KernelBoot(Session):
         rows = self.m.wait_output("LIST", [READY])
         self.assertEqual([r for r in rows[:rows.index(READY)] if r], [], "a fresh machine holds no program")
 
-    def test_09_saved_file_reads_back_with_mtools_and_the_volume_is_clean(self):
+    def test_09_the_cursor_blinks_and_tab_stops_a_running_program(self):
+        self.m.type_line("PRINT 5*5")
+        self.m.wait_output("PRINT 5*5", [" 25", READY])
+        rows = [r.rstrip() for r in self.m.view().rows]
+        cursor_row = max(i for i, r in enumerate(rows) if r == READY) + 1
+        # The cursor cell's top-left dot: lit in one phase, dark in the other.
+        x, y = screen.TEXT_ORIGIN, screen.TEXT_ORIGIN + cursor_row * screen.TEXT_CELL_H
+        seen = set()
+        def both_phases():
+            seen.add(self.m.shot().pixel(x, y))
+            return len(seen) >= 2
+        self.m.wait_until(both_phases, "a blinking cursor at row %d" % cursor_row)
+
+        self.m.type_line("10 GOTO 10")
+        self.m.type_line("RUN")
+        time.sleep(1)
+        self.m.vm.key("tab", hold_ms=300)
+        self.m.wait_output("RUN", ["BREAK IN 10", READY])
+
+    def test_10_saved_file_reads_back_with_mtools_and_the_volume_is_clean(self):
         self.machine.vm.close()
         out = os.path.join(self.dir, "round.prg")
         tarndisk.get(self.disk, "ROUND", out)

@@ -272,6 +272,17 @@ TEST_F(AtaTest, WriteStatusCodes) {
     dev.bad_sectors.clear();
     dev.flush_error = true;
     EXPECT_EQ(ata.WriteSector(7, data, 512), 5);
+    dev.flush_error = false;
+
+    // A device that takes the data and only then refuses it (past its end,
+    // as QEMU's disk does) fails the write; no flush follows.
+    dev.write_error_after_data = true;
+    int flushes = dev.flushes;
+    EXPECT_EQ(ata.WriteSector(0x10000010, data, 512), AdvancedTechnologyAttachment::kWriteDataError);
+    EXPECT_EQ(dev.flushes, flushes);
+    EXPECT_EQ(ata.WriteSector(8, data, 512), 0);
+    // What IDENTIFY reports is the disk's size, for the volume's checks.
+    EXPECT_EQ(ata.SectorCount(), 0x0FFFFFFFu);  // LBA28's limit without LBA48
 }
 
 TEST_F(AtaTest, ErrorDeviceFailsEveryTransfer) {

@@ -99,17 +99,19 @@ TEST_F(Bridge, LoadWithSecondaryOneUsesTheFileHeaderAndSetsEndPointer) {
     EXPECT_EQ(mem.read_byte(0x90), 0x40);
 }
 
-TEST_F(Bridge, LoadPastFFFFWrapsToZeroPage) {
-    // Header $FFFE, then six bytes: $FFFE, $FFFF, $0000, $0001 (the port,
-    // given its usual value), $0002, $0003.
+TEST_F(Bridge, LoadStopsAtFFFFInsteadOfWrappingToZeroPage) {
+    // Header $FFFE, then six bytes: two fit, four would wrap to $0000-$0003.
     ASSERT_TRUE(volume.Put("WRAP.PRG", {0xFE, 0xFF, 0xAA, 0xBB, 0xCC, 0x37, 0x00, 0xDD}));
     Mount();
+    u8 zero = mem.read_byte(0x0000), three = mem.read_byte(0x0003);
+    Word(0xAE, 0x1234);
     Load("WRAP", 1);
     EXPECT_EQ(mem.read_byte_no_io(0xFFFE), 0xAA);
     EXPECT_EQ(mem.read_byte_no_io(0xFFFF), 0xBB);
-    EXPECT_EQ(mem.read_byte(0x0000), 0xCC);
-    EXPECT_EQ(mem.read_byte(0x0003), 0xDD);
-    EXPECT_EQ(Word(0xAE), 0x0004);
+    EXPECT_EQ(mem.read_byte(0x0000), zero);
+    EXPECT_EQ(mem.read_byte(0x0003), three);
+    EXPECT_EQ(mem.read_byte(0x90), 0x42);  // a failed load for the KERNAL
+    EXPECT_EQ(Word(0xAE), 0x1234);
 }
 
 TEST_F(Bridge, LoadOfMissingFileSetsStatus42AndLeavesMemory) {

@@ -50,6 +50,8 @@ public:
     }
 
     kestrel::filesystem::Fat32* fat() { return fat_.get(); }
+    // The simulated disk: bad sectors, error timing, transfer counters.
+    simata::Device& device() { return device_; }
 
     // Bytes of a file as mtools reads them back; empty when it is missing.
     std::vector<uint8_t> Get(const std::string& name) {

@@ -55,7 +55,7 @@ TEST_F(MonitorConsole, BackspaceWhileTypingRemovesTheCharacterFromTheScreen) {
         int at = screen.find_row(">R");
         ASSERT_GE(at, 0) << screen.text();
         EXPECT_EQ(screen.row(at), ">R");
-        EXPECT_EQ(screen.row(at + 1), " PC  AC XR YR SP");
+        EXPECT_EQ(screen.row(at + 1), " PC  SR AC XR YR SP");
     });
 }
 

@@ -1,11 +1,13 @@
 // Delete, rename, full directory and FAT, and the C64 directory listing.
+#include <algorithm>
+
 #include "tests/unit/fat/fat_fixture.h"
 
 namespace {
 
 using diskimage::Pattern;
 
-TEST_F(FatTest, DeleteMarksEntryFreesClustersAndSlotIsNotReused) {
+TEST_F(FatTest, DeleteMarksEntryFreesClustersAndSlotIsReused) {
     BuildSpc(1);
     ASSERT_TRUE(image->Put("KEEP.PRG", Pattern(2000, 1)));
     ASSERT_TRUE(image->Put("GONE.PRG", Pattern(3000, 2)));
@@ -19,7 +21,8 @@ TEST_F(FatTest, DeleteMarksEntryFreesClustersAndSlotIsNotReused) {
     EXPECT_EQ(fat->GetFileCluster("GONE    .PRG"), 0u);
     EXPECT_EQ(fat->DeleteFile("GONE    .PRG"), 2);
     ASSERT_EQ(Save("NEW     .PRG", Pattern(50, 3)), 0);
-    EXPECT_EQ(std::memcmp(RootEntry(2).data(), "NEW     PRG", 11), 0);
+    EXPECT_EQ(std::memcmp(RootEntry(1).data(), "NEW     PRG", 11), 0);
+    EXPECT_EQ(RootEntry(2)[0], 0);
     std::string listing = image->ShortListing();
     EXPECT_EQ(listing.find("GONE"), std::string::npos);
     EXPECT_NE(listing.find("NEW.PRG"), std::string::npos) << listing;
@@ -78,7 +81,7 @@ TEST_F(FatTest, RenameChangesTheNameOthersSee) {
     ExpectClean();
 }
 
-TEST_F(FatTest, FullRootDirectoryFailsTheCreate) {
+TEST_F(FatTest, FullRootDirectoryGrowsByALinkedZeroedCluster) {
     BuildSpc(1, "LABEL");  // one 16-entry root cluster, the label takes one
     Mount();
     for (int i = 0; i < 15; i++) {
@@ -86,11 +89,21 @@ TEST_F(FatTest, FullRootDirectoryFailsTheCreate) {
         snprintf(name, sizeof name, "F%02d     .PRG", i);
         ASSERT_EQ(Save(name, Pattern(20, i)), 0) << name;
     }
-    EXPECT_EQ(fat->OpenFile(1, "LAST    .PRG", 3), Fat32::kDirectoryFull);
-    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
-    auto last = Pattern(20, 14);
+    uint32_t root = fat->RootCluster();
+    ASSERT_GE(FatOnDisk(0, root), 0x0FFFFFF8u);
+    ASSERT_EQ(Save("LAST    .PRG", Pattern(20, 99)), 0);
+    uint32_t added = FatOnDisk(0, root);
+    ASSERT_TRUE(added >= 2 && added < 0x0FFFFFF8u);
+    EXPECT_EQ(FatOnDisk(1, root), added);
+    EXPECT_GE(FatOnDisk(1, added), 0x0FFFFFF8u);
+    // The new cluster holds the entry, then nothing but the end marker.
+    auto grown = image->ReadSectors(fat->DataStart() + added - 2, 1);
+    EXPECT_EQ(std::memcmp(grown.data(), "LAST    PRG", 11), 0);
+    EXPECT_EQ(std::count(grown.begin() + 32, grown.end(), 0), 512 - 32);
+    auto last = Pattern(20, 99);
     last.pop_back();
-    EXPECT_EQ(Load("F14     .PRG"), last);
+    EXPECT_EQ(Load("LAST    .PRG"), last);
+    EXPECT_NE(image->ShortListing().find("LAST.PRG"), std::string::npos);
     ExpectClean();
 }
 

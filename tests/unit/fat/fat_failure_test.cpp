@@ -117,19 +117,24 @@ TEST_F(FatTest, CorruptChainsEndInsteadOfLoopingOrEscaping) {
     std::memcpy(fat0.data() + (wild + 1) * 4, &out, 4);   // second points off the volume
     image->WriteSectors(fat->FatStart(), fat0);
     Mount();
-    // Sizes claim more than the chains hold: reads stop and pad with zeros.
+    // Sizes claim more than the chains hold: reads stop at the chain's end
+    // and report the damage instead of padding.
     auto sector = image->ReadSectors(fat->RootDirStart(), 1);
     uint32_t big = 1 << 20;
     std::memcpy(sector.data() + 28, &big, 4);
     std::memcpy(sector.data() + 32 + 28, &big, 4);
     image->WriteSectors(fat->RootDirStart(), sector);
-    auto loaded = Load("LOOP    .PRG");
-    ASSERT_EQ(loaded.size(), big);
-    auto wild_loaded = Load("WILD    .PRG");
-    ASSERT_EQ(wild_loaded.size(), big);
+    uint8_t status = 0;
+    EXPECT_TRUE(Load("LOOP    .PRG", &status).empty());
+    EXPECT_EQ(status, Fat32::kDiskError);
+    EXPECT_TRUE(Load("WILD    .PRG", &status).empty());
+    EXPECT_EQ(status, Fat32::kDiskError);
+    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
+    std::vector<uint8_t> first(2048, 0xAA);
+    EXPECT_EQ(fat->ReadFile("WILD    .PRG", first.data(), 2048), 1024u);
     auto p = Pattern(2048, 2);
-    EXPECT_TRUE(std::equal(p.begin(), p.begin() + 1024, wild_loaded.begin()));
-    EXPECT_EQ(wild_loaded[1024], 0);
+    EXPECT_TRUE(std::equal(p.begin(), p.begin() + 1024, first.begin()));
+    EXPECT_EQ(first[1024], 0xAA);
 }
 
 TEST_F(FatTest, DiskErrorsBecomeStatusesNotData) {
@@ -165,6 +170,36 @@ TEST_F(FatTest, DiskErrorsBecomeStatusesNotData) {
     disk.bad_sectors.clear();
     EXPECT_EQ(fat->GetFileSize("NEW     .PRG"), 0u);
     ExpectClean();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FatTest, ConsistencyCheckFindsUnequalCopiesAndSharedClusters) {
+    BuildSpc(1);
+    ASSERT_TRUE(image->MakeDirectory("SUB"));
+    ASSERT_TRUE(image->Put("SUB/IN.PRG", Pattern(700, 1)));
+    ASSERT_TRUE(image->Put("A.PRG", Pattern(1200, 2)));
+    ASSERT_TRUE(image->Put("B.PRG", Pattern(600, 3)));
+    Mount();
+    EXPECT_EQ(fat->CheckConsistency(), Fat32::kOk);
+    uint32_t a = fat->GetFileCluster("A       .PRG");
+    uint32_t b = fat->GetFileCluster("B       .PRG");
+    uint32_t spf = (fat->DataStart() - fat->FatStart()) / 2;
+    // The second copy alone loses a's tail.
+    auto second = image->ReadSectors(fat->FatStart() + spf, 1);
+    std::memset(second.data() + (a + 2) * 4, 0, 4);
+    image->WriteSectors(fat->FatStart() + spf, second);
+    Mount();
+    EXPECT_EQ(fat->CheckConsistency(), Fat32::kDiskError);
+    // Both copies: a's last cluster runs on into b's chain.
+    auto first = image->ReadSectors(fat->FatStart(), 1);
+    std::memcpy(first.data() + (a + 2) * 4, &b, 4);
+    image->WriteSectors(fat->FatStart(), first);
+    image->WriteSectors(fat->FatStart() + spf, first);
+    Mount();
+    EXPECT_EQ(fat->CheckConsistency(), Fat32::kDiskError);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "c64/c64.h"
 #include "c64/cia1.h"
+#include "c64/core6502_bridge.h"
 #include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/memory.h"
@@ -12,6 +13,7 @@ namespace {
 
 constexpr u8 kUp = 0xFD, kDown = 0xFE, kLeft = 0xFA, kRight = 0xFB;
 constexpr u8 kShift = 0x2A, kF2 = 0xF2, kF4 = 0xF4, kF6 = 0xF6, kF8 = 0xF8, kF9 = 0x02;
+constexpr u8 kPageUp = 0xF9, kTab = 0x0F;
 
 class Keyboard : public ::testing::Test {
 protected:
@@ -143,13 +145,23 @@ TEST_F(Keyboard, ScrollLockIsConsumed) {
     EXPECT_EQ(io.getJoystick(2), 0);
 }
 
-TEST_F(Keyboard, RestoreRaisesNmiOnEveryPress) {
-    u32 c = cpu.cycles();
-    io.OnKeyDown(kF9);
-    io.OnKeyDown(kF9);
-    io.OnKeyDown(kF9);
-    EXPECT_EQ(cpu.cycles(), c + 21);
-    EXPECT_EQ(cpu.pc(), mem.read_word(0xFFFA));
+TEST_F(Keyboard, RestoreKeysHoldTheCoresNmiLineAndTabHoldsRunStop) {
+    g_ctx = core6502_context{};
+    for (u8 key : {kF9, kPageUp}) {
+        io.OnKeyDown(key);
+        EXPECT_TRUE(g_ctx.nmi_pending) << int(key);
+        EXPECT_EQ(g_ctx.nmi_lines, CORE6502_NMI_RESTORE);
+        g_ctx.nmi_pending = false;  // as the core takes it
+        io.OnKeyUp(key);
+        EXPECT_EQ(g_ctx.nmi_lines, 0);
+        EXPECT_FALSE(g_ctx.nmi_pending);
+        EXPECT_EQ(cpu.pc(), mem.read_word(0xFFFC));  // the old register file is left alone
+    }
+    EXPECT_TRUE(all_released());
+    // The face is active, yet Tab reaches the matrix as RUN/STOP.
+    io.OnKeyDown(kTab);
+    EXPECT_TRUE(held(7, 7));
+    io.OnKeyUp(kTab);
     EXPECT_TRUE(all_released());
 }
 

@@ -44,13 +44,14 @@ TEST(KeyCodes, UnlistedKeysAreIgnored) {
     EXPECT_EQ(keyboard_key_code(0xFA), 0);  // out of the make range entirely
 }
 
-TEST(KeyCodes, OnlyFiveExtendedKeysAreKnown) {
+TEST(KeyCodes, OnlySixExtendedKeysAreKnown) {
     EXPECT_EQ(keyboard_extended_key_code(0x47), 252);
     EXPECT_EQ(keyboard_extended_key_code(0x48), 253);
+    EXPECT_EQ(keyboard_extended_key_code(0x49), 249);  // Page Up
     EXPECT_EQ(keyboard_extended_key_code(0x4B), 250);
     EXPECT_EQ(keyboard_extended_key_code(0x4D), 251);
     EXPECT_EQ(keyboard_extended_key_code(0x50), 254);
     int known = 0;
     for (int b = 0; b < 0x80; ++b) known += keyboard_extended_key_code(static_cast<uint8_t>(b)) != 0;
-    EXPECT_EQ(known, 5);
+    EXPECT_EQ(known, 6);
 }

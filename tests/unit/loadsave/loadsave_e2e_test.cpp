@@ -149,7 +149,7 @@ TEST_F(LoadSave, DollarLoadListsTheDirectory) {
     ASSERT_TRUE(Command("LOAD \"$\",8"));
     EXPECT_FALSE(hm.screen_has("ERROR"));
     ASSERT_TRUE(Command("LIST"));
-    // Line number = blocks; the reversed header shows as blanks.
+    // Line number = blocks.
     int hello = RowOf("\"HELLO   \"");
     int games = RowOf("\"GAMES   \"");
     ASSERT_GE(hello, 0);
@@ -161,8 +161,10 @@ TEST_F(LoadSave, DollarLoadListsTheDirectory) {
     EXPECT_EQ(hm.row(blocks).rfind("0 BLOCKS FREE.", 0), 0u);
     EXPECT_GT(blocks, hello);
     EXPECT_GT(blocks, games);
-    // The header line: line 0, then the reversed disk name shows as blanks.
-    EXPECT_EQ(hm.row(hello - 1).rfind("0   ", 0), 0u) << Screen();
+    // The header line: line 0, then the disk name and id in reverse video.
+    EXPECT_EQ(hm.row(hello - 1).rfind("0 \"                \" 00 2A", 0), 0u) << Screen();
+    EXPECT_TRUE(g_face_screen_reverse[40 * (hello - 1) + 2]);
+    EXPECT_FALSE(g_face_screen_reverse[40 * hello + 2]);
 }
 
 TEST_F(LoadSave, MissingFileEndsInFileNotFound) {

@@ -141,7 +141,8 @@ TEST_F(C64Face, ScreenCodesTranslateToCharacters) {
     const Case cases[] = {{0x00, '@'}, {0x01, 'A'}, {0x1A, 'Z'}, {0x1B, 0x1B}, {0x1E, 0x1E}, {0x20, ' '},
                           {0x30, '0'}, {0x3F, '?'}, {0x40, '-'}, {0x41, 0x41}, {0x4D, '/'}, {0x4E, '\\'},
                           {0x51, 'O'}, {0x5A, 0x5A}, {0x5B, ' '}, {0x5C, '|'}, {0x5D, ' '}, {0x65, ' '},
-                          {0x66, '#'}, {0x67, ' '}, {0x80, ' '}, {0x81, ' '}, {0xA0, ' '}, {0xE0, ' '}};
+                          {0x66, '#'}, {0x67, ' '}, {0x80, '@'}, {0x81, 'A'}, {0xA0, ' '}, {0xB1, '1'},
+                          {0xE0, ' '}};
     for (const Case& c : cases) EXPECT_EQ(face_screen_code_char(c.code), c.ch) << "code " << int(c.code);
 }
 

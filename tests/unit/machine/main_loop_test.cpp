@@ -3,6 +3,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "c64/memory.h"
 #include "c64/vic.h"
 #include "tests/support/headless_machine.h"
+#include "tests/support/simbus.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ constexpr u8 kKeyEsc = 1;
 constexpr u8 kKeyF9 = 2;
 constexpr u8 kKeyF10 = 3;
 constexpr u8 kKeyF12 = 4;
+constexpr u8 kKeyTab = 15;
 constexpr u8 kKeyUp = 253;
 constexpr u16 kLightBlue = 0x841F;  // text-view colour 14
 constexpr u16 kBlue = 0x0010;       // text-view colour 6
@@ -165,11 +168,134 @@ TEST_F(MainLoop, F12TogglesFrameSkipping) {
     EXPECT_EQ(hm.io().frame_skip(), 10);
 }
 
-TEST_F(MainLoop, F9RaisesTheRegisterFileNmiEveryPress) {
-    u32 before = hm.cpu().cycles();
+TEST_F(MainLoop, TabStopsAProgramWithBreakAndKeepsIt) {
+    hm.type("10 GOTO 10\nRUN\n");
+    hm.run_passes(5);
+    hm.press_key(kKeyTab);
+    hm.run_passes(5);
+    hm.release_key(kKeyTab);
+    hm.run_passes(5);
+    EXPECT_TRUE(hm.screen_has("BREAK IN 10"));
+    hm.type("LIST\n");
+    hm.run_passes(10);
+    EXPECT_EQ(hm.row(last_row_starting("LIST") + 2).substr(0, 11), "10 GOTO 10 ");
+}
+
+// RUN/STOP + RESTORE: the KERNAL's NMI routine clears the screen and
+// warm-starts BASIC; the program stays.
+TEST_F(MainLoop, TabWithRestoreReturnsToReadyAndKeepsTheProgram) {
+    hm.type("10 GOTO 10\nRUN\n");
+    hm.run_passes(5);
+    hm.press_key(kKeyTab);
     hm.tap_key(kKeyF9);
-    hm.tap_key(kKeyF9);
-    EXPECT_EQ(hm.cpu().cycles(), before + 14);
+    hm.run_passes(5);
+    hm.release_key(kKeyTab);
+    hm.run_passes(5);
+    EXPECT_FALSE(hm.screen_has("RUN"));
+    EXPECT_TRUE(hm.screen_has("READY."));
+    hm.type("LIST\n");
+    hm.run_passes(10);
+    EXPECT_TRUE(hm.screen_has("10 GOTO 10 "));
+}
+
+TEST_F(MainLoop, CursorBlinksAndReverseTextShowsInverted) {
+    hm.type("PRINT CHR$(18)\"AB\"\n");
+    hm.run_passes(10);
+    int r = last_row_starting("AB");
+    ASSERT_GE(r, 0);
+    const u8* glyph = IO::font5x7['A' - 0x20];
+    for (int k = 0; k < 7; k++)
+        for (int l = 0; l < 5; l++)
+            ASSERT_EQ(hm.cell_pixel(0, r, l, k), (glyph[k] & (0x10 >> l)) ? kBlue : kLightBlue) << l << "," << k;
+    EXPECT_EQ(hm.pixel(24 + 11, 24 + 18 * r + 17), kLightBlue);  // the cell's far corner
+    // The cursor waits below READY. and blinks: its cell is seen lit and dark.
+    int cursor = last_row_starting("READY.") + 1;
+    bool lit = false, dark = false;
+    for (int i = 0; i < 80; i++) {
+        hm.run_pass();
+        lit |= hm.cell_pixel(0, cursor, 0, 0) == kLightBlue;
+        dark |= hm.cell_pixel(0, cursor, 0, 0) == kBlue;
+    }
+    EXPECT_TRUE(lit);
+    EXPECT_TRUE(dark);
+}
+
+TEST_F(MainLoop, FrameSkippingDrawsASkippedChangeWithinElevenPasses) {
+    hm.type("10 GOTO 10\nRUN\n");  // no blinking cursor while it runs
+    hm.run_passes(5);
+    C64::frame_counter(200);
+    hm.tap_key(kKeyF12);
+    for (u8 colour = 0; colour < 11; colour++) {  // each at another point of the skip cycle
+        hm.mem().write_byte(0xD020, colour);
+        hm.run_passes(11);
+        EXPECT_EQ(hm.pixel(0, 0), IO::c64pal[colour]) << int(colour);
+        hm.run_pass();
+    }
+}
+
+TEST_F(MainLoop, KeyboardInterruptBetweenPollStatusAndDataTakesTheByteOnce) {
+    simbus::bus().interrupts_enabled = true;  // as in the kernel's main loop
+    bool armed = true, deferred = false;
+    hm.ps2().after_status_read([&] {
+        if (!armed) return;
+        armed = false;
+        if (simbus::bus().interrupts_enabled) hm.interrupt_keyboard();
+        else deferred = true;  // the controller's IRQ waits for interrupts to come back on
+    });
+    u32 head = g_scan_head;
+    hm.queue_for_poll({0x1E});  // 'a' pressed: the controller's one byte
+    hm.run_pass();
+    if (deferred) hm.interrupt_keyboard();
+    hm.ps2().after_status_read(nullptr);
+    EXPECT_EQ(g_scan_head - head, 1u);
+    EXPECT_EQ(key_buffer(), std::vector<u8>({'A'}));
+}
+
+TEST_F(MainLoop, PushesOfFFAtTheTriggerKeepTheProgramAndPokeStillPlaces) {
+    const u8 code[] = {
+        0xBA, 0x86, 0xFB,        // C000 TSX; STX $FB
+        0xA2, 0x39, 0x9A,        // C003 LDX #$39; TXS
+        0xA9, 0xFF, 0x48,        // C006 LDA #$FF; PHA      $FF -> $0139
+        0x28, 0x08, 0x28,        // C009 PLP; PHP; PLP      $FF -> $0139
+        0xD8, 0x58,              // C00C CLD; CLI
+        0xA2, 0x3A, 0x9A,        // C00E LDX #$3A; TXS
+        0x4C, 0xFD, 0xC0,        // C011 JMP $C0FD
+    };
+    const u8 tail[] = {0x20, 0x00, 0xC2, 0xA6, 0xFB, 0x9A, 0x60};  // C0FD JSR $C200 ($FF -> $0139); LDX $FB; TXS; RTS
+    for (u16 i = 0; i < sizeof code; i++) hm.mem().write_byte_no_io(0xC000 + i, code[i]);
+    for (u16 i = 0; i < sizeof tail; i++) hm.mem().write_byte_no_io(0xC0FD + i, tail[i]);
+    hm.mem().write_byte_no_io(0xC200, 0x60);  // RTS
+    hm.type("10 REM KEEP\nSYS 49152\n");
+    hm.run_passes(10);
+    EXPECT_EQ(hm.mem().read_byte_no_io(0x0139), 0xFF);
+    EXPECT_NE(hm.mem().read_byte_no_io(0x0317), 0x90);  // BRK vector: no monitor placed
+    hm.type("LIST\n");
+    hm.run_passes(10);
+    EXPECT_EQ(hm.row(last_row_starting("LIST") + 2).substr(0, 12), "10 REM KEEP ");
+
+    hm.type("POKE 313,255\n");
+    hm.run_passes(10);
+    EXPECT_EQ(hm.mem().read_byte_no_io(0x0317), 0x90);
+}
+
+TEST_F(MainLoop, RegistersInTheMonitorAreTheRunningLoops) {
+    const u8 loop[] = {0xE8, 0xC8, 0x4C, 0x00, 0xC0};  // C000 INX; INY; JMP $C000
+    for (u16 i = 0; i < sizeof loop; i++) hm.mem().write_byte_no_io(0xC000 + i, loop[i]);
+    hm.type("SYS 49152\n");
+    hm.run_passes(5);
+    hm.tap_key(kKeyEsc);
+    hm.monitor_script("R\n");
+    hm.monitor_script_key(kKeyEsc);
+    hm.run_pass();
+    consolereader::ConsoleReader screen = hm.console();
+    int r = screen.find_row(">R");
+    ASSERT_GE(r, 0) << screen.text();
+    char want[32];
+    snprintf(want, sizeof want, "%04X %02X %02X %02X %02X %02X", g_ctx.pc, g_ctx.flags, g_ctx.a, g_ctx.x, g_ctx.y,
+             g_ctx.s);
+    EXPECT_EQ(screen.row(r + 2), want);
+    EXPECT_GE(g_ctx.pc, 0xC000);
+    EXPECT_LT(g_ctx.pc, 0xC005);
 }
 
 TEST_F(MainLoop, StillScreenRedrawsOnlyDuringTheFirstPasses) {
@@ -178,6 +304,8 @@ TEST_F(MainLoop, StillScreenRedrawsOnlyDuringTheFirstPasses) {
     hm.run_pass();
     EXPECT_EQ(hm.pixel(0, 0), kLightBlue);  // pass 1 always draws
 
+    hm.type("10 GOTO 10\nRUN\n");  // no blinking cursor while it runs
+    hm.run_passes(5);
     C64::frame_counter(200);  // as after a rebuild late in the run
     hm.fill_framebuffer(0x1234);
     hm.run_passes(3);
@@ -189,7 +317,7 @@ TEST_F(MainLoop, StillScreenRedrawsOnlyDuringTheFirstPasses) {
 }
 
 TEST_F(MainLoop, EscRoutesKeysToTheMonitorAndBack) {
-    hm.type("NEW\n");
+    hm.type("1000 REM KEPT\n");
     hm.run_passes(5);
     u16 pc = g_ctx.pc;
     hm.tap_key(kKeyEsc);
@@ -197,7 +325,7 @@ TEST_F(MainLoop, EscRoutesKeysToTheMonitorAndBack) {
     EXPECT_FALSE(hm.machine().is_running());
 
     // In the monitor, cursor up goes to the monitor, not the joystick.
-    hm.monitor_script("R\n");
+    hm.monitor_script("R\n1000\n");
     hm.monitor_script_key(kKeyUp);
     hm.monitor_script_key(kKeyEsc);
     EXPECT_TRUE(hm.run_pass());
@@ -208,9 +336,13 @@ TEST_F(MainLoop, EscRoutesKeysToTheMonitorAndBack) {
     EXPECT_EQ(hm.io().getJoystick(2), 0);
     EXPECT_EQ(g_ctx.pc, pc);  // the processor stood still meanwhile
 
-    // The scan bytes stayed in the ring: the next pass types them into the C64.
+    // The keys were the monitor's: none reaches the C64, and line 1000,
+    // typed in the monitor, did not delete the program's line 1000.
     hm.run_pass();
-    EXPECT_EQ(key_buffer(), std::vector<u8>({27, 'R', 13, 27}));
+    EXPECT_EQ(key_buffer(), std::vector<u8>());
+    hm.type("LIST\n");
+    hm.run_passes(10);
+    EXPECT_EQ(hm.row(last_row_starting("LIST") + 2).substr(0, 14), "1000 REM KEPT ");
 }
 
 TEST_F(MainLoop, F10EndsTheMachineAndAFreshOneBootsWithTheSurvivingState) {

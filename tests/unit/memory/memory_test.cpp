@@ -211,11 +211,13 @@ TEST(Memory, PatchRamPlacesImagesOnTriggerOnly) {
     const u8 monitor[] = {0x00, 0x90, 0xA1, 0xA2, 0xA3};
     const u8 program[] = {0x01, 0x08, 0xB1, 0xB2};
     w.mem.program_images(monitor, sizeof monitor, program, sizeof program);
-    w.mem.write_byte(0x0139, 0xFE);
-    EXPECT_EQ(w.mem.read_byte(0x9000), 0x00);
-    EXPECT_EQ(w.mem.read_byte(0x0801), 0xFF);
+    // A store by the host (a LOAD, the monitor) is not a POKE: only the
+    // processor's store instructions fire the trigger.
     w.mem.write_byte(0x0139, 0xFF);
     EXPECT_EQ(w.mem.read_byte(0x0139), 0xFF);
+    EXPECT_EQ(w.mem.read_byte(0x9000), 0x00);
+    EXPECT_EQ(w.mem.read_byte(0x0801), 0xFF);
+    w.mem.patch_ram();
     EXPECT_EQ(w.mem.read_byte(0x9000), 0xA1);
     EXPECT_EQ(w.mem.read_byte(0x9002), 0xA3);
     EXPECT_EQ(w.mem.read_byte(0x9003), 0xFF);  // past the image: untouched
@@ -227,7 +229,7 @@ TEST(Memory, PatchRamPlacesImagesOnTriggerOnly) {
     EXPECT_EQ(w.mem.read_word(0x002D), 0x0803);
     // Firing again re-places over changed bytes.
     w.mem.write_byte(0x0801, 0x00);
-    w.mem.write_byte(0x0139, 0xFF);
+    w.mem.patch_ram();
     EXPECT_EQ(w.mem.read_byte(0x0801), 0xB1);
 }
 
@@ -257,7 +259,7 @@ TEST(Memory, BuiltInImagesLandAtTheirLoadAddresses) {
     u32 monitor_len = data_size(data_monitor_prg, data_monitor_prg_end);
     ASSERT_GE(program_len, 3u);
     ASSERT_GE(monitor_len, 3u);
-    w.mem.write_byte(0x0139, 0xFF);
+    w.mem.patch_ram();
     u16 pload = static_cast<u16>(data_program_prg[0] | data_program_prg[1] << 8);
     EXPECT_EQ(w.mem.read_byte_no_io(pload), data_program_prg[2]);
     EXPECT_EQ(w.mem.read_word(0x002D), pload + program_len - 2);

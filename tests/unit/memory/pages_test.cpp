@@ -114,7 +114,7 @@ TEST(Pages, ReadModifyWriteReachesTheTrapWithEachStoredValue) {
     EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 8);
 }
 
-TEST(Pages, StoresOfFFToTriggerPlaceImagesInEveryMode) {
+TEST(Pages, StoreInstructionsOfFFToTriggerPlaceImagesInEveryMode) {
     const Store stores[] = {
         {{0x8D, 0x39, 0x01}, 0xFF, 0, 0}, {{0x9D, 0x38, 0x01}, 0xFF, 1, 0}, {{0x99, 0x29, 0x01}, 0xFF, 0, 0x10},
         {{0x81, 0x22}, 0xFF, 0, 0},       {{0x91, 0x22}, 0xFF, 0, 0},       {{0x8E, 0x39, 0x01}, 0, 0xFF, 0},
@@ -131,21 +131,36 @@ TEST(Pages, StoresOfFFToTriggerPlaceImagesInEveryMode) {
         b.run(s.code);
         EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x90) << "opcode $" << std::hex << int(*s.code.begin());
     }
-    // Through the stack: PHA with S = $39, and DEC $0139 from $00.
+    // Not a store instruction: PHA with S = $39, and DEC $0139 from $00,
+    // write $FF there but place nothing.
     {
         Bound b;
         b.mem.write_byte_no_io(0x0317, 0x00);
         g_ctx.a = 0xFF;
         g_ctx.s = 0x39;
         b.run({0x48});
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x90);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
     }
     {
         Bound b;
         b.mem.write_byte_no_io(0x0317, 0x00);
         b.mem.write_byte_no_io(0x0139, 0x00);
         b.run({0xCE, 0x39, 0x01});
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x90);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
+    }
+    {
+        Bound b;  // an NMI right after a store: its frame puts PC low $FF at $0139
+        b.mem.write_byte_no_io(0x0317, 0x00);
+        b.run({0x8D, 0x00, 0xC1});  // STA $C100
+        g_ctx.pc = 0xC0FF;
+        g_ctx.s = 0x3A;
+        cpu6502_set_nmi(CORE6502_NMI_RESTORE, true);
+        cpu6502_step();
+        cpu6502_set_nmi(CORE6502_NMI_RESTORE, false);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
     }
     {
         Bound b;  // $FE is not the trigger value

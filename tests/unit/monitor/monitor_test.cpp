@@ -2,12 +2,14 @@
 // read back from the framebuffer console and disk effects checked by mtools.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "tests/support/console_reader.h"
 #include "tests/unit/bridge/mounted_volume.h"
 
+#include "c64/core6502_bridge.h"
 #include "c64/cpu.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
@@ -156,14 +158,14 @@ TEST_F(MonitorTest, MemoryDisplayAtTheTopOfMemory) {
     EXPECT_EQ(Command("M 0 10000"), (Rows{"M 0 10000?", ">"}));
 }
 
-TEST_F(MonitorTest, RegisterDisplayShowsTheCpuRegisterFile) {
-    EXPECT_EQ(Command("R"), (Rows{"R", " PC  AC XR YR SP", "FCE2 00 00 00 00", "", ">"}));
-    cpu.nmi();  // moves the stack pointer and the program counter
-    Rows after = Command("R");
-    ASSERT_EQ(after.size(), 5u);
-    char want[32];
-    snprintf(want, sizeof want, "%04X 00 00 00 %02X", cpu.pc(), cpu.sp());
-    EXPECT_EQ(after[2], want);
+TEST_F(MonitorTest, RegisterDisplayShowsTheRunningCoresRegisters) {
+    g_ctx.pc = 0xA7E4;
+    g_ctx.flags = 0xB1;
+    g_ctx.a = 0x01;
+    g_ctx.x = 0x23;
+    g_ctx.y = 0x45;
+    g_ctx.s = 0xF6;
+    EXPECT_EQ(Command("R"), (Rows{"R", " PC  SR AC XR YR SP", "A7E4 B1 01 23 45 F6", "", ">"}));
 }
 
 TEST_F(MonitorTest, UnknownOrLowerCaseCommandPrintsQuestionMark) {
@@ -211,30 +213,38 @@ TEST_F(MonitorTest, SectorDisplayDumpsTheMbr) {
     EXPECT_EQ(Command("S 0 513"), (Rows{"S 0 513?", ">"}));
 }
 
-TEST_F(MonitorTest, WriteThenLoadRoundTripsOneByteShort) {
+TEST_F(MonitorTest, WriteThenLoadRoundTripsTheInclusiveRange) {
     Mount();
     for (int i = 0; i < 16; i++) mem.write_byte(0xC000 + i, (u8)(0x41 + i));
     EXPECT_EQ(Command("W ABCDEFGH.PRG C000 C00F"), (Rows{"W ABCDEFGH.PRG C000 C00F", "status=0", ">"}));
     Rows load = Command("L ABCDEFGH.PRG C100");
-    EXPECT_EQ(load, (Rows{"L ABCDEFGH.PRG C100", "15 bytes written to C100 - C10F", "status=4", ">"}));
-    for (int i = 0; i < 15; i++) EXPECT_EQ(mem.read_byte(0xC100 + i), 0x41 + i);
-    EXPECT_EQ(mem.read_byte(0x2D), 0x0F);
+    EXPECT_EQ(load, (Rows{"L ABCDEFGH.PRG C100", "16 bytes written to C100 - C110", "status=4", ">"}));
+    for (int i = 0; i < 16; i++) EXPECT_EQ(mem.read_byte(0xC100 + i), 0x41 + i);
+    EXPECT_EQ(mem.read_byte(0x2D), 0x10);
     EXPECT_EQ(mem.read_byte(0x2E), 0xC1);
     Rows file = Command("F ABCDEFGH.PRG");
     ASSERT_EQ(file.size(), 3u);
-    EXPECT_EQ(file[1], "ABCDEFGHIJKLMNO");
+    EXPECT_EQ(file[1], "ABCDEFGHIJKLMNOP");
+    // The help's own example: C000 C1FF is 512 bytes.
+    EXPECT_EQ(Command("W D.PRG C000 C1FF"), (Rows{"W D.PRG C000 C1FF", "status=0", ">"}));
     volume.Unmount();
     EXPECT_EQ(volume.Get("ABCDEFGH.PRG"), (std::vector<uint8_t>{'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H',
-                                                                'I', 'J', 'K', 'L', 'M', 'N', 'O'}));
+                                                                'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P'}));
+    EXPECT_EQ(volume.Get("D.PRG").size(), 512u);
     ExpectClean();
 }
 
-TEST_F(MonitorTest, WriteRefusesAnEmptyOrReversedRange) {
+TEST_F(MonitorTest, WriteRefusesAReversedRangeAndTakesOneByte) {
     Mount();
-    EXPECT_EQ(Command("W ABCDEFGH.PRG C000 C000"), (Rows{"W ABCDEFGH.PRG C000 C000", "C000 >= C000", ">"}));
-    EXPECT_EQ(Command("W ABCDEFGH.PRG C100 C000"), (Rows{"W ABCDEFGH.PRG C100 C000", "C100 >= C000", ">"}));
+    EXPECT_EQ(Command("W ABCDEFGH.PRG C100 C000"), (Rows{"W ABCDEFGH.PRG C100 C000", "C100 > C000", ">"}));
+    EXPECT_EQ(Command("W A.PRG FFFF 0000"), (Rows{"W A.PRG FFFF 0000", "FFFF > 0000", ">"}));
+    mem.write_byte(0xC000, 0x5A);
+    EXPECT_EQ(Command("W ONE.PRG C000 C000"), (Rows{"W ONE.PRG C000 C000", "status=0", ">"}));
     volume.Unmount();
     EXPECT_FALSE(volume.Exists("ABCDEFGH.PRG"));
+    EXPECT_FALSE(volume.Exists("A.PRG"));
+    EXPECT_EQ(volume.Get("ONE.PRG"), (std::vector<uint8_t>{0x5A}));
+    ExpectClean();
 }
 
 TEST_F(MonitorTest, WriteUpToFFFFStopsAfterTheLastAddress) {
@@ -242,8 +252,8 @@ TEST_F(MonitorTest, WriteUpToFFFFStopsAfterTheLastAddress) {
     EXPECT_EQ(Command("W TOPOFMEM.PRG FF00 FFFF"), (Rows{"W TOPOFMEM.PRG FF00 FFFF", "status=0", ">"}));
     volume.Unmount();
     auto back = volume.Get("TOPOFMEM.PRG");
-    ASSERT_EQ(back.size(), 255u);
-    EXPECT_EQ(back[0xFC], mem.read_byte(0xFFFC));
+    ASSERT_EQ(back.size(), 256u);
+    EXPECT_EQ(back[0xFF], mem.read_byte(0xFFFF));
     ExpectClean();
 }
 
@@ -253,7 +263,7 @@ TEST_F(MonitorTest, WriteWithoutEndUsesTheBasicEndPointer) {
     mem.write_byte(0x2E, 0x08);
     EXPECT_EQ(Command("W BASICPRG.PRG"), (Rows{"W BASICPRG.PRG", "status=0", ">"}));
     volume.Unmount();
-    EXPECT_EQ(volume.Get("BASICPRG.PRG").size(), 0x10u);  // $0800..$0810, one short
+    EXPECT_EQ(volume.Get("BASICPRG.PRG").size(), 0x10u);  // $0800 up to the pointer
 }
 
 TEST_F(MonitorTest, WriteOfAnExistingNameReportsStatus6) {
@@ -372,13 +382,71 @@ TEST_F(MonitorTest, WriteEraseRenameSequenceKeepsTheVolumeCleanAndFatCopiesEqual
     EXPECT_EQ(volume.Check(&report), 0) << report;
     EXPECT_EQ(volume.image.ReadSectors(fat_start, per_fat), volume.image.ReadSectors(fat_start + per_fat, per_fat));
     std::vector<uint8_t> renamed, afterdel;
-    for (u32 a = 0x1000; a < 0x2FFF; a++) renamed.push_back(mem.read_byte((u16)a));
-    for (u32 a = 0xC000; a < 0xC7FF; a++) afterdel.push_back(mem.read_byte((u16)a));
+    for (u32 a = 0x1000; a <= 0x2FFF; a++) renamed.push_back(mem.read_byte((u16)a));
+    for (u32 a = 0xC000; a <= 0xC7FF; a++) afterdel.push_back(mem.read_byte((u16)a));
     EXPECT_EQ(volume.Get("RENAMED1.PRG"), renamed);
     EXPECT_EQ(volume.Get("AFTERDEL.PRG"), afterdel);
     EXPECT_FALSE(volume.Exists("BIGFILE.PRG"));
     EXPECT_FALSE(volume.Exists("SEQWRITE.PRG"));
     EXPECT_FALSE(volume.Exists("JFILE001.PRG"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MonitorTest, UnreadableDataIsReportedNotShown) {
+    ASSERT_TRUE(volume.Put("SHORTONE.PRG", diskimage::Pattern(300, 1)));
+    ASSERT_TRUE(volume.Put("BIGFILE1.PRG", diskimage::Pattern(0x2100, 2)));
+    Mount();
+    // SHORTONE claims 5000 bytes on its one-cluster chain.
+    u32 root = volume.fat()->RootDirStart();
+    auto sector = volume.image.ReadSectors(root, 1);
+    u32 claimed = 5000;
+    std::memcpy(sector.data() + 28, &claimed, 4);
+    volume.image.WriteSectors(root, sector);
+    Mount();
+    char disk_error[16];
+    snprintf(disk_error, sizeof disk_error, "status=%d", kestrel::filesystem::Fat32::kDiskError);
+    EXPECT_EQ(Command("F SHORTONE.PRG"), (Rows{"F SHORTONE.PRG", disk_error, ">"}));
+    mem.write_byte(0xC000, 0x77);
+    EXPECT_EQ(Command("L SHORTONE.PRG C000"), (Rows{"L SHORTONE.PRG C000", disk_error, ">"}));
+    EXPECT_EQ(mem.read_byte(0xC000), 0x77);
+    // A sector past the disk's end: the driver's ERROR, then the status.
+    EXPECT_EQ(Command("S FFFFFF"), (Rows{"S FFFFFFERROR", disk_error, ">"}));
+    // L stops at $FFFF rather than wrap into the zero page.
+    mem.write_byte(0x0002, 0x12);
+    EXPECT_EQ(Command("L BIGFILE1.PRG F000"),
+              (Rows{"L BIGFILE1.PRG F000", "4096 bytes written to F000 - 10000", "status=13", ">"}));
+    EXPECT_EQ(mem.read_byte_no_io(0xFFFF), diskimage::Pattern(0x2100, 2)[0xFFF]);  // RAM under the ROM
+    EXPECT_EQ(mem.read_byte(0x0002), 0x12);
+}
+
+TEST_F(MonitorTest, ShiftedKeysTypeTheirCharactersAndRefusedLayoutsSayWhy) {
+    Mount();
+    mem.write_byte(0xC000, 0x42);
+    // Shift held over "1", "3", "4", "9", "0": W A!#$().PRG needs them.
+    Type("W A");
+    for (char c : std::string("134")) {
+        Key(42);
+        Key((u8)c);
+        monitor.OnKeyUp((u8)c);
+        monitor.OnKeyUp(42);
+    }
+    Key(42);
+    Type("90");
+    monitor.OnKeyUp(42);
+    EXPECT_EQ(Command(".PRG C000 C000"), (Rows{".PRG C000 C000", "status=0", ">"}));
+    volume.Unmount();
+    EXPECT_EQ(volume.Get("A!#$().PRG"), (std::vector<uint8_t>{0x42}));
+
+    auto boot = volume.image.ReadSectors(volume.image.options().partition_start, 1);
+    boot[16] = 7;
+    volume.image.WriteSectors(volume.image.options().partition_start, boot);
+    Mount();
+    char want[48];
+    snprintf(want, sizeof want, "status=%d (not 1 or 2 FATs)", kestrel::filesystem::Fat32::kNotMounted);
+    EXPECT_EQ(Command("D"), (Rows{"D", want, ">"}));
 }
 
 }  // namespace
