@@ -32,7 +32,8 @@ constexpr u8 kScanReleased = 0x80;     // set-1 break codes have bit 7 set
 
 constexpr u8 kKeyEscape = 1;
 constexpr u8 kKeyReset = 3;            // F10
-constexpr u8 kKeyFrameSkip = 4;        // F12
+constexpr u8 kKeyFrameSkip = 4;        // F12: frame skipping, or warp in full mode
+constexpr u8 kKeyModeSwitch = 5;       // F11
 
 // The patched KERNAL stored a LOAD or SAVE request: serve it before the
 // trap's next instruction reads the result.
@@ -52,6 +53,7 @@ u8 C64::last_bg = 0xFF;
 bool C64::shift_down = false;
 u32 C64::frame_ctr = 0;
 bool C64::draw_due = false;
+bool C64::full_mode_on = false;
 
 // Scan code (set 1) to character; 0 types nothing. Esc (the monitor's key)
 // and Tab (RUN/STOP on the keyboard matrix) type nothing.
@@ -133,6 +135,7 @@ void C64::forget_run_state() {
     shift_down = false;
     frame_ctr = 0;
     draw_due = false;
+    full_mode_on = false;
     for (u8& c : g_face_screen) c = 0;
     for (u8& r : g_face_screen_reverse) r = 0;
 }
@@ -148,7 +151,7 @@ void C64::start() {
 void C64::begin_run() {
     face_bind_c64(&g_c64_face, mem_);
     face_realize(&g_c64_face);
-    g_face_active = 1;
+    enter_mode(full_mode_on);
 }
 
 bool C64::run_pass() {
@@ -161,6 +164,11 @@ bool C64::run_pass() {
         running = true;
         return true;
     }
+    if (mode_switch_requested) {
+        mode_switch_requested = false;
+        enter_mode(!full_mode_on);
+    }
+    if (full_mode_on) return run_frame();
     poll_keyboard();
     face_tick_steps(&g_c64_face, kStepsPerPass);
     face_tick_observe(&g_c64_face);
@@ -247,6 +255,16 @@ void IOKeyboardEventHandler::OnKeyDown(u8 code) {
             machine->stop();
         }
         return;
+    }
+    if (code == kKeyModeSwitch) {
+        machine->request_mode_switch();
+        return;
+    }
+    if (machine->full_mode() && !monitor_mode) {
+        if (code == kKeyFrameSkip) {
+            machine->warp_ = !machine->warp_;
+            return;
+        }
     }
     if (code == kKeyFrameSkip)
         machine->io_->frame_skip(machine->io_->frame_skip() == IO::kFrameSkip ? 0 : IO::kFrameSkip);
