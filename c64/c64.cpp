@@ -34,7 +34,8 @@ constexpr u8 kScanExtended = 0xE0;     // prefix of the cursor block and others
 
 constexpr u8 kKeyEscape = 1;
 constexpr u8 kKeyReset = 3;            // F10
-constexpr u8 kKeyFrameSkip = 4;        // F12
+constexpr u8 kKeyFrameSkip = 4;        // F12: frame skipping, or warp in full mode
+constexpr u8 kKeyModeSwitch = 5;       // F11
 
 // The patched KERNAL stored a LOAD or SAVE request: serve it before the
 // trap's next instruction reads the result.
@@ -54,6 +55,7 @@ u8 C64::last_bg = 0xFF;
 bool C64::shift_down = false;
 u32 C64::frame_ctr = 0;
 bool C64::draw_due = false;
+bool C64::full_mode_on = false;
 
 // Scan code (set 1) to character; 0 types nothing. Esc (the monitor's key)
 // and Tab (RUN/STOP on the keyboard matrix) type nothing.
@@ -137,6 +139,7 @@ void C64::forget_run_state() {
     shift_down = false;
     frame_ctr = 0;
     draw_due = false;
+    full_mode_on = false;
     for (u8& c : g_face_screen) c = 0;
     for (u8& r : g_face_screen_reverse) r = 0;
 }
@@ -152,7 +155,7 @@ void C64::start() {
 void C64::begin_run() {
     face_bind_c64(&g_c64_face, mem_);
     face_realize(&g_c64_face);
-    g_face_active = 1;
+    enter_mode(full_mode_on);
 }
 
 bool C64::run_pass() {
@@ -165,6 +168,11 @@ bool C64::run_pass() {
         running = true;
         return true;
     }
+    if (mode_switch_requested) {
+        mode_switch_requested = false;
+        enter_mode(!full_mode_on);
+    }
+    if (full_mode_on) return run_frame();
     poll_keyboard();
     face_tick_steps(&g_c64_face, kStepsPerPass);
     face_tick_observe(&g_c64_face);
@@ -218,12 +226,12 @@ void C64::drain_scan_ring(bool type_keys) {
     cpu_disable_interrupts();
     u32 head = g_scan_head;
     cpu_enable_interrupts();
-    if (full_mode_ && !type_keys) {
+    if (full_mode_on && !type_keys) {
         g_scan_tail = head;
         key_matrix_->release_all();
         return;
     }
-    if (full_mode_) {
+    if (full_mode_on) {
         // A byte the matrix cannot take yet stays in the ring for the next pass.
         while (g_scan_tail != head &&
                key_matrix_->scan_byte(g_scan_ring[g_scan_tail & 0xFF], cpu6502_cycles(), head - g_scan_tail - 1))
@@ -274,18 +282,28 @@ void IOKeyboardEventHandler::OnKeyDown(u8 code) {
         }
         return;
     }
+    if (code == kKeyModeSwitch) {
+        machine->request_mode_switch();
+        return;
+    }
+    if (machine->full_mode() && !monitor_mode) {
+        if (code == kKeyFrameSkip) {
+            machine->warp_ = !machine->warp_;
+            return;
+        }
+    }
     if (code == kKeyFrameSkip)
         machine->io_->frame_skip(machine->io_->frame_skip() == IO::kFrameSkip ? 0 : IO::kFrameSkip);
     // Full mode's keys reach the C64 through the key matrix.
     if (monitor_mode) machine->monitor_->OnKeyDown(code);
-    else if (!machine->full_mode_) machine->io_->OnKeyDown(code);
+    else if (!machine->full_mode()) machine->io_->OnKeyDown(code);
 }
 
 void IOKeyboardEventHandler::OnKeyUp(u8 code) {
     C64* machine = c64ptr;
     if (!machine) return;
     if (monitor_mode) machine->monitor_->OnKeyUp(code);
-    else if (!machine->full_mode_) machine->io_->OnKeyUp(code);
+    else if (!machine->full_mode()) machine->io_->OnKeyUp(code);
 }
 
 void IOPITEventHandler::OnTick() { current_milli = current_milli + 1; }

@@ -4,6 +4,7 @@
 #define TARN_C64_C64_H
 
 #include "c64/face_node.h"
+#include "c64/frame_loop.h"
 #include "drivers/keyboard.h"
 #include "drivers/pit.h"
 #include "lib/types.h"
@@ -50,9 +51,17 @@ public:
     bool is_running() const { return running; }
     bool is_reset_requested() const { return reset_requested; }
     // Full C64 mode: the chips on the processor's clock, the VIC's picture
-    // and the keyboard matrix. Off is text mode, the default.
-    bool full_mode() const { return full_mode_; }
-    void full_mode(bool on) { full_mode_ = on; }
+    // and the keyboard matrix. Off is text mode, the default. The mode
+    // outlives the machine, so a reset keeps it; set before begin_run() it
+    // is the mode the machine starts in.
+    bool full_mode() const { return full_mode_on; }
+    void full_mode(bool on) { enter_mode(on); }
+    // F11: switch modes at the start of the next pass.
+    void request_mode_switch() { mode_switch_requested = true; }
+    // Warp (F12 in full mode): frames unpaced, one picture in kWarpPresentEvery.
+    static constexpr u32 kWarpPresentEvery = 10;
+    bool warp() const { return warp_; }
+    void warp(bool on) { warp_ = on; }
 
     // Scan code (set 1, & 0x7F) to character, plain and shifted.
     static const u8 kmap[128];
@@ -71,12 +80,18 @@ private:
 
     void poll_keyboard();
     void drain_scan_ring(bool type_keys);
+    // Full mode (frame_loop.cpp).
+    void enter_mode(bool full);
+    bool run_frame();
+    void present_frame();
+    void pace_frame();
 
     static u8 last_border;
     static u8 last_bg;
     static bool shift_down;
     static u32 frame_ctr;
     static bool draw_due;  // the text picture changed since it was last drawn
+    static bool full_mode_on;
 
     volatile bool running;
     Cpu* cpu_;
@@ -90,7 +105,11 @@ private:
     KeyMatrix* key_matrix_;
     bool after_prefix_ = false;  // text mode: the next scan byte follows an E0
     volatile bool reset_requested;
-    bool full_mode_ = false;
+    volatile bool mode_switch_requested = false;
+    volatile bool warp_ = false;
+    u32 next_line_at_ = 0;  // core cycle at which the next raster line starts
+    u32 warp_frames_ = 0;
+    FramePacer pacer_;
 };
 
 // Routes key events: Esc to and from the monitor, F10 reset, F12 frame skip,

@@ -1,34 +1,27 @@
-// MOS 6526 CIA 2: VIC bank select on port A, timers raising NMI.
+// CIA 2 ($DD00): the VIC bank and the serial bus on port A, the user port
+// on port B; its interrupt output is the processor's NMI line.
 #ifndef TARN_C64_CIA2_H
 #define TARN_C64_CIA2_H
 
+#include "c64/cia.h"
 #include "lib/types.h"
 
-class Cpu;
-
-class Cia2 {
+class Cia2 : public Cia {
 public:
-    Cia2() {}
-    void cpu(Cpu* c) { cpu_ = c; }
+    Cia2();
 
     void write_register(u8 r, u8 v);
     u8 read_register(u8 r);
-    bool emulate();
     // Port A bits 1-0 are inverted bank bits: 11 = $0000 ... 00 = $C000.
-    u16 vic_base_address() const { return static_cast<u16>((static_cast<u8>(~pra_) & 3) * 16384u); }
-    void reset_timer_a() { timer_a_counter_ = timer_a_latch_; }
-    void reset_timer_b() { timer_b_counter_ = timer_b_latch_; }
+    u16 vic_base_address() const { return static_cast<u16>((static_cast<u8>(~port_a()) & 3) * 16384u); }
 
 private:
-    Cpu* cpu_ = nullptr;
-    u16 timer_a_latch_ = 0, timer_b_latch_ = 0;
-    u16 timer_a_counter_ = 0, timer_b_counter_ = 0;
-    bool timer_a_enabled_ = false, timer_b_enabled_ = false;
-    bool timer_a_irq_enabled_ = false, timer_b_irq_enabled_ = false;
-    bool timer_a_irq_triggered_ = false, timer_b_irq_triggered_ = false;
-    u8 timer_a_input_mode_ = 0, timer_b_input_mode_ = 0;
-    u32 prev_cpu_cycles_ = 0;
+    // Input bits read high through their pull-ups.
+    u8 port_a() const { return static_cast<u8>(pra_ | static_cast<u8>(~ddra_)); }
+    u8 port_b() const { return static_cast<u8>(prb_ | static_cast<u8>(~ddrb_)); }
+
     u8 pra_ = 0xFF, prb_ = 0xFF;
+    u8 ddra_ = 0x3F, ddrb_ = 0;
 };
 
 #endif

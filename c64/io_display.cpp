@@ -163,8 +163,8 @@ bool IO::screen_refresh() {
         return true;
     }
     if (!frame_) return false;
+    // The raster picture is shown once a frame; the frame loop paces it.
     present_raster();
-    sync();
     skipCtr = 0;
     if (n != 0) skipCtr++;
     return true;

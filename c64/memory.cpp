@@ -32,6 +32,11 @@ constexpr u8 kPowerOnDdr = 0x2F;
 constexpr u8 kPortBitLoram = 0x01;
 constexpr u8 kPortBitHiram = 0x02;
 constexpr u8 kPortBitCharen = 0x04;
+// Port lines that are inputs read what is outside: LORAM, HIRAM, CHAREN and
+// the cassette sense (bit 4) have pull-ups, the cassette motor line (bit 5)
+// reads low, and the unconnected bits 3, 6 and 7 keep the last value written.
+constexpr u8 kPortPulledUp = 0x17;
+constexpr u8 kPortFloating = 0xC8;
 
 struct RomPatch {
     u16 address;
@@ -199,8 +204,10 @@ void Memory::write_byte(u16 address, u8 value) {
 void Memory::write_special(u16 address, u8 value) {
     u16 page = address & 0xFF00;
     if (page == 0) {
-        if (address == kPort) {
-            setup_memory_banks(value);
+        if (address == kPort || address == kPortDdr) {
+            if (address == kPort) port_out_ = value;
+            else ram[kPortDdr] = value;
+            setup_memory_banks(port_levels());
             return;
         }
         ram[address] = value;
@@ -229,6 +236,15 @@ void Memory::write_special(u16 address, u8 value) {
         return;
     }
     ram[address] = value;
+}
+
+// What the port's pins carry: the output latch where $00 makes a bit an
+// output, the outside level where it is an input. Banking and reads of $01
+// both see these levels.
+u8 Memory::port_levels() const {
+    u8 ddr = ram[kPortDdr];
+    u8 outside = static_cast<u8>(kPortPulledUp | (port_out_ & kPortFloating));
+    return static_cast<u8>((port_out_ & ddr) | (outside & static_cast<u8>(~ddr)));
 }
 
 u16 Memory::read_word(u16 address) {

@@ -68,6 +68,7 @@ public:
     u8* const* write_pages() const { return write_pages_; }
 
 private:
+    u8 port_levels() const;
     void copy_image(const u8* image, u32 len);
     void map_pages();
     u8 read_io(u16 address);
@@ -77,6 +78,7 @@ private:
     u8* rom;
     u8 banks[7];
     bool keyboard_patched_ = true;
+    u8 port_out_ = 7;  // the 6510 port's output latch, as last written to $01
     Vic* vic_ = nullptr;
     Cia1* cia1_ = nullptr;
     Cia2* cia2_ = nullptr;

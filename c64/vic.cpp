@@ -85,8 +85,9 @@ u8 Vic::read_register(u8 r) {
     case kRegSpriteExpandY: return sprite_double_height_;
     case kRegMemPointers: return mem_pointers_;
     case kRegIrqStatus: {
+        // Bit 7 mirrors the IRQ output: a latched source that is enabled.
         u8 latched = irq_status_ & 0x0F;
-        return static_cast<u8>(latched | (latched ? 0x80 : 0) | 0x70);
+        return static_cast<u8>(latched | ((latched & irq_enabled_) ? 0x80 : 0) | 0x70);
     }
     case kRegIrqEnable: return irq_enabled_ | 0xF0;
     case kRegSpritePriority: return sprite_priority_;
@@ -130,8 +131,15 @@ void Vic::write_register(u8 r, u8 v) {
         bitmap_mem_ = static_cast<u16>((v * 1024) & 0x2000);
         mem_pointers_ = v | 1;
         return;
-    case kRegIrqStatus: irq_status_ &= static_cast<u8>(~(v & 0x0F)); return;
-    case kRegIrqEnable: irq_enabled_ = v; return;
+    case kRegIrqStatus:
+        // Writing 1 to a bit acknowledges that source.
+        irq_status_ &= static_cast<u8>(~(v & 0x0F));
+        update_irq_line();
+        return;
+    case kRegIrqEnable:
+        irq_enabled_ = v;
+        update_irq_line();
+        return;
     case kRegSpritePriority: sprite_priority_ = v; return;
     case kRegSpriteMulti: sprite_multicolor_ = v; return;
     case kRegSpriteExpandX: sprite_double_width_ = v; return;
@@ -151,7 +159,21 @@ void Vic::raster_counter(int n) {
 
 bool Vic::is_bad_line() const {
     int r = raster_counter();
-    return r >= 48 && r <= 247 && (r & 7) == (cr1_ & 7);
+    return r >= kFirstBadLine && r <= kLastBadLine && (r & 7) == (cr1_ & 7);
+}
+
+// ---- full mode: the raster on the processor's clock ------------------------
+
+u32 Vic::start_line(int r) {
+    raster_counter(r);
+    // The display is switched on for the frame when DEN is set on the
+    // first line that can be a badline.
+    if (r == kFirstBadLine) display_enabled_ = (cr1_ & kCr1Den) != 0;
+    // The compare flag latches whether or not its interrupt is enabled
+    // (the KERNAL tells PAL from NTSC by it).
+    if (r == raster_irq_) latch_interrupt(kIrqRaster);
+    if (r == kLastLine) frame_c_++;
+    return display_enabled_ && is_bad_line() ? kBadLineCycles : kLineCycles;
 }
 
 void Vic::set_graphic_mode() {
@@ -212,6 +234,8 @@ bool Vic::emulate() {
 }
 
 void Vic::latch_interrupt(u8 bits) {
+    // $D019: - - - - LP SSC SBC RST (light pen, sprite-sprite,
+    // sprite-background, raster).
     irq_status_ |= bits & 0x0F;
     update_irq_line();
 }

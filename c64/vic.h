@@ -18,6 +18,9 @@ public:
     static constexpr int kLastDisplayLine = 255;
     static constexpr u32 kLineCycles = 63;
     static constexpr u32 kBadLineCycles = 23;
+    static constexpr int kFirstBadLine = 0x30;
+    static constexpr int kLastBadLine = 0xF7;
+    static constexpr u8 kIrqRaster = 0x01;      // $D019 / $D01A bit 0
 
     // Mode numbers from ECM/BMM/MCM.
     static constexpr int kModeChar = 0;
@@ -37,6 +40,9 @@ public:
     // Advances the raster by at most one line; false on a visible line in
     // an invalid mode.
     bool emulate();
+    // Full mode: makes r the current raster line (counter, compare
+    // interrupt, badline) and returns the cycles the processor gets in it.
+    u32 start_line(int r);
     // Paints raster line r into the raster picture with the registers as
     // they are now; false on a visible line in an invalid mode.
     bool render_line(int r);
@@ -132,6 +138,7 @@ private:
     u16 bitmap_mem_;
     u8 mem_pointers_;
     i32 graphic_mode_;
+    bool display_enabled_ = false;  // DEN seen on line $30 this frame
 };
 
 #endif

@@ -43,7 +43,7 @@ const u8 kKeyTable[0x59] = {
     /* 0x38 */ kKeyAlt, ' ', 0, 241, 242, 243, 244, 245,
     /* 0x40 */ 246, 247, 248, kKeyF9, kKeyF10, kKeyNumLock, kKeyScrollLock, kKeyHome,
     /* 0x48 */ kKeyUp, 0, 0, kKeyLeft, 0, kKeyRight, 0, 0,
-    /* 0x50 */ kKeyDown, 0, 0, 0, 0, 0, 0, 0,
+    /* 0x50 */ kKeyDown, 0, 0, 0, 0, 0, 0, kKeyF11,
     /* 0x58 */ kKeyF12,
 };
 }  // namespace

@@ -26,6 +26,7 @@ enum KeyCode : u8 {
     kKeyF9 = 2,
     kKeyF10 = 3,
     kKeyF12 = 4,
+    kKeyF11 = 5,
     kKeyEnter = 10,
     kKeyBackspace = 14,
     kKeyTab = 15,

@@ -325,11 +325,5 @@ u8 Fat32::FreeChain(u32 first) {
     return status;
 }
 
-u32 Fat32::FreeClusters() {
-    if (!volumeMounted) return 0;
-    freeClusters = CountFreeClusters();
-    return freeClusters;
-}
-
 }  // namespace filesystem
 }  // namespace kestrel

@@ -13,6 +13,7 @@ namespace hardwarecommunication {
 void cpu_disable_interrupts();             // cli
 void cpu_enable_interrupts();              // sti
 void cpu_halt_forever();                   // cli; hlt in a loop; never returns on hardware
+void cpu_wait_for_interrupt();             // sti; hlt: sleeps until the next interrupt
 void cpu_load_idt(const void* idtr);       // lidt [idtr]
 void cpu_load_gdt(const void* gdtr);       // lgdt [gdtr], then reload the segment registers
 

@@ -11,6 +11,8 @@ void cpu_halt_forever() {
     for (;;) __asm__ volatile("cli; hlt");
 }
 
+void cpu_wait_for_interrupt() { __asm__ volatile("sti; hlt"); }
+
 void cpu_load_idt(const void* idtr) { __asm__ volatile("lidt (%0)" : : "r"(idtr)); }
 
 void cpu_load_gdt(const void* gdtr) {

@@ -127,8 +127,13 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     // The machine is rebuilt in the same storage after every reset; all
     // drivers, the volume, the heap and the console outlive it.
     alignas(C64) u8 machineStorage[sizeof(C64)];
+    bool full_mode = startup::cmdline_requests_full_mode(startup::mbi_cmdline(multiboot_structure));
     for (;;) {
         C64* machine = new (machineStorage) C64();
+        // The first machine takes the boot option; later ones keep the mode
+        // the last one ended in (F10 does not leave full mode).
+        if (full_mode) machine->full_mode(true);
+        full_mode = false;
         machine->sid()->speaker(&speaker);
         machine->io()->init_display(g_fb_addr, g_fb_width, g_fb_height, g_fb_pitch, g_fb_bpp);
         startup::progress_square(3);

@@ -76,6 +76,31 @@ void choose_framebuffer(const void* mbi) {
     take_multiboot_framebuffer(mbi);
 }
 
+const char* mbi_cmdline(const void* mbi) {
+    if (!(mbi_u32(mbi, kMbiFlags) & kMbiFlagCmdline)) return nullptr;
+    u32 address = mbi_u32(mbi, kMbiCmdline);
+    if (address == 0) return nullptr;
+    return reinterpret_cast<const char*>(static_cast<uintptr_t>(address));
+}
+
+bool cmdline_requests_full_mode(const char* cmdline) {
+    static const char kWord[] = "c64";
+    if (!cmdline) return false;
+    // Bounded: a line without its terminator ends the search here.
+    const u32 kMaxLength = 4096;
+    u32 i = 0;
+    while (i < kMaxLength && cmdline[i]) {
+        while (i < kMaxLength && cmdline[i] == ' ') i++;
+        u32 start = i;
+        while (i < kMaxLength && cmdline[i] && cmdline[i] != ' ') i++;
+        u32 n = i - start;
+        bool match = n == sizeof(kWord) - 1;
+        for (u32 k = 0; match && k < n; k++) match = cmdline[start + k] == kWord[k];
+        if (match) return true;
+    }
+    return false;
+}
+
 u32 heap_size(u32 mem_upper_kib) { return mem_upper_kib * 1024 - kHeapStart - kHeapTopReserve; }
 
 void text_banner(volatile u16* text_buffer) {

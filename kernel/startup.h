@@ -13,12 +13,14 @@ namespace startup {
 // Multiboot (version 1) information: byte offsets of the fields read.
 const u32 kMbiFlags = 0;          // u32; bit 12: framebuffer fields valid
 const u32 kMbiMemUpper = 8;       // u32, KiB above 1 MiB
+const u32 kMbiCmdline = 16;       // u32 physical address of a C string
 const u32 kMbiFbAddr = 88;        // u64 physical address
 const u32 kMbiFbPitch = 96;       // u32 bytes per scan line
 const u32 kMbiFbWidth = 100;      // u32 pixels
 const u32 kMbiFbHeight = 104;     // u32 pixels
 const u32 kMbiFbBpp = 108;        // u8 bits per pixel
 const u32 kMbiFlagFramebuffer = 1u << 12;
+const u32 kMbiFlagCmdline = 1u << 2;
 
 // The mode requested from the boot loader and, failing it, from the adapter.
 const u32 kWantedWidth = 800;
@@ -37,6 +39,12 @@ bool multiboot_framebuffer_usable(const void* mbi);
 // when usable, else the adapter's 800 x 600 x 16 mode, else whatever the
 // Multiboot fields hold.
 void choose_framebuffer(const void* mbi);
+
+// The kernel command line the boot loader passed, or null without one.
+const char* mbi_cmdline(const void* mbi);
+// True when one of the command line's space-separated words is "c64":
+// start in full C64 mode. A null line asks for nothing.
+bool cmdline_requests_full_mode(const char* cmdline);
 
 // Heap placement: 10 MiB up to 10 KiB short of the top of memory.
 const u32 kHeapStart = 0xA00000;

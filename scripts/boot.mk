@@ -1,6 +1,7 @@
 # Boot targets: the default disk image, the GRUB CD/USB image, and `run`.
 #   make run               boot build/tarn.elf with build/disk.img in QEMU
 #   make run DISK=my.img   boot with your own disk image instead
+#   make run MODE=c64      start in full C64 mode
 #   make iso               build/tarn.iso (GRUB, for a real PC or USB stick)
 #   make disk              build/disk.img with the sample programs
 
@@ -30,4 +31,4 @@ $(BUILD)/tarn.iso: $(BUILD)/tarn.elf tools/iso/grub.cfg
 
 run: deps
 	@$(MAKE) --no-print-directory kernel $(if $(filter $(DEFAULT_DISK),$(DISK)),disk)
-	sh tools/run.sh $(BUILD)/tarn.elf $(DISK)
+	sh tools/run.sh $(BUILD)/tarn.elf $(DISK) $(MODE)

@@ -2,11 +2,17 @@
 # Boots Tarn in QEMU: the kernel through QEMU's own Multiboot loader, the
 # disk image as primary master, the PC speaker routed to an audio back end
 # where one exists.  Without a display QEMU serves the screen over VNC.
-# usage: run.sh KERNEL DISK   (environment: VNC_LISTEN, default 127.0.0.1:0)
+# usage: run.sh KERNEL DISK [c64]   (environment: VNC_LISTEN, default 127.0.0.1:0)
+# With c64 the kernel starts in full C64 mode.
 set -e
-kernel="$1"; disk="$2"
+kernel="$1"; disk="$2"; mode="$3"
 [ -f "$kernel" ] || { echo "run: no kernel at $kernel" >&2; exit 1; }
 [ -f "$disk" ] || { echo "run: no disk image at $disk" >&2; exit 1; }
+case "$mode" in
+    "") ;;
+    c64) ;;
+    *) echo "run: unknown MODE '$mode' (use MODE=c64 or leave it out)" >&2; exit 1 ;;
+esac
 
 qemu=qemu-system-i386
 displays=$($qemu -display help 2>/dev/null || true)
@@ -41,6 +47,6 @@ accel=tcg
 [ -r /dev/kvm ] && [ -w /dev/kvm ] && accel=kvm
 
 # shellcheck disable=SC2086
-exec $qemu -accel $accel -m 128 -vga std -kernel "$kernel" \
+exec $qemu -accel $accel -m 128 -vga std -kernel "$kernel" ${mode:+-append "$mode"} \
     -drive "file=$disk,format=raw,if=ide,index=0" \
     -audiodev "$snd,id=snd" -machine pcspk-audiodev=snd $view

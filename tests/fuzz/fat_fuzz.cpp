@@ -157,6 +157,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fat.RenameFile(kNames[knob % 8], "OTHER.PRG");
     fat.DeleteFile("RENAMED.PRG");
     fat.DeleteFile(kNames[knob2 % 8]);
+    // The tree calls: long names listed, found, written, renamed, removed.
+    kestrel::filesystem::FatEntryInfo info;
+    for (uint32_t i = 0; i < 64 && fat.ListDirectory(0, i, &info) == 0; i++) {
+        std::vector<uint8_t> whole(info.size < 65536 ? info.size + 1 : 1);
+        uint32_t got = 0;
+        fat.ReadWholeFile(info, whole.data(), (uint32_t)whole.size(), &got);
+        if ((info.attributes & 0x10) && info.firstCluster) fat.ListDirectory(info.firstCluster, knob2 % 4, &info);
+    }
+    fat.FindEntry(0, "long.prg", &info);
+    const uint8_t text[] = "a long file name's bytes";
+    fat.WriteWholeFile(0, "A Long Name.prg", text, knob % sizeof text, false);
+    fat.WriteWholeFile(0, "long.prg", text, knob2 % sizeof text, (knob & 2) != 0);
+    if (fat.MakeDirectory(0, "Sub Directory") == 0 && fat.FindEntry(0, "sub directory", &info) == 0) {
+        fat.WriteWholeFile(info.firstCluster, "inner file.seq", text, sizeof text, false);
+        fat.RemoveDirectory(0, "Sub Directory");
+        fat.DeleteEntry(info.firstCluster, "INNER FILE.SEQ");
+        fat.RemoveDirectory(0, "Sub Directory");
+    }
+    fat.RenameEntry(0, "A Long Name.prg", "Another Long Name.seq");
+    fat.DeleteEntry(0, "another long name.SEQ");
+    fat.FreeClusters();
     uint32_t c;
     if (knob & 1) fat.AllocateCluster(&c);
     fat.GetCBMDir(listing.data(), (u32)listing.size());

@@ -85,6 +85,8 @@ void cpu_halt_forever() {
     simbus::bus().interrupts_enabled = false;
     ++simbus::bus().halt_count;
 }
+// No interrupt arrives on the simulated bus by itself: returns at once.
+void cpu_wait_for_interrupt() { simbus::bus().interrupts_enabled = true; }
 void cpu_load_idt(const void* idtr) { simbus::bus().loaded_idt = idtr; }
 void cpu_load_gdt(const void* gdtr) { simbus::bus().loaded_gdt = gdtr; }
 

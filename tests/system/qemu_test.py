@@ -14,7 +14,7 @@ import time
 import unittest
 
 import harness
-from harness import BOOT_DEADLINE, ISO, KERNEL, Machine
+from harness import BOOT_DEADLINE, ISO, KERNEL, STEP_DEADLINE, Machine
 
 import bas2prg
 import screen
@@ -290,6 +290,94 @@ class NoDiskBoot(Session):
     def test_02_load_reports_file_not_found(self):
         self.m.type_line('LOAD "HELLO",8')
         self.m.wait_output('LOAD "HELLO",8', ["FILE NOT FOUND", READY])
+
+
+class FullModeBoot(unittest.TestCase):
+    """`c64` on the kernel command line: the machine starts in full C64 mode.
+    The raster picture is not a text view, so the C64's screen is read from
+    guest memory: the kernel's pointer to the running machine's memory map
+    (g_cpu_mem) leads to its RAM, whose address is the map's first field."""
+
+    @classmethod
+    def setUpClass(cls):
+        harness.require(KERNEL)
+        cls.machine = Machine(kernel=KERNEL, extra=["-append", "c64"]).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.machine.close()
+
+    def c64_ram(self, address, size):
+        vm = self.machine.vm
+        memory_map = struct.unpack("<I", vm.read_physical(harness.kernel_symbol("g_cpu_mem"), 4))[0]
+        if memory_map == 0:
+            return bytes(size)
+        ram = struct.unpack("<I", vm.read_physical(memory_map, 4))[0]
+        return vm.read_physical(ram + address, size)
+
+    def screen_rows(self):
+        codes = self.c64_ram(0x0400, 1000)
+        # Screen codes 1-26 are the letters, 32-63 are ASCII as they are.
+        text = "".join(chr(c + 64) if 1 <= c <= 26 else chr(c) if 32 <= c <= 63 else "@" if c == 0 else "?"
+                       for c in codes)
+        return [text[r * 40:(r + 1) * 40].rstrip() for r in range(25)]
+
+    def wait_rows(self, predicate, what, timeout):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            rows = self.screen_rows()
+            if predicate(rows):
+                return rows
+            time.sleep(harness.POLL)
+        self.fail("no %s on the C64 screen; it holds:\n%s" % (what, "\n".join(self.screen_rows())))
+
+    def jiffies(self):
+        t = self.c64_ram(0xA0, 3)
+        return t[0] << 16 | t[1] << 8 | t[2]
+
+    def test_01_boots_to_ready_on_the_chips_own_clock(self):
+        rows = self.wait_rows(lambda rows: READY in rows, "READY.", BOOT_DEADLINE)
+        self.assertTrue(any(FREE in r for r in rows), "\n".join(rows))
+
+    def test_02_the_jiffy_clock_runs_no_faster_than_sixty_a_second(self):
+        t0, j0 = time.monotonic(), self.jiffies()
+        time.sleep(3)
+        t1, j1 = time.monotonic(), self.jiffies()
+        self.assertGreater(j1, j0)
+        self.assertLessEqual((j1 - j0) / (t1 - t0), 66)
+
+    def test_03_keys_reach_basic_through_the_keyboard_matrix(self):
+        # Held for several of the KERNAL's keyboard scans (one a jiffy).
+        for ch in "PRINT 7-2":
+            self.machine.vm.key({" ": "spc", "-": "minus"}.get(ch, ch.lower()), hold_ms=120, gap=0.1)
+        self.machine.vm.key("ret", hold_ms=120, gap=0.1)
+        self.wait_rows(lambda rows: " 5" in rows, "the result 5", STEP_DEADLINE)
+
+    def test_04_the_picture_shows_ready_from_the_character_rom(self):
+        """A screendump of READY. at twice its size, centred: the cells of the
+        word compared dot by dot with the character ROM."""
+        rows = self.wait_rows(lambda rows: READY in rows, "READY.", BOOT_DEADLINE)
+        row = max(i for i, text in enumerate(rows) if text == READY)
+        with open(os.path.join(harness.ROOT, "data", "chargen.bin"), "rb") as f:
+            rom = f.read()
+        codes = self.c64_ram(0x0400 + 40 * row, len(READY))
+
+        def mismatch(img):
+            scale = min(img.width // 384, img.height // 272)
+            x0 = (img.width - 384 * scale) // 2 + 32 * scale   # the display window
+            y0 = (img.height - 272 * scale) // 2 + 36 * scale + 8 * scale * row
+            bg = img.pixel(x0 + 8 * scale * 39, y0)           # the row's last cell is blank
+            for i, code in enumerate(codes):
+                for k in range(8):
+                    for l in range(8):
+                        for dx, dy in ((0, 0), (scale - 1, scale - 1)):
+                            p = img.pixel(x0 + scale * (8 * i + l) + dx, y0 + scale * k + dy)
+                            if ((rom[8 * code + k] >> (7 - l)) & 1) != (p != bg):
+                                return "cell %d dot %d,%d" % (i, l, k)
+            return None if scale == 2 else "scale %d" % scale
+
+        self.machine.wait_until(lambda: mismatch(self.machine.shot()) is None, "READY. in ROM glyphs",
+                                describe=lambda _: mismatch(self.machine.last_image))
 
 
 if __name__ == "__main__":

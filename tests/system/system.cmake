@@ -15,7 +15,7 @@ if(Python3_Interpreter_FOUND)
     add_test(NAME system.iso_build COMMAND make -C ${CMAKE_SOURCE_DIR} --no-print-directory iso)
     set_tests_properties(system.iso_build PROPERTIES FIXTURES_SETUP tarn_iso TIMEOUT 300)
 
-    foreach(case KernelImage KernelBoot IsoBoot UsbStickBoot NoDiskBoot)
+    foreach(case KernelImage KernelBoot IsoBoot UsbStickBoot NoDiskBoot FullModeBoot)
       add_test(NAME system.${case}
                COMMAND ${Python3_EXECUTABLE} ${TARN_SYSTEM_DIR}/qemu_test.py ${case})
       set_tests_properties(system.${case} PROPERTIES

@@ -120,6 +120,21 @@ TEST_F(Startup, NoAdapterOnThePciBusUsesTheCustomaryAddress) {
     EXPECT_EQ(g_fb_bpp, 16);
 }
 
+TEST(StartupCmdline, TheWordC64AloneAsksForFullMode) {
+    EXPECT_TRUE(startup::cmdline_requests_full_mode("c64"));
+    EXPECT_TRUE(startup::cmdline_requests_full_mode("/boot/tarn.elf c64"));
+    EXPECT_TRUE(startup::cmdline_requests_full_mode("build/tarn.elf  c64  quiet"));
+    EXPECT_FALSE(startup::cmdline_requests_full_mode("/boot/tarn.elf"));
+    EXPECT_FALSE(startup::cmdline_requests_full_mode("/boot/c64.elf c644 xc64"));
+    EXPECT_FALSE(startup::cmdline_requests_full_mode(""));
+    EXPECT_FALSE(startup::cmdline_requests_full_mode(nullptr));
+    Mbi mbi;
+    mbi.u32at(startup::kMbiCmdline, 0x1234);
+    EXPECT_EQ(startup::mbi_cmdline(mbi.bytes), nullptr);  // flag bit 2 clear
+    mbi.flags(startup::kMbiFlagCmdline).u32at(startup::kMbiCmdline, 0);
+    EXPECT_EQ(startup::mbi_cmdline(mbi.bytes), nullptr);
+}
+
 TEST(StartupHeap, SizeRunsFromTenMegabytesToTenKilobytesShortOfTheTop) {
     EXPECT_EQ(startup::heap_size(130048), 122673152u);   // 128 MiB machine
     EXPECT_EQ(startup::heap_size(130048) + startup::kHeapStart + 10240, 130048u * 1024);

@@ -1,13 +1,19 @@
-// CIA 1 and CIA 2: ports, keyboard scan, joystick, timers and interrupt flags.
+// CIA 1 and CIA 2 as 6526s: ports, keyboard matrix, timers, interrupt
+// control and the time-of-day clock, on the Cpu object's cycle counter
+// (text mode's time base) with the interrupt outputs on the core's lines.
 #include <gtest/gtest.h>
 
+#include "c64/c64.h"
 #include "c64/cia1.h"
 #include "c64/cia2.h"
+#include "c64/core6502_bridge.h"
 #include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/memory.h"
 
 namespace {
+
+constexpr u32 kTenth = 98525;  // cycles, rounded up
 
 struct Bench {
     Memory mem;
@@ -16,128 +22,138 @@ struct Bench {
     Cia1 cia1;
     Cia2 cia2;
     Bench() {
+        g_ctx.irq_lines = 0;
+        g_ctx.nmi_lines = 0;
+        g_ctx.nmi_pending = false;
         cpu.memory(&mem);
         cpu.reset();
         cia1.cpu(&cpu);
         cia1.io(&io);
         cia2.cpu(&cpu);
+        cia1.emulate();
+        cia2.emulate();
     }
+    // Lets n cycles pass on the time base, in steps the counter allows.
+    void pass(u32 n) {
+        for (; n > 255; n -= 255) cpu.tick(255);
+        cpu.tick(static_cast<u8>(n));
+        cia1.emulate();
+        cia2.emulate();
+    }
+    bool irq() const { return (g_ctx.irq_lines & CORE6502_IRQ_CIA1) != 0; }
 };
 
-TEST(Cia1, PortAReadSubtractsJoystickBits) {
+TEST(Cia1, PortsReadOutputsInputsAndJoystickAndEveryColumnSelected) {
     Bench b;
+    g_face_active = 0;  // keys go to the matrix
     EXPECT_EQ(b.cia1.read_register(0), 0xFF);
-    b.io.OnKeyDown(0);  // no-op on the stub; joystick stays 0
     b.cia1.write_register(0, 0x7F);
     EXPECT_EQ(b.cia1.read_register(0), 0x7F);
     b.cia1.write_register(2, 0x0F);  // input bits read high
     EXPECT_EQ(b.cia1.read_register(0), 0xFF);
-    EXPECT_EQ(b.cia1.read_register(2), 0x0F);
-    b.cia1.write_register(3, 0x55);
-    EXPECT_EQ(b.cia1.read_register(3), 0x55);
-}
+    b.io.OnKeyDown(0xFE);  // cursor down: joystick 2 down on port A bit 1
+    EXPECT_EQ(b.cia1.read_register(0), 0xFD);
+    b.io.OnKeyUp(0xFE);
 
-TEST(Cia1, KeyboardScanReadsHighestSelectedColumn) {
-    Bench b;
-    // Stub IO: every row reads $FF (no key). Port A decides only which row.
+    b.cia1.write_register(2, 0xFF);
+    b.io.OnKeyDown('A');  // column 1, row 2
+    b.io.OnKeyDown('R');  // column 2, row 1
+    b.cia1.write_register(0, 0xFD);
+    EXPECT_EQ(b.cia1.read_register(1), 0xFB);
+    b.cia1.write_register(0, 0xFB);
+    EXPECT_EQ(b.cia1.read_register(1), 0xFD);
+    b.cia1.write_register(0, 0xF9);  // both columns: both rows
+    EXPECT_EQ(b.cia1.read_register(1), 0xF9);
+    b.cia1.write_register(0, 0x00);  // every column: only the held keys
+    EXPECT_EQ(b.cia1.read_register(1), 0xF9);
     b.cia1.write_register(0, 0xFF);
     EXPECT_EQ(b.cia1.read_register(1), 0xFF);
-    b.cia1.write_register(0, 0x00);
-    EXPECT_EQ(b.cia1.read_register(1), 0x00);
-    b.cia1.write_register(0, 0xFD);
-    EXPECT_EQ(b.cia1.read_register(1), b.io.keyboard_matrix_row(1));
-    b.cia1.write_register(1, 0x12);  // port B writes ignored
-    EXPECT_EQ(b.cia1.read_register(1), b.io.keyboard_matrix_row(1));
+    b.cia1.write_register(3, 0x0F);  // port B bits as outputs read the latch
+    b.cia1.write_register(1, 0x05);
+    EXPECT_EQ(b.cia1.read_register(1), 0xF5);
+    g_face_active = 0;
 }
 
-TEST(Cia1, InterruptMaskFollowsSetClearBit) {
+TEST(Cia1, TimerCountsLatchPlusOneCyclesContinuousAndOneShot) {
     Bench b;
-    b.cia1.write_register(4, 0x01);
-    b.cia1.write_register(5, 0x00);
-    b.cia1.write_register(13, 0x81);
-    b.cia1.write_register(13, 0x01);  // clear A's mask again
-    b.cia1.write_register(14, 0x11);
-    b.cpu.tick(5);
-    b.cia1.emulate();
-    EXPECT_EQ(b.cia1.read_register(13), 0x00);
-    EXPECT_FALSE(b.cpu.idf());
-    b.cia1.write_register(13, 0x81);
-    b.cia1.write_register(13, 0x02);  // names only B: A stays enabled
-    b.cpu.tick(5);
-    b.cia1.emulate();
-    EXPECT_EQ(b.cia1.read_register(13), 0x81);
-    EXPECT_TRUE(b.cpu.idf());  // IRQ went to the Cpu
-    EXPECT_EQ(b.cia1.read_register(13), 0x81);  // reading does not clear
-}
-
-TEST(Cia1, TimerLoadsLatchCountsCyclesAndReloads) {
-    Bench b;
-    b.cia1.emulate();  // sync to the current cycle count
     b.cia1.write_register(4, 0x00);
-    b.cia1.write_register(5, 0x10);
+    b.cia1.write_register(5, 0x10);  // stopped: the counter takes the latch
+    EXPECT_EQ(b.cia1.read_register(5), 0x10);
     b.cia1.write_register(14, 0x11);
-    EXPECT_EQ(b.cia1.read_register(4), 0x00);
-    EXPECT_EQ(b.cia1.read_register(5), 0x10);
-    b.cia1.emulate();  // no cycles passed: unchanged
-    EXPECT_EQ(b.cia1.read_register(5), 0x10);
-    b.cpu.tick(0x20);
-    b.cia1.emulate();
+    b.pass(0x20);
     EXPECT_EQ(b.cia1.read_register(4), 0xE0);
     EXPECT_EQ(b.cia1.read_register(5), 0x0F);
-    // Counting source other than cycles: frozen.
-    b.cia1.write_register(14, 0x21);
-    b.cpu.tick(0x10);
-    b.cia1.emulate();
+    b.cia1.write_register(14, 0x00);  // stopped: frozen
+    b.pass(500);
     EXPECT_EQ(b.cia1.read_register(4), 0xE0);
-    // Stopped: frozen; underflow reloads from the latch.
-    b.cia1.write_register(14, 0x01);
-    b.cpu.tick(200);
-    b.cpu.tick(200);
-    for (int i = 0; i < 11; i++) b.cpu.tick(255);
-    b.cia1.emulate();  // 0x0FE0 - 3205 = 0x035B
-    EXPECT_EQ(b.cia1.read_register(5), 0x03);
-    b.cia1.write_register(4, 0x00);
-    b.cia1.write_register(5, 0x01);
-    for (int i = 0; i < 4; i++) b.cpu.tick(255);
-    b.cia1.emulate();  // goes below zero -> reload $0100
-    EXPECT_EQ(b.cia1.read_register(5), 0x01);
-    EXPECT_EQ(b.cia1.read_register(4), 0x00);
-    EXPECT_EQ(b.cia1.read_register(13), 0x00);  // masked: no flag
+
+    // Continuous: every latch + 1 cycles; the flag latches, masked or not.
+    b.cia1.write_register(4, 99);
+    b.cia1.write_register(5, 0);
+    b.cia1.write_register(14, 0x11);
+    b.pass(99);
+    EXPECT_EQ(b.cia1.read_register(4), 0);
+    EXPECT_EQ(b.cia1.read_register(13), 0x00);
+    b.pass(1);
+    EXPECT_EQ(b.cia1.read_register(4), 99);
+    EXPECT_EQ(b.cia1.read_register(13), 0x01);
+    b.pass(1000);
+    EXPECT_EQ(b.cia1.read_register(4), 99);
+    EXPECT_EQ(b.cia1.read_register(14), 0x01);  // still running, load bit not kept
+
+    // One-shot: one underflow, then stopped at the latch.
+    b.cia1.write_register(14, 0x19);
+    b.pass(250);
+    EXPECT_EQ(b.cia1.read_register(13), 0x01);
+    EXPECT_EQ(b.cia1.read_register(14), 0x08);
+    EXPECT_EQ(b.cia1.read_register(4), 99);
 }
 
-TEST(Cia1, TimerBInputModeUsesBits5And6) {
+TEST(Cia1, TimerBCountsTimerAUnderflowsOrCycles) {
     Bench b;
-    b.cia1.emulate();
-    b.cia1.write_register(6, 0x00);
-    b.cia1.write_register(7, 0x20);
-    b.cia1.write_register(15, 0x51);  // bit 6 set: counts timer A, not cycles
-    b.cpu.tick(10);
-    b.cia1.emulate();
-    EXPECT_EQ(b.cia1.read_register(7), 0x20);
-    EXPECT_EQ(b.cia1.read_register(6), 0x00);
-    b.cia1.write_register(15, 0x01);
-    b.cpu.tick(10);
-    b.cia1.emulate();
-    EXPECT_EQ(b.cia1.read_register(6), 0xF6);
-}
-
-TEST(Cia1, ZeroLatchUnderflowsOnEveryCall) {
-    Bench b;
-    b.cia1.write_register(6, 0);
+    b.cia1.write_register(4, 9);
+    b.cia1.write_register(5, 0);
+    b.cia1.write_register(6, 4);
     b.cia1.write_register(7, 0);
-    b.cia1.write_register(13, 0x82);
-    b.cia1.write_register(15, 0x11);
-    b.cia1.emulate();
-    EXPECT_EQ(b.cia1.read_register(13), 0x82);
-    EXPECT_EQ(b.cpu.cycles(), 13u);  // first IRQ accepted by the Cpu
-    b.cia1.emulate();
-    EXPECT_EQ(b.cpu.cycles(), 13u);  // later ones are not
+    b.cia1.write_register(15, 0x51);  // B: A's underflows
+    b.cia1.write_register(14, 0x11);
+    b.pass(30);                       // three underflows of A
+    EXPECT_EQ(b.cia1.read_register(6), 1);
+    b.pass(20);                       // two more: B underflows and reloads
+    EXPECT_EQ(b.cia1.read_register(6), 4);
+    EXPECT_EQ(b.cia1.read_register(13), 0x03);
+    b.cia1.write_register(15, 0x21);  // CNT pulses: none arrive
+    b.pass(100);
+    EXPECT_EQ(b.cia1.read_register(6), 4);
+    b.cia1.write_register(15, 0x01);  // cycles
+    b.pass(3);
+    EXPECT_EQ(b.cia1.read_register(6), 1);
 }
 
-TEST(Cia2, PortsAndVicBank) {
+TEST(Cia1, InterruptControlMasksLatchesAndClearsOnRead) {
     Bench b;
-    EXPECT_EQ(b.cia2.vic_base_address(), 0x0000);
-    b.cia2.write_register(0, 0x97);
+    b.cia1.write_register(4, 9);
+    b.cia1.write_register(5, 0);
+    b.cia1.write_register(13, 0x81);
+    b.cia1.write_register(13, 0x01);  // A's mask cleared again
+    b.cia1.write_register(13, 0x82);  // B's set: A's stays clear
+    b.cia1.write_register(14, 0x11);
+    b.pass(10);
+    EXPECT_FALSE(b.irq());
+    b.cia1.write_register(13, 0x81);  // enabling a latched source pulls the line
+    EXPECT_TRUE(b.irq());
+    EXPECT_EQ(b.cia1.read_register(13), 0x81);
+    EXPECT_FALSE(b.irq());            // reading acknowledges
+    EXPECT_EQ(b.cia1.read_register(13), 0x00);
+    b.pass(10);
+    EXPECT_TRUE(b.irq());
+    b.cia1.read_register(13);
+    // The Cpu object is not interrupted any more.
+    EXPECT_FALSE(b.cpu.idf());
+}
+
+TEST(Cia2, PortsVicBankAndNmiLine) {
+    Bench b;
     EXPECT_EQ(b.cia2.vic_base_address(), 0x0000);
     b.cia2.write_register(0, 0x96);
     EXPECT_EQ(b.cia2.vic_base_address(), 0x4000);
@@ -145,28 +161,77 @@ TEST(Cia2, PortsAndVicBank) {
     EXPECT_EQ(b.cia2.vic_base_address(), 0x8000);
     b.cia2.write_register(0, 0x94);
     EXPECT_EQ(b.cia2.vic_base_address(), 0xC000);
-    EXPECT_EQ(b.cia2.read_register(0), 0x94);
-    b.cia2.write_register(1, 0x3C);
-    EXPECT_EQ(b.cia2.read_register(1), 0x3C);
-    b.cia2.write_register(2, 0x3F);  // no direction registers
-    EXPECT_EQ(b.cia2.read_register(2), 0x00);
-    EXPECT_EQ(b.cia2.read_register(9), 0x00);
-}
+    b.cia2.write_register(2, 0x00);  // bank lines as inputs: pulled up to bank 0
+    EXPECT_EQ(b.cia2.vic_base_address(), 0x0000);
+    EXPECT_EQ(b.cia2.read_register(0), 0xFF);
 
-TEST(Cia2, TimerUnderflowRaisesNmiEveryTime) {
-    Bench b;
-    b.cia2.emulate();  // sync to the Cpu's cycle count
-    b.cia2.write_register(4, 0xFF);
-    b.cia2.write_register(5, 0xFF);  // $FFFF reads negative: underflows each call
+    b.cia2.write_register(4, 49);
+    b.cia2.write_register(5, 0);
     b.cia2.write_register(13, 0x81);
     b.cia2.write_register(14, 0x11);
-    b.cia2.emulate();
-    b.cia2.emulate();
-    EXPECT_EQ(b.cpu.sp(), 0xFA);  // two NMI frames of three bytes
-    EXPECT_EQ(b.cpu.cycles(), 20u);
+    b.pass(50);
+    EXPECT_TRUE(g_ctx.nmi_pending);
+    EXPECT_EQ(g_ctx.nmi_lines, CORE6502_NMI_CIA2);
     EXPECT_EQ(b.cia2.read_register(13), 0x81);
-    b.cia2.reset_timer_a();
-    EXPECT_EQ(b.cia2.read_register(5), 0xFF);
+    EXPECT_EQ(g_ctx.nmi_lines, 0);
+}
+
+TEST(Cia1, TimeOfDayCountsInBcdWithPmAndWrapsAtTwelve) {
+    Bench b;
+    b.cia1.write_register(14, 0x80);  // 50 Hz input
+    b.cia1.write_register(11, 0x91);  // 11 PM: the clock stops
+    b.cia1.write_register(10, 0x59);
+    b.cia1.write_register(9, 0x59);
+    b.pass(3 * kTenth);
+    EXPECT_EQ(b.cia1.read_register(8), 0x00);  // still stopped
+    b.cia1.write_register(8, 0x08);             // runs again
+    b.pass(kTenth);
+    EXPECT_EQ(b.cia1.read_register(8), 0x09);
+    b.pass(kTenth);
+    EXPECT_EQ(b.cia1.read_register(11), 0x12);  // midnight: 12 AM
+    EXPECT_EQ(b.cia1.read_register(10), 0x00);
+    EXPECT_EQ(b.cia1.read_register(9), 0x00);
+    EXPECT_EQ(b.cia1.read_register(8), 0x00);
+    b.cia1.write_register(11, 0x12);
+    b.cia1.write_register(10, 0x59);
+    b.cia1.write_register(9, 0x59);
+    b.cia1.write_register(8, 0x09);
+    b.pass(kTenth);
+    EXPECT_EQ(b.cia1.read_register(11), 0x01);  // 12 -> 1, still AM
+    b.cia1.read_register(8);
+
+    // 60 Hz setting on the 50 Hz input: six ticks a tenth.
+    b.cia1.write_register(14, 0x00);
+    b.cia1.write_register(8, 0x00);
+    b.pass(10 * kTenth);
+    EXPECT_EQ(b.cia1.read_register(8), 0x08);
+}
+
+TEST(Cia1, TimeOfDayLatchesOnHoursReadAndRaisesAlarm) {
+    Bench b;
+    b.cia1.write_register(14, 0x80);
+    b.cia1.write_register(15, 0x80);  // alarm 1:00:02.0
+    b.cia1.write_register(11, 0x01);
+    b.cia1.write_register(10, 0x00);
+    b.cia1.write_register(9, 0x02);
+    b.cia1.write_register(8, 0x00);
+    b.cia1.write_register(15, 0x00);
+    b.cia1.write_register(11, 0x01);
+    b.cia1.write_register(10, 0x00);
+    b.cia1.write_register(9, 0x01);
+    b.cia1.write_register(8, 0x05);
+    b.cia1.write_register(13, 0x84);
+
+    EXPECT_EQ(b.cia1.read_register(11), 0x01);  // latched from here ...
+    b.pass(4 * kTenth);
+    EXPECT_EQ(b.cia1.read_register(9), 0x01);
+    EXPECT_EQ(b.cia1.read_register(8), 0x05);   // ... to the tenths read
+    EXPECT_EQ(b.cia1.read_register(8), 0x09);
+    EXPECT_FALSE(b.irq());
+    b.pass(kTenth);
+    EXPECT_TRUE(b.irq());
+    EXPECT_EQ(b.cia1.read_register(13), 0x84);
+    EXPECT_EQ(b.cia1.read_register(9), 0x02);
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ TEST(Memory, IoWritesDispatchWithMasksAndLeaveRamAlone) {
     EXPECT_EQ(w.mem.read_byte_no_io(0xDC14), 0x00);
 
     w.mem.write_byte(0xDD00, 0x94);
-    EXPECT_EQ(w.mem.read_byte(0xDD10), 0x94);
+    EXPECT_EQ(w.mem.read_byte(0xDD10), 0xD4);  // serial bus inputs 6-7 idle high
     EXPECT_EQ(w.cia2.vic_base_address(), 0xC000);
 }
 
@@ -151,6 +151,26 @@ TEST(Memory, ZeroPageAddressZeroIsPlainRam) {
     w.mem.write_byte(0x0000, 0x00);
     EXPECT_EQ(w.mem.read_byte(0x0000), 0x00);
     EXPECT_EQ(w.mem.read_byte(0xA000), data_basic_rom[0]);  // banking untouched
+}
+
+TEST(Memory, ProcessorPortReadsOutputsWhereDirectedAndPinLevelsElsewhere) {
+    Wired w;
+    w.mem.write_byte(0x0000, 0x00);  // every line an input
+    w.mem.write_byte(0x0001, 0xFF);
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0xDF);  // pull-ups, motor line low, 6-7 as written
+    w.mem.write_byte(0x0001, 0x00);
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0x17);
+    // Inputs pulled up: LORAM, HIRAM and CHAREN high whatever was written.
+    EXPECT_EQ(w.mem.read_byte(0xA000), data_basic_rom[0]);
+    EXPECT_EQ(w.mem.bank(Memory::kBankCharen), Memory::kIO);
+    w.mem.write_byte(0x0000, 0x2F);  // the KERNAL's directions: now the zeros count
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0x10);
+    EXPECT_EQ(w.mem.bank(Memory::kBankCharen), Memory::kROM);
+    EXPECT_EQ(w.mem.bank(Memory::kBankKernal), Memory::kRAM);
+    w.mem.write_byte(0x0001, 0xF6);
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0xF6);  // bit 4 pulled up, 6-7 as last written
+    EXPECT_EQ(w.mem.bank(Memory::kBankBasic), Memory::kRAM);
+    EXPECT_EQ(w.mem.bank(Memory::kBankKernal), Memory::kROM);
 }
 
 TEST(Memory, RomPatchesSurviveEveryBankSwitch) {

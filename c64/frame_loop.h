@@ -1,0 +1,45 @@
+// Full C64 mode's clock: one main-loop pass is one PAL frame, run a raster
+// line at a time, then paced to the wall clock.
+#ifndef TARN_C64_FRAME_LOOP_H
+#define TARN_C64_FRAME_LOOP_H
+
+#include "lib/types.h"
+
+// PAL timing.
+constexpr u32 kPalClockHz = 985248;
+constexpr u32 kPalLineCycles = 63;
+constexpr u32 kPalLines = 312;
+constexpr u32 kPalFrameCycles = kPalLineCycles * kPalLines;  // 19,656
+
+// Wall-clock deadlines of successive frames, 19,656 / 985,248 s apart
+// (about 19.95 ms), kept in whole milliseconds plus an exact remainder so
+// the long-run rate does not drift.
+class FramePacer {
+public:
+    // Too far behind (the monitor was open, the host was busy) or ahead (the
+    // clock jumped): start counting again from now instead of catching up.
+    static constexpr u32 kMaxLagMs = 100;
+    static constexpr u32 kMaxLeadMs = 100;
+
+    void restart(u32 now_ms) {
+        due_ms_ = now_ms;
+        remainder_ = 0;
+    }
+    // Moves the deadline on by one frame and returns it.
+    u32 next_deadline();
+    // The milliseconds to wait at now_ms for the next frame, restarting when
+    // the deadline is out of reach either way.
+    u32 wait_ms(u32 now_ms);
+    u32 due_ms() const { return due_ms_; }
+
+private:
+    u32 due_ms_ = 0;
+    u32 remainder_ = 0;  // in 1/kPalClockHz ms
+};
+
+// Busy-free wait until current_milli reaches due_ms; each round halts until
+// the next interrupt and the rounds are bounded, so a clock that never moves
+// (the headless harness) ends the wait instead of hanging.
+void wait_until_ms(u32 due_ms);
+
+#endif

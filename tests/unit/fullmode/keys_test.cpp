@@ -1,0 +1,106 @@
+// Full mode's keyboard end to end: PS/2 scan bytes through the keyboard
+// interrupt, the key matrix and CIA 1 to the KERNAL's own keyboard scan,
+// BASIC's GET and PEEK, and the joysticks.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "c64/c64.h"
+#include "c64/face_node.h"
+#include "c64/memory.h"
+#include "drivers/keyboard.h"
+#include "tests/support/headless_machine.h"
+
+namespace {
+
+class FullModeKeys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        hm.machine().full_mode(true);
+        ASSERT_TRUE(run_until("READY.", 400)) << screen();
+    }
+
+    std::string screen() {
+        std::string s;
+        for (int i = 0; i < 1000; i++) {
+            s += static_cast<char>(face_screen_code_char(hm.mem().read_byte_no_io(static_cast<u16>(0x0400 + i))));
+            if (i % 40 == 39) s += '\n';
+        }
+        return s;
+    }
+    bool run_until(const std::string& text, int frames) {
+        for (int i = 0; i < frames && screen().find(text) == std::string::npos; i++)
+            if (!hm.run_pass()) return false;
+        return screen().find(text) != std::string::npos;
+    }
+    // Scan bytes as a quick typist sends them; the frames run until the
+    // machine has taken every byte.
+    void keys(const std::vector<u8>& bytes) {
+        hm.scan(bytes);
+        for (int i = 0; i < 20 && g_scan_tail != g_scan_head; i++) hm.run_pass();
+        hm.run_passes(2);
+    }
+    void type(const std::string& text) {
+        for (char c : text) keys(HeadlessMachine::scan_codes_for(c));
+    }
+    // The last number a BASIC loop printed on the screen.
+    int last_number() {
+        std::string s = screen();
+        size_t end = s.find_last_of("0123456789");
+        if (end == std::string::npos) return -1;
+        size_t start = s.find_last_not_of("0123456789", end);
+        return std::stoi(s.substr(start + 1, end - start));
+    }
+
+    HeadlessMachine hm;
+};
+
+TEST_F(FullModeKeys, TypedLinesGoThroughTheKernalsOwnScan) {
+    type("PRINT 6*7;\"@:(;'\"\n");  // Shift+2, Shift+;, Shift+9 and ' as a C64 prints them
+    EXPECT_TRUE(run_until(" 42 @:(;'", 20)) << screen();
+    type("PRINT 19");
+    keys({0xE0, 0x4B, 0xE0, 0xCB});  // cursor left: back over the 9
+    type("2\n");
+    EXPECT_TRUE(run_until(" 12", 20)) << screen();
+    type("PRINT 12");
+    keys({0x0E, 0x8E});              // Backspace: INST/DEL
+    type("3\n");
+    EXPECT_TRUE(run_until(" 13", 20)) << screen();
+}
+
+TEST_F(FullModeKeys, GetAndPeekOfTheKeyboardSeeHeldKeys) {
+    type("10 GET A$:IF A$=\"\" THEN 10\n20 PRINT ASC(A$)\nRUN\n");
+    type("Q");
+    EXPECT_TRUE(run_until(" 81", 20)) << screen();
+    type("10 PRINT PEEK(197):GOTO 10\nRUN\n");
+    hm.run_passes(5);
+    EXPECT_EQ(last_number(), 64);  // no key
+    hm.scan({0x1E});               // a held
+    hm.run_passes(5);
+    EXPECT_EQ(last_number(), 10);
+    hm.scan({0x9E, 0x39});         // a up, space held
+    hm.run_passes(5);
+    EXPECT_EQ(last_number(), 60);
+    hm.scan({0xB9});
+    keys({0x0F, 0x8F});            // Tab: RUN/STOP
+    EXPECT_TRUE(run_until("BREAK IN 10", 20)) << screen();
+}
+
+TEST_F(FullModeKeys, JoystickDirectionsHeldTogetherInEitherPort) {
+    type("10 PRINT PEEK(56320)AND31;PEEK(56321)AND31:GOTO 10\nRUN\n");
+    hm.run_passes(5);
+    EXPECT_TRUE(screen().find("31  31") != std::string::npos) << screen();
+    hm.scan({0x48, 0x4B, 0x52});   // keypad 8, 4, 0: up, left, fire
+    hm.run_passes(5);
+    EXPECT_NE(screen().rfind(" 10  31"), std::string::npos) << screen();
+    hm.scan({0xC8});               // up released: left and fire stay
+    hm.run_passes(5);
+    EXPECT_NE(screen().rfind(" 11  31"), std::string::npos) << screen();
+    hm.scan({0xCB, 0xD2, 0x46, 0xC6, 0x51});  // Scroll Lock, then 3: down right in port 1
+    hm.run_passes(5);
+    EXPECT_NE(screen().rfind(" 31  21"), std::string::npos) << screen();
+    hm.scan({0xD1});
+}
+
+}  // namespace
