@@ -175,14 +175,16 @@ void Drive::Open(u8 channel) {
     FileSpec spec;
     u8 status = ParseFileSpec(pending_, pendingLength_, &spec);
     if (status != kOk) return SetError(status);
+    bool write = channel == kSaveChannel || spec.mode == 'W' || spec.mode == 'A';
+    if (channel == kLoadChannel || spec.mode == 'R') write = false;
     if (spec.directory) {
+        // "$" is the directory: no file can be written under it.
+        if (write) return SetError(kSyntaxName);
         if (!List(c, spec)) return SetError(kNoChannel);
         c.use = Use::kRead;
         return SetError(kOk);
     }
     if (spec.length == 0) return SetError(kSyntaxNoName);
-    bool write = channel == kSaveChannel || spec.mode == 'W' || spec.mode == 'A';
-    if (channel == kLoadChannel || spec.mode == 'R') write = false;
     if (write) OpenWrite(c, spec, channel, spec.mode == 'A');
     else OpenRead(c, spec, channel);
 }
