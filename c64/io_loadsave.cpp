@@ -24,9 +24,6 @@ constexpr u8 kRequestSend = 5;        // CIOUT
 constexpr u8 kRequestReceive = 6;     // ACPTR
 constexpr u8 kRequestLoadRest = 7;    // LOAD: the rest of the file at once
 
-// ST bit the KERNAL's LOAD leaves for BASIC's ?LOAD ERROR.
-constexpr u8 kStLoadError = 0x10;
-
 u16 read_word(Memory* mem, u16 address) {
     return mem->read_byte(address) | mem->read_byte((u16)(address + 1)) << 8;
 }
@@ -86,9 +83,10 @@ u8 IO::load_rest() {
         if (status & drive::kStTimeoutRead) break;
         mem_->write_byte(address++, value);
         if (status & drive::kStEoi) break;
-        // A file that does not fit below $FFFF ends as a LOAD ERROR.
+        // A file that does not fit below $FFFF ends in a read error: the
+        // KERNAL's loop stops, BASIC says ?LOAD ERROR and keeps its pointers.
         if (address == 0) {
-            status = drive::kStEoi | kStLoadError;
+            status = drive::kStEoi | drive::kStTimeoutRead;
             break;
         }
     }

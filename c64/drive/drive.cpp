@@ -22,7 +22,9 @@ constexpr u8 kLoadChannel = 0;
 constexpr u8 kSaveChannel = 1;
 constexpr u8 kReturn = 0x0D;
 
+constexpr u32 kLoadAddressBytes = 2;
 constexpr u32 kFirstWriteBuffer = 1024;
+constexpr u32 kLargestImage = 197376;   // 40 tracks with error bytes
 constexpr u32 kLargestFile = 16u * 1024 * 1024;
 // A first BASIC line links to its successor within this many bytes.
 constexpr u32 kLongestBasicLine = 256;
@@ -45,6 +47,7 @@ Drive::~Drive() { CloseAll(); }
 
 void Drive::Attach(DriveStore* root) {
     CloseAll();
+    image_.Close();
     root_ = current_ = root;
     PowerOn();
 }
@@ -182,7 +185,8 @@ void Drive::Open(u8 channel) {
         if (write) return SetError(kSyntaxName);
         if (!List(c, spec)) return SetError(kNoChannel);
         c.use = Use::kRead;
-        return SetError(kOk);
+        // A damaged directory lists what it can and says so.
+        return SetError(current_->Status());
     }
     if (spec.length == 0) return SetError(kSyntaxNoName);
     if (write) OpenWrite(c, spec, channel, spec.mode == 'A');
@@ -220,9 +224,8 @@ void Drive::OpenRead(Channel& c, const FileSpec& spec, u8 channel) {
     bool programsOnly = channel == kLoadChannel && spec.type == kNoType && HasWildcards(spec.name, spec.length);
     if (!FindFile(spec.name, spec.length, spec.type, &e, programsOnly)) return SetError(kFileNotFound);
     // Room for a load address in front of a file saved without one.
-    constexpr u32 kHeader = 2;
-    if (!ReadWhole(e, c, kHeader)) return Release(c);
-    c.position = kHeader;
+    if (!ReadWhole(e, c, kLoadAddressBytes)) return Release(c);
+    c.position = kLoadAddressBytes;
     c.use = Use::kRead;
     if (channel == kLoadChannel && e.type == kTypePrg && current_->MayHoldHeaderless()) MaybeAddHeader(c);
     SetError(kOk);
@@ -239,7 +242,7 @@ void Drive::MaybeAddHeader(Channel& c) {
     bool link = word > basicStart_ && word <= basicStart_ + kLongestBasicLine;
     bool headerless = bytes < 2 || word == 0 || link;
     if (!headerless) return;
-    c.position -= 2;
+    c.position -= kLoadAddressBytes;
     c.data[c.position] = basicStart_ & 0xFF;
     c.data[c.position + 1] = basicStart_ >> 8;
 }
@@ -283,13 +286,51 @@ u8 Drive::Close(u8 channel) {
     }
     Channel& c = channels_[channel];
     u8 status = kOk;
-    if (c.use == Use::kWrite && current_)
+    // A SAVE of nothing (a load address alone) stores no file.
+    if (c.use == Use::kWrite && channel == kSaveChannel && c.length <= kLoadAddressBytes)
+        status = kSyntaxError;
+    else if (c.use == Use::kWrite && current_)
         status = current_->Write(c.name, c.nameLength, c.type, c.data, c.length, c.replace);
     Release(c);
     if (status == kOk) return 0;
     // A file that could not be stored also shows in ST, as device not present.
     SetError(status);
     return kStNoDevice;
+}
+
+// ---- directories and images ------------------------------------------------------
+
+bool Drive::FindDirectory(const u8* pattern, u32 length, DriveEntry* out) {
+    for (u32 i = 0; current_->Entry(i, out); i++)
+        if (out->type == kTypeDir && Matches(pattern, length, out->name, out->nameLength)) return true;
+    return false;
+}
+
+// The image is read whole; changes go back to its file at once.
+void Drive::EnterImage(const DriveEntry& e) {
+    if (current_ != root_) return SetError(kFileTypeMismatch);  // no image inside an image
+    if (e.size > kLargestImage) return SetError(kNotReady);
+    u8* bytes = new u8[e.size ? e.size : 1];
+    if (!bytes) return SetError(kNoChannel);
+    u32 length = 0;
+    u8 status = current_->Read(e, bytes, e.size, &length);
+    if (status != kOk) {
+        delete[] bytes;
+        return SetError(status);
+    }
+    status = image_.Open(bytes, length, current_, e);
+    if (status == kOk) current_ = &image_;
+    SetError(status);
+}
+
+// One level up: out of an image, or to the parent directory; false at the root.
+bool Drive::Up() {
+    if (current_ == &image_) {
+        image_.Close();
+        current_ = root_;
+        return true;
+    }
+    return current_ && current_->Leave();
 }
 
 // ---- the error channel --------------------------------------------------------
@@ -305,6 +346,7 @@ const Message kMessages[] = {
     {kOk, " OK"},
     {kFilesScratched, " FILES SCRATCHED"},
     {kReadError, "READ ERROR"},
+    {kWriteError, "WRITE ERROR"},
     {kWriteProtect, "WRITE PROTECT ON"},
     {kSyntaxError, "SYNTAX ERROR"},
     {kSyntaxCommand, "SYNTAX ERROR"},
@@ -314,7 +356,9 @@ const Message kMessages[] = {
     {kFileNotOpen, "FILE NOT OPEN"},
     {kFileNotFound, "FILE NOT FOUND"},
     {kFileExists, "FILE EXISTS"},
+    {kFileTooLarge, "FILE TOO LARGE"},
     {kFileTypeMismatch, "FILE TYPE MISMATCH"},
+    {kIllegalTrackSector, "ILLEGAL TRACK OR SECTOR"},
     {kNoChannel, "NO CHANNEL"},
     {kDirError, "DIR ERROR"},
     {kDiskFull, "DISK FULL"},

@@ -5,6 +5,7 @@
 #ifndef TARN_C64_DRIVE_DRIVE_H
 #define TARN_C64_DRIVE_DRIVE_H
 
+#include "c64/drive/d64_store.h"
 #include "c64/drive/drive_names.h"
 #include "c64/drive/drive_store.h"
 #include "lib/types.h"
@@ -47,8 +48,6 @@ public:
     // The error channel's current message, for the host's own display.
     u8 Error() const { return error_; }
 
-    // Directory navigation (CD), for the command channel.
-    DriveStore* Current() { return current_; }
 
 private:
     enum class Bus : u8 { kIdle, kListening, kTalking, kAbsent };
@@ -89,6 +88,14 @@ private:
     void Execute(const u8* text, u32 length);
     void Scratch(const u8* text, u32 length);
     void Rename(const u8* text, u32 length);
+    void ChangeDirectory(const u8* arg, u32 length);
+    void MakeDirectory(const u8* text, u32 length);
+    void RemoveDirectory(const u8* text, u32 length);
+
+    // Directories and disk images.
+    bool FindDirectory(const u8* pattern, u32 length, DriveEntry* out);
+    void EnterImage(const DriveEntry& e);
+    bool Up();
 
     // The error channel.
     void SetError(u8 code, u8 track = 0, u8 sector = 0);
@@ -97,6 +104,7 @@ private:
 
     DriveStore* root_ = nullptr;
     DriveStore* current_ = nullptr;
+    D64Store image_;
     Channel channels_[kChannels];
     Bus bus_ = Bus::kIdle;
     Listen listen_ = Listen::kNone;

@@ -43,7 +43,14 @@ void Drive::Execute(const u8* text, u32 length) {
         return SetError(kOk);
     case 'S':
         return Scratch(text, length);
+    case 'C':
+        if (StartsWith(text, length, "CD")) return ChangeDirectory(text + 2, length - 2);
+        return SetError(kSyntaxCommand);
+    case 'M':
+        if (StartsWith(text, length, "MD")) return MakeDirectory(text, length);
+        return SetError(kSyntaxCommand);
     case 'R':
+        if (StartsWith(text, length, "RD")) return RemoveDirectory(text, length);
         return Rename(text, length);
     case 'N':
         // Formatting would erase the user's whole volume.
@@ -96,6 +103,52 @@ void Drive::Rename(const u8* text, u32 length) {
     if (FindFile(rest, equals, kNoType, &e, false)) return SetError(kFileExists);
     if (!FindFile(oldName, oldLength, kNoType, &e, false)) return SetError(kFileNotFound);
     SetError(current_->Rename(e, rest, (u8)equals));
+}
+
+// "CD:NAME" enters a subdirectory or a .D64 image, "CD:_" (the C64's
+// left arrow), "CD_" or "CD:.." goes up, "CD//" back to the root.
+void Drive::ChangeDirectory(const u8* arg, u32 length) {
+    if (length > 0 && arg[0] == '0') arg++, length--;
+    if (length > 0 && arg[0] == ':') arg++, length--;
+    bool up = (length == 1 && arg[0] == '_') || (length == 2 && arg[0] == '.' && arg[1] == '.');
+    if (up) {
+        Up();  // at the root it stays there
+        return SetError(kOk);
+    }
+    if (length > 0 && arg[0] == '/') {
+        while (Up()) {
+        }
+        while (length > 0 && arg[0] == '/') arg++, length--;
+        while (length > 0 && arg[length - 1] == '/') length--;
+        if (length == 0) return SetError(kOk);
+    }
+    if (length == 0) return SetError(kSyntaxNoName);
+    DriveEntry e;
+    if (!FindDirectory(arg, length, &e)) return SetError(kFileNotFound);
+    if (e.image) return EnterImage(e);
+    SetError(current_->Enter(e));
+}
+
+// "MD:NAME".
+void Drive::MakeDirectory(const u8* text, u32 length) {
+    const u8* name;
+    u32 nameLength;
+    if (!AfterColon(text, length, &name, &nameLength) || nameLength == 0) return SetError(kSyntaxNoName);
+    if (!ValidNewName(name, nameLength)) return SetError(kSyntaxName);
+    DriveEntry e;
+    for (u32 i = 0; current_->Entry(i, &e); i++)
+        if (e.nameLength == nameLength && Matches(name, nameLength, e.name, e.nameLength)) return SetError(kFileExists);
+    SetError(current_->MakeDirectory(name, (u8)nameLength));
+}
+
+// "RD:NAME": only an empty subdirectory goes.
+void Drive::RemoveDirectory(const u8* text, u32 length) {
+    const u8* name;
+    u32 nameLength;
+    if (!AfterColon(text, length, &name, &nameLength) || nameLength == 0) return SetError(kSyntaxNoName);
+    DriveEntry e;
+    if (!FindDirectory(name, nameLength, &e) || e.image) return SetError(kFileNotFound);
+    SetError(current_->RemoveDirectory(e));
 }
 
 }  // namespace drive

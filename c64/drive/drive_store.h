@@ -12,16 +12,19 @@ namespace drive {
 constexpr u8 kOk = 0;
 constexpr u8 kFilesScratched = 1;
 constexpr u8 kReadError = 20;
+constexpr u8 kWriteError = 25;
 constexpr u8 kWriteProtect = 26;
 constexpr u8 kSyntaxError = 30;      // command not understood
 constexpr u8 kSyntaxCommand = 31;    // unknown command
 constexpr u8 kSyntaxLong = 32;       // command line too long
 constexpr u8 kSyntaxName = 33;       // invalid file name
 constexpr u8 kSyntaxNoName = 34;     // no file name given
+constexpr u8 kFileTooLarge = 52;
 constexpr u8 kFileNotOpen = 61;
 constexpr u8 kFileNotFound = 62;
 constexpr u8 kFileExists = 63;
 constexpr u8 kFileTypeMismatch = 64;
+constexpr u8 kIllegalTrackSector = 66;
 constexpr u8 kNoChannel = 70;
 constexpr u8 kDirError = 71;
 constexpr u8 kDiskFull = 72;
@@ -65,6 +68,16 @@ public:
     virtual void Title(u8 name[kNameMax], u8 id[5]) = 0;
     // Files Tarn saved before it wrote load addresses live only on the volume.
     virtual bool MayHoldHeaderless() const { return false; }
+    // What the last walk of the directory found wrong (71), or kOk.
+    virtual u8 Status() { return kOk; }
+
+    // Subdirectories, where the store has them.
+    virtual u8 Enter(const DriveEntry& e) { return kFileNotFound; }
+    virtual bool Leave() { return false; }  // false at the top
+    virtual u8 MakeDirectory(const u8* name, u8 nameLength) { return kWriteProtect; }
+    virtual u8 RemoveDirectory(const DriveEntry& e) { return kWriteProtect; }
+    // Replaces an existing file's bytes (a disk image written back).
+    virtual u8 Overwrite(const DriveEntry& e, const u8* data, u32 length) { return kWriteProtect; }
 
 protected:
     ~DriveStore() {}

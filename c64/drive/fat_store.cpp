@@ -14,6 +14,7 @@ constexpr u8 kModeRead = 1;
 constexpr u8 kModeCreate = 3;
 constexpr u32 kSectorBytes = 512;
 constexpr u32 kEntryBytes = 32;
+constexpr u32 kLabelBytes = 11;
 constexpr u32 kBlockBytes = 254;
 constexpr u32 kMostBlocks = 65535;
 
@@ -71,6 +72,11 @@ void Describe(const u8* entry, DriveEntry* out) {
             out->type = kExtensionTypes[i];
             known = true;
         }
+    out->image = SameExtension(ext, "D64");
+    if (out->image) {
+        out->type = kTypeDir;
+        known = true;
+    }
     if (!known && ext[0] != ' ') {
         out->name[out->nameLength++] = '.';
         for (u32 i = 0; i < 3 && ext[i] != ' '; i++) out->name[out->nameLength++] = ext[i];
@@ -82,12 +88,12 @@ void Describe(const u8* entry, DriveEntry* out) {
 
 bool FatStore::Ready() const { return fat_ && fat_->mounted(); }
 
+
 bool FatStore::Entry(u32 index, DriveEntry* out) {
     if (!Ready()) return false;
-    u32 root = (fat_->RootDirStart() - fat_->DataStart()) / fat_->SectorsPerCluster() + 2;
     u32 live = 0;
     u32 position = 0;
-    for (u8* s = fat_->ReadNextSectorInChain(root); s; s = fat_->ReadNextSectorInChain(0)) {
+    for (u8* s = fat_->ReadNextSectorInChain(fat_->RootCluster()); s; s = fat_->ReadNextSectorInChain(0)) {
         for (u32 i = 0; i < kSectorBytes / kEntryBytes; i++, position++) {
             const u8* e = s + i * kEntryBytes;
             if (e[0] == kEntryEnd) return false;
@@ -95,10 +101,10 @@ bool FatStore::Entry(u32 index, DriveEntry* out) {
             if (e[kEntryAttributes] & kAttrVolumeLabel) continue;
             if (live++ != index) continue;
             Describe(e, out);
-            out->image = false;
             out->size = Le32(e + kEntrySize);
             if (e[kEntryAttributes] & kAttrDirectory) {
                 out->type = kTypeDir;
+                out->image = false;
                 out->size = 0;
             }
             u32 blocks = (out->size + kBlockBytes - 1) / kBlockBytes;
@@ -148,7 +154,18 @@ u8 FatStore::Write(const u8* name, u8 nameLength, u8 type, const u8* data, u32 l
     char padded[13];
     Padded(shortName, padded);
     if (!replace) return Store(padded, data, length);
-    // The new file is complete before the old one goes.
+    return Replace(padded, data, length);
+}
+
+u8 FatStore::Overwrite(const DriveEntry& e, const u8* data, u32 length) {
+    if (!Ready()) return kNotReady;
+    char padded[13];
+    Padded(e.shortName, padded);
+    return Replace(padded, data, length);
+}
+
+// The new file is complete before the old one goes.
+u8 FatStore::Replace(const char* padded, const u8* data, u32 length) {
     char spare[13] = "~TARNNEW.";
     for (u32 i = 0; i < 3; i++) spare[9 + i] = padded[9 + i];
     spare[12] = 0;
@@ -179,21 +196,29 @@ u8 FatStore::Rename(const DriveEntry& e, const u8* name, u8 nameLength) {
 }
 
 u32 FatStore::FreeBlocks() {
-    if (!Ready() || !fat_->FatCache()) return 0;
-    const u8* fat = fat_->FatCache();
-    u32 free = 0;
-    for (u32 c = 2; c <= fat_->LastCluster(); c++)
-        if ((Le32(fat + c * 4) & 0x0FFFFFFF) == 0) free++;
-    u64 bytes = (u64)free * fat_->SectorsPerCluster() * kSectorBytes;
-    u64 blocks = bytes / kBlockBytes;
+    if (!Ready()) return 0;
+    u64 blocks = (u64)fat_->FreeClusters() * fat_->BytesPerCluster() / kBlockBytes;
     return blocks > 0xFFFFFFFFu ? 0xFFFFFFFFu : (u32)blocks;
 }
 
+// The volume's label names the disk; "TARN" where it has none.
 void FatStore::Title(u8 name[kNameMax], u8 id[5]) {
     static const char kName[] = "TARN            ";
     static const char kId[] = "00 2A";
     for (u32 i = 0; i < kNameMax; i++) name[i] = (u8)kName[i];
     for (u32 i = 0; i < 5; i++) id[i] = (u8)kId[i];
+    if (!Ready()) return;
+    for (u8* s = fat_->ReadNextSectorInChain(fat_->RootCluster()); s; s = fat_->ReadNextSectorInChain(0)) {
+        for (u32 i = 0; i < kSectorBytes / kEntryBytes; i++) {
+            const u8* e = s + i * kEntryBytes;
+            if (e[0] == kEntryEnd) return;
+            bool label = e[0] != kEntryDeleted && e[kEntryAttributes] != kAttrLongName &&
+                         (e[kEntryAttributes] & kAttrVolumeLabel);
+            if (!label) continue;
+            for (u32 k = 0; k < kNameMax; k++) name[k] = k < kLabelBytes ? e[k] : ' ';
+            return;
+        }
+    }
 }
 
 }  // namespace drive

@@ -1,5 +1,6 @@
 // Drive 8's files in the root directory of the FAT32 volume: NAME.PRG,
-// NAME.SEQ, NAME.USR; any other file is listed under its whole name as PRG.
+// NAME.SEQ, NAME.USR; NAME.D64 is a disk image CD enters; any other file is
+// listed under its whole name as PRG.
 #ifndef TARN_C64_DRIVE_FAT_STORE_H
 #define TARN_C64_DRIVE_FAT_STORE_H
 
@@ -23,10 +24,12 @@ public:
     u32 FreeBlocks() override;
     void Title(u8 name[kNameMax], u8 id[5]) override;
     bool MayHoldHeaderless() const override { return true; }
+    u8 Overwrite(const DriveEntry& e, const u8* data, u32 length) override;
 
 private:
     bool Ready() const;
     u8 Store(const char* padded, const u8* data, u32 length);
+    u8 Replace(const char* padded, const u8* data, u32 length);
 
     kestrel::filesystem::Fat32* fat_;
 };

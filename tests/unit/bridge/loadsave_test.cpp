@@ -91,8 +91,8 @@ TEST_F(Bridge, LoadStopsAtFFFFWithALoadError) {
     EXPECT_EQ(mem.read_byte(0x0001), port);
     EXPECT_EQ(mem.read_byte(0x0003), 0x77);
     EXPECT_EQ(Word(0xAE), 0x0000);
-    // EOI ends the KERNAL's loop; bit 4 makes BASIC say ?LOAD ERROR.
-    EXPECT_EQ(mem.read_byte(0x90), 0x50);
+    // EOI ends the KERNAL's loop; the read error makes BASIC say ?LOAD ERROR.
+    EXPECT_EQ(mem.read_byte(0x90), 0x42);
 }
 
 TEST_F(Bridge, LoadOfMissingFileSetsStatus42AndLeavesMemory) {
@@ -216,6 +216,15 @@ TEST_F(Bridge, SaveUnderAnExistingNameLeavesTheFileAlone) {
     volume.Unmount();
     EXPECT_EQ(volume.Get("OLD.PRG"), (std::vector<u8>{1, 2, 3, 4}));
     ExpectClean();
+}
+
+TEST_F(Bridge, SaveOfNothingButTheLoadAddressStoresNoFile) {
+    Mount();
+    Save("EMPTY", 0x0801, 0x0801);
+    EXPECT_EQ(mem.read_byte(0x90), 0x80);
+    EXPECT_EQ(bus.ErrorChannel(), "30,SYNTAX ERROR,00,00\r");
+    volume.Unmount();
+    EXPECT_FALSE(volume.Exists("EMPTY.PRG"));
 }
 
 TEST_F(Bridge, SaveEndingAtFFFFStops) {
