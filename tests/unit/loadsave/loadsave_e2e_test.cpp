@@ -184,7 +184,7 @@ TEST_F(LoadSave, DollarLoadListsTheDirectory) {
     EXPECT_GT(blocks, hello);
     EXPECT_GT(blocks, games);
     // The header line: line 0, then the disk name and id in reverse video.
-    EXPECT_EQ(hm.row(hello - 1).rfind("0 \"                \" 00 2A", 0), 0u) << Screen();
+    EXPECT_EQ(hm.row(hello - 1).rfind("0 \"TARN            \" 00 2A", 0), 0u) << Screen();
     EXPECT_TRUE(g_face_screen_reverse[40 * (hello - 1) + 2]);
     EXPECT_FALSE(g_face_screen_reverse[40 * hello + 2]);
 }
