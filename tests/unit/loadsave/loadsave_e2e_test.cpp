@@ -93,9 +93,11 @@ TEST_F(LoadSave, SavedProgramWithVariablesComesBackListsAndRuns) {
     EXPECT_EQ(PeekWord(kVarTab), end);
 
     ASSERT_TRUE(Command("LIST"));
-    int first = RowOf("10 A=6:B=7");
-    ASSERT_GE(first, 0);
-    EXPECT_EQ(hm.row(first + 1).rfind("20 C=A*B:D$=\"RESULT\"", 0), 0u);
+    // The listing's rows follow the LIST command.
+    int first = RowOf("LIST") + 2;
+    ASSERT_GE(first, 2);
+    EXPECT_EQ(hm.row(first).rfind("10 A=6:B=7", 0), 0u) << Screen();
+    EXPECT_EQ(hm.row(first + 1).rfind("20 C=A*B:D$=\"RESULT\"", 0), 0u) << Screen();
     EXPECT_EQ(hm.row(first + 2).rfind("30 PRINT D$;C", 0), 0u);
 
     // Variables live past the end pointer: a stale pointer would put them
