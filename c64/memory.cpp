@@ -32,6 +32,7 @@ constexpr u8 kPowerOnDdr = 0x2F;
 constexpr u8 kPortBitLoram = 0x01;
 constexpr u8 kPortBitHiram = 0x02;
 constexpr u8 kPortBitCharen = 0x04;
+constexpr u8 kPortBankBits = kPortBitLoram | kPortBitHiram | kPortBitCharen;
 // Port lines that are inputs read what is outside: LORAM, HIRAM, CHAREN and
 // the cassette sense (bit 4) have pull-ups, the cassette motor line (bit 5)
 // reads low, and the unconnected bits 3, 6 and 7 keep the last value written.
@@ -233,7 +234,12 @@ void Memory::write_special(u16 address, u8 value) {
         if (address == kPort || address == kPortDdr) {
             if (address == kPort) port_out_ = value;
             else ram[kPortDdr] = value;
-            setup_memory_banks(port_levels());
+            u8 levels = port_levels();
+            // The KERNAL's interrupt rewrites the cassette bits every jiffy;
+            // the map (and the ROM images, which nothing else writes) only
+            // change with the three banking bits.
+            if (((levels ^ ram[kPort]) & kPortBankBits) == 0) ram[kPort] = levels;
+            else setup_memory_banks(levels);
             return;
         }
         ram[address] = value;
