@@ -2,6 +2,8 @@
 #ifndef TARN_C64_IO_H
 #define TARN_C64_IO_H
 
+#include "c64/drive/drive.h"
+#include "c64/drive/fat_store.h"
 #include "lib/types.h"
 
 class Cpu;
@@ -46,7 +48,8 @@ public:
 
     void cpu(Cpu* c) { cpu_ = c; }
     void memory(Memory* m) { mem_ = m; }
-    void fat32(kestrel::filesystem::Fat32* f) { fat32_ = f; }
+    // The volume drive 8 serves (null: no disk).
+    void fat32(kestrel::filesystem::Fat32* f);
     void serial(kestrel::drivers::SerialDriver* s) { serial_ = s; }
     void rtc(kestrel::drivers::RTCDriver* r) { rtc_ = r; }
     kestrel::filesystem::Fat32* fat32() const { return fat32_; }
@@ -95,13 +98,12 @@ public:
     void OnKeyDown(u8 code);
     void OnKeyUp(u8 code);
 
-    // ---- LOAD and SAVE --------------------------------------------------------
-    // Serves a LOAD or SAVE request left by the patched KERNAL in $0002
-    // (4 = LOAD, 5 = SAVE). Called once per main-loop pass, and at once when
-    // the trap stores the request.
+    // ---- drive 8 ----------------------------------------------------------------
+    // Serves a serial-bus request left by the patched KERNAL in $0002 (4 a
+    // byte under ATN, 5 CIOUT, 6 ACPTR, 7 the rest of a LOAD). Called at
+    // once when the trap stores the request, and once per main-loop pass.
     bool emulate();
-    void file_load();
-    void file_save();
+    drive::Drive& drive() { return drive_; }
 
 private:
     void draw_text_view();
@@ -111,6 +113,7 @@ private:
     void put_pixel(u32 x, u32 y, u16 rgb);
     void press_matrix(u8 code, bool down);
     void set_matrix_bit(int row, int bit, bool down);
+    u8 load_rest();
 
     Cpu* cpu_ = nullptr;
     Memory* mem_ = nullptr;
@@ -120,6 +123,11 @@ private:
     bool running_;
     u8 joystick1_ = 0, joystick2_ = 0;
     kestrel::filesystem::Fat32* fat32_ = nullptr;
+    drive::FatStore drive_store_{nullptr};
+    drive::Drive drive_;
+    // A request stored while another is served (a loaded byte landing on
+    // $0002) must not start a second one.
+    bool serving_ = false;
     kestrel::drivers::SerialDriver* serial_ = nullptr;
     kestrel::drivers::RTCDriver* rtc_ = nullptr;
     u8* frame_ = nullptr;

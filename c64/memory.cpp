@@ -11,9 +11,9 @@ namespace {
 constexpr u32 kSize = 0x10000;
 constexpr u16 kPortDdr = 0x0000;       // 6510 data direction register
 constexpr u16 kPort = 0x0001;          // 6510 port: LORAM, HIRAM, CHAREN
-constexpr u16 kTrapRequest = 0x0002;   // LOAD/SAVE request byte of the patched KERNAL
-constexpr u8 kTrapLoad = 4;
-constexpr u8 kTrapSave = 5;
+constexpr u16 kTrapRequest = 0x0002;   // request byte of the patched serial bus routines
+constexpr u8 kTrapFirst = 4;           // 4 ATN byte, 5 CIOUT, 6 ACPTR, 7 rest of a LOAD
+constexpr u8 kTrapLast = 7;
 constexpr u16 kPlaceTrigger = 0x0139;  // the core's store hook watches it
 constexpr u16 kBasicRom = 0xA000;      // BASIC ROM, 8 KiB
 constexpr u16 kCharRom = 0xD000;       // character ROM, 4 KiB
@@ -32,6 +32,7 @@ constexpr u8 kPowerOnDdr = 0x2F;
 constexpr u8 kPortBitLoram = 0x01;
 constexpr u8 kPortBitHiram = 0x02;
 constexpr u8 kPortBitCharen = 0x04;
+constexpr u8 kPortBankBits = kPortBitLoram | kPortBitHiram | kPortBitCharen;
 // Port lines that are inputs read what is outside: LORAM, HIRAM, CHAREN and
 // the cassette sense (bit 4) have pull-ups, the cassette motor line (bit 5)
 // reads low, and the unconnected bits 3, 6 and 7 keep the last value written.
@@ -51,14 +52,42 @@ const RomPatch kKeyboardPatches[] = {
     {0xEBF4, 0x22}, {0xEBF7, 0x2B}, {0xEBFD, 0x40},
 };
 
-// LOAD: LDA #$04; STA $0002; LDA $90; LSR A; LSR A; BCS $F530; JSR $F5D2;
-// CLC; LDX $AE; LDY $AF; RTS
-constexpr u16 kLoadTrap = 0xF4C4;
-const u8 kLoadTrapCode[] = {0xA9, 0x04, 0x8D, 0x02, 0x00, 0xA5, 0x90, 0x4A, 0x4A, 0xB0,
-                            0x61, 0x20, 0xD2, 0xF5, 0x18, 0xA6, 0xAE, 0xA4, 0xAF, 0x60};
-// SAVE: LDA #$05; STA $0002; CLC; RTS
-constexpr u16 kSaveTrap = 0xF605;
-const u8 kSaveTrapCode[] = {0xA9, 0x05, 0x8D, 0x02, 0x00, 0x18, 0x60};
+// The serial bus routines become traps into the host's drive 8: each
+// leaves its byte in $95 (or takes it from $A4) and stores a request code in
+// $0002, which the host serves before the next instruction. X and Y are kept,
+// as the KERNAL's callers rely on them.
+struct CodePatch {
+    u16 address;
+    u8 length;
+    u8 code[24];
+};
+const CodePatch kBusPatches[] = {
+    // $ED11, the byte under ATN for TALK/LISTEN (which keep their ORA and
+    // RS-232 wait in front): STA $95; LDA #$04; STA $0002; CLI; CLC; RTS
+    {0xED11, 10, {0x85, 0x95, 0xA9, 0x04, 0x8D, 0x02, 0x00, 0x58, 0x18, 0x60}},
+    // SECOND: JMP $ED11
+    {0xEDB9, 3, {0x4C, 0x11, 0xED}},
+    // TKSA: JMP $ED11; its turnaround half (CHKIN without a secondary
+    // address): CLI; RTS
+    {0xEDC7, 3, {0x4C, 0x11, 0xED}},
+    {0xEDCC, 2, {0x58, 0x60}},
+    // CIOUT: STA $95; LDA #$05; STA $0002; LDA $95; CLC; RTS
+    {0xEDDD, 11, {0x85, 0x95, 0xA9, 0x05, 0x8D, 0x02, 0x00, 0xA5, 0x95, 0x18, 0x60}},
+    // UNTLK: LDA #$5F; JMP $ED11
+    {0xEDEF, 5, {0xA9, 0x5F, 0x4C, 0x11, 0xED}},
+    // UNLSN: LDA #$3F; JMP $ED11
+    {0xEDFE, 5, {0xA9, 0x3F, 0x4C, 0x11, 0xED}},
+    // ACPTR: LDA #$06; STA $0002; LDA $A4; CLI; CLC; RTS
+    {0xEE13, 10, {0xA9, 0x06, 0x8D, 0x02, 0x00, 0xA5, 0xA4, 0x58, 0x18, 0x60}},
+    // LOAD's byte loop, preceded by the rest of the file at once (in the
+    // space the old bus code left): JSR $F5D2 (LOADING); LDA $93; BNE rts
+    // (VERIFY: byte loop); LDA #$07; STA $0002; BIT $90; BVC rts; PLA; PLA;
+    // JMP $F528 (UNTALK, CLOSE, return); rts: RTS
+    {0xEE20, 22, {0x20, 0xD2, 0xF5, 0xA5, 0x93, 0xD0, 0x0E, 0xA9, 0x07, 0x8D, 0x02, 0x00,
+                  0x24, 0x90, 0x50, 0x05, 0x68, 0x68, 0x4C, 0x28, 0xF5, 0x60}},
+    // LOAD: JSR $EE20 in place of JSR $F5D2
+    {0xF4F0, 3, {0x20, 0x20, 0xEE}},
+};
 
 void copy_bytes(u8* dst, const u8* src, u32 n) {
     for (u32 i = 0; i < n; i++) dst[i] = src[i];
@@ -118,8 +147,7 @@ void Memory::setup_memory_banks(u8 value) {
 void Memory::patch_roms() {
     for (const RomPatch& p : kKeyboardPatches)
         rom[p.address] = keyboard_patched_ ? p.value : data_kernal_rom[p.address - kKernalRom];
-    copy_bytes(rom + kLoadTrap, kLoadTrapCode, sizeof kLoadTrapCode);
-    copy_bytes(rom + kSaveTrap, kSaveTrapCode, sizeof kSaveTrapCode);
+    for (const CodePatch& p : kBusPatches) copy_bytes(rom + p.address, p.code, p.length);
 }
 
 // Copies a program file (2-byte load address, then the bytes) into RAM,
@@ -207,11 +235,16 @@ void Memory::write_special(u16 address, u8 value) {
         if (address == kPort || address == kPortDdr) {
             if (address == kPort) port_out_ = value;
             else ram[kPortDdr] = value;
-            setup_memory_banks(port_levels());
+            u8 levels = port_levels();
+            // The KERNAL's interrupt rewrites the cassette bits every jiffy;
+            // the map (and the ROM images, which nothing else writes) only
+            // change with the three banking bits.
+            if (((levels ^ ram[kPort]) & kPortBankBits) == 0) ram[kPort] = levels;
+            else setup_memory_banks(levels);
             return;
         }
         ram[address] = value;
-        if (address == kTrapRequest && (value == kTrapLoad || value == kTrapSave) && trap_fn_) trap_fn_(trap_ctx_);
+        if (address == kTrapRequest && value >= kTrapFirst && value <= kTrapLast && trap_fn_) trap_fn_(trap_ctx_);
         return;
     }
     bool io = banks[kBankCharen] == kIO;

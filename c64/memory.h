@@ -44,8 +44,8 @@ public:
     // instruction writes $FF to $0139 (POKE 313,255).
     void patch_ram();
 
-    // Called after a processor store of 4 (LOAD) or 5 (SAVE) to $0002, the
-    // request byte the patched KERNAL leaves for the host bridge.
+    // Called after a processor store of 4 to 7 to $0002, the request byte
+    // the patched serial bus routines leave for the host's drive 8.
     void trap_hook(void (*fn)(void* ctx), void* ctx) { trap_fn_ = fn; trap_ctx_ = ctx; }
     // Program images (with their 2-byte load address) placed by patch_ram.
     void program_images(const u8* monitor_prg, u32 monitor_len, const u8* program_prg, u32 program_len);

@@ -226,7 +226,8 @@ class KernelBoot(Session):
         tarndisk.get(self.disk, "ROUND", out)
         with open(out, "rb") as f:
             saved = f.read()
-        self.assertEqual(saved, bas2prg.tokenize(SAVED_LINE + "\n"))
+        # A standard program file: the load address, then the program.
+        self.assertEqual(saved, bas2prg.to_prg(SAVED_LINE + "\n"))
         code, report = fsck(self.disk)
         self.assertEqual(code, 0, report)
 

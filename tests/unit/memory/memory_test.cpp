@@ -175,19 +175,23 @@ TEST(Memory, ProcessorPortReadsOutputsWhereDirectedAndPinLevelsElsewhere) {
 
 TEST(Memory, RomPatchesSurviveEveryBankSwitch) {
     Wired w;
-    const u8 load[] = {0xA9, 0x04, 0x8D, 0x02, 0x00, 0xA5, 0x90, 0x4A, 0x4A, 0xB0,
-                       0x61, 0x20, 0xD2, 0xF5, 0x18, 0xA6, 0xAE, 0xA4, 0xAF, 0x60};
-    const u8 save[] = {0xA9, 0x05, 0x8D, 0x02, 0x00, 0x18, 0x60};
+    // ACPTR: LDA #$06; STA $0002; LDA $A4; CLI; CLC; RTS
+    const u8 acptr[] = {0xA9, 0x06, 0x8D, 0x02, 0x00, 0xA5, 0xA4, 0x58, 0x18, 0x60};
+    // LOAD calls the one-request loader in place of its LOADING message.
+    const u8 load[] = {0x20, 0x20, 0xEE};
     for (u8 port : {0x37, 0x35, 0x36}) {
         w.mem.write_byte(0x0001, port);
         w.mem.write_byte(0x0001, 0x37);
-        for (unsigned i = 0; i < sizeof load; i++) EXPECT_EQ(w.mem.read_byte(0xF4C4 + i), load[i]);
-        for (unsigned i = 0; i < sizeof save; i++) EXPECT_EQ(w.mem.read_byte(0xF605 + i), save[i]);
+        for (unsigned i = 0; i < sizeof acptr; i++) EXPECT_EQ(w.mem.read_byte(0xEE13 + i), acptr[i]);
+        for (unsigned i = 0; i < sizeof load; i++) EXPECT_EQ(w.mem.read_byte(0xF4F0 + i), load[i]);
         EXPECT_EQ(w.mem.read_byte(0xEBAE), 0x3B);
         EXPECT_EQ(w.mem.read_byte(0xEBFD), 0x40);
         EXPECT_EQ(w.mem.read_byte(0xEBDD), 0x2A);
-        EXPECT_EQ(w.mem.read_byte(0xF4C3), data_kernal_rom[0x14C3]);  // neighbours untouched
-        EXPECT_EQ(w.mem.read_byte(0xF60C), data_kernal_rom[0x160C]);
+        EXPECT_EQ(w.mem.read_byte(0xEE12), data_kernal_rom[0x0E12]);  // neighbours untouched
+        EXPECT_EQ(w.mem.read_byte(0xF4EF), data_kernal_rom[0x14EF]);
+        // The old LOAD and SAVE traps are gone: the KERNAL's own code runs.
+        EXPECT_EQ(w.mem.read_byte(0xF4C4), data_kernal_rom[0x14C4]);
+        EXPECT_EQ(w.mem.read_byte(0xF605), data_kernal_rom[0x1605]);
     }
 }
 
@@ -203,7 +207,7 @@ void record(void* ctx) {
     log->seen = log->mem->read_byte(0x0002);  // the value is already stored
 }
 
-TEST(Memory, TrapHookFiresOnLoadAndSaveRequestsOnly) {
+TEST(Memory, TrapHookFiresOnSerialBusRequestsOnly) {
     Wired w;
     HookLog log;
     log.mem = &w.mem;
@@ -216,14 +220,17 @@ TEST(Memory, TrapHookFiresOnLoadAndSaveRequestsOnly) {
     w.mem.write_byte(0x0002, 5);
     EXPECT_EQ(log.calls, 2);
     EXPECT_EQ(log.seen, 5);
-    for (u8 v : {0, 3, 6, 0xFF}) w.mem.write_byte(0x0002, v);
+    w.mem.write_byte(0x0002, 7);
+    EXPECT_EQ(log.calls, 3);
+    EXPECT_EQ(log.seen, 7);
+    for (u8 v : {0, 3, 8, 0xFF}) w.mem.write_byte(0x0002, v);
     w.mem.write_byte(0x0003, 4);
     w.mem.write_byte(0x0102, 4);
     w.mem.write_byte_no_io(0x0002, 4);
-    EXPECT_EQ(log.calls, 2);
+    EXPECT_EQ(log.calls, 3);
     w.mem.trap_hook(nullptr, nullptr);
     w.mem.write_byte(0x0002, 5);
-    EXPECT_EQ(log.calls, 2);
+    EXPECT_EQ(log.calls, 3);
 }
 
 TEST(Memory, PatchRamPlacesImagesOnTriggerOnly) {

@@ -96,8 +96,8 @@ TEST(Pages, ReadModifyWriteReachesTheTrapWithEachStoredValue) {
     b.mem.write_byte_no_io(0x0002, 3);
     b.run({0xE6, 0x02});  // INC $02: 3 -> 4
     EXPECT_EQ(b.traps, 1);
-    b.mem.write_byte_no_io(0x0002, 6);
-    b.run({0xCE, 0x02, 0x00});  // DEC $0002: 6 -> 5
+    b.mem.write_byte_no_io(0x0002, 8);
+    b.run({0xCE, 0x02, 0x00});  // DEC $0002: 8 -> 7
     EXPECT_EQ(b.traps, 2);
     b.mem.write_byte_no_io(0x0002, 0x82);
     g_ctx.flags = 0;

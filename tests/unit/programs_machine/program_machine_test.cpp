@@ -309,8 +309,8 @@ TEST_F(Program, DirectoryEntryListsTheAttachedDisk) {
     int header = LastRowWith("\"TARNDISK");
     ASSERT_GE(header, 0) << Screen();
     EXPECT_EQ(g_face_color[40 * header + 4], 7);  // the header in yellow
-    int hello = LastRowWith("\"HELLO   \"");
-    int game = LastRowWith("\"GAME    \"");
+    int hello = LastRowWith("\"HELLO\"");
+    int game = LastRowWith("\"GAME\"");
     ASSERT_GE(hello, 0) << Screen();
     ASSERT_GE(game, 0) << Screen();
     EXPECT_EQ(Trimmed(hello).substr(0, 2), "2 ");   // 300 bytes: two blocks
