@@ -183,9 +183,15 @@ class DiskToolTest(unittest.TestCase):
 
     def test_long_names_get_a_long_name_entry_and_read_back(self):
         tarndisk.create(self.image, 64)
-        files = {"boulder dash.prg": b"\x00\xc0BD", "notes.seq": b"HI\r", "sixteen chars ok.prg": b"\x00\x10"}
+        tarndisk.make_d64(os.path.join(self.dir, "games.d64"), [self.write("a.prg", b"\x01\x08A")])
+        with open(os.path.join(self.dir, "games.d64"), "rb") as f:
+            d64 = f.read()
+        files = {"boulder dash.prg": b"\x00\xc0BD", "notes.seq": b"HI\r", "sixteen chars ok.prg": b"\x00\x10",
+                 "my games.d64": d64}
         tarndisk.put(self.image, [self.write(n, d) for n, d in files.items()])
         listing = tarndisk.listing(self.image)
+        self.assertEqual(len(d64), 174848)
+        self.assertIn("MY GAMES.D64", listing)
         self.assertIn("BOULDER DASH.PRG", listing)
         self.assertIn("SIXTEEN CHARS OK.PRG", listing)
         self.assertIn("NOTES    SEQ", listing)
