@@ -16,8 +16,8 @@ either case, as printed listings write them:
 A count repeats a code: {3 down}, {down*3}, {5 spaces}.
 
 The output starts with the two-byte load address ($0801 unless --start says
-otherwise), as .PRG files usually do; --no-header leaves it out, which is the
-form Tarn's SAVE writes and `LOAD "NAME",8` expects.  --ca65 writes the
+otherwise), as .PRG files do; --no-header leaves it out, the form Tarn's SAVE
+wrote before it wrote headers.  --ca65 writes the
 image as ca65 .byte lines instead (the kernel's built-in program is built so);
 there {VARS_LO} and {VARS_HI} outside strings stand for the two bytes of the
 address just past the program, where its variables start.

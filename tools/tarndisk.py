@@ -5,7 +5,7 @@
       A new sparse image with one FAT32 partition (made by mkfs.fat), holding
       the given files (.prg, .seq, .usr, .d64), or .bas listings tokenized on
       the way.
-  tarndisk.py put IMAGE FILE [FILE ...] [--as NAME] [--keep-header]
+  tarndisk.py put IMAGE FILE [FILE ...] [--as NAME]
       Copies files onto an existing image.
   tarndisk.py list IMAGE
       Lists the root directory.
@@ -21,13 +21,11 @@ starting with $.  game.prg on the PC becomes GAME.PRG; boulder dash.prg
 becomes BOULDER DASH.PRG, a long name with a short alias beside it, as any
 FAT system writes one.
 
-Load addresses.  Tarn's SAVE writes a program without the two-byte load
-address that .PRG files usually start with, and LOAD "NAME",8 puts a file's
-bytes at the start of BASIC as they are.  So `put` drops the header of a
-.prg built for $0801 (a BASIC program), which then loads with LOAD "NAME",8.
-Any other file keeps its header and is loaded with LOAD "NAME",8,1 to the
-address it names.  --keep-header keeps every header as it is.  Files in a
-.d64 always keep theirs, as on a 1541.
+Load addresses.  Files are stored exactly as given: a .prg keeps the two-byte
+load address it starts with, as on every C64 system, and a .bas listing is
+tokenized with the start of BASIC ($0801) in front.  LOAD "NAME",8 puts what
+follows the header at the start of BASIC, LOAD "NAME",8,1 at the address the
+header names.
 
 Everything goes through mtools on the partition (IMAGE@@OFFSET); nothing is
 mounted.  Standard library only, plus mkfs.fat and mtools.
@@ -120,24 +118,20 @@ def c64_name(path, override=None):
     return check_name(override if override else base) + "." + kind
 
 
-def program_bytes(path, keep_header=False):
-    """What goes into the file: a .bas listing is tokenized; a program built
-    for the start of BASIC loses its load address (see above)."""
+def program_bytes(path):
+    """What goes into the file: a .bas listing tokenized, with its load
+    address; anything else as it is."""
     if path.lower().endswith(".bas"):
         with open(path, encoding="ascii") as f:
             try:
-                return bas2prg.to_prg(f.read(), BASIC_START, header=keep_header)
+                return bas2prg.to_prg(f.read(), BASIC_START)
             except bas2prg.ListingError as e:
                 raise DiskError("%s: %s" % (path, e))
     with open(path, "rb") as f:
-        data = f.read()
-    is_program = EXTENSIONS.get(os.path.splitext(path)[1].lower(), "PRG") == "PRG"
-    if not keep_header and is_program and len(data) >= 2 and data[0] | data[1] << 8 == BASIC_START:
-        return data[2:]
-    return data
+        return f.read()
 
 
-def put(image, paths, name=None, keep_header=False):
+def put(image, paths, name=None):
     if name and len(paths) != 1:
         raise DiskError("--as names one file only")
     target = _target(image)
@@ -146,7 +140,7 @@ def put(image, paths, name=None, keep_header=False):
             stored = c64_name(path, name)
             staged = os.path.join(tmp, stored)
             with open(staged, "wb") as f:
-                f.write(program_bytes(path, keep_header))
+                f.write(program_bytes(path))
             # -o: replace a file of the same name; -D o likewise for clashes
             _run(["mcopy", "-i", target, "-o", "-D", "o", staged, "::" + stored])
             print("%s -> %s" % (path, stored))
@@ -284,7 +278,7 @@ def make_d64(out, paths, disk_name="TARN", disk_id="TA", tracks=35):
         base, kind = stored.rsplit(".", 1)
         if kind not in D64_TYPES:
             raise DiskError("%s: only programs and SEQ/USR files go into a .d64" % path)
-        disk.add(base.encode("ascii"), kind, program_bytes(path, keep_header=True))
+        disk.add(base.encode("ascii"), kind, program_bytes(path))
         print("%s -> %s,%s" % (path, base, kind))
     name = check_name(disk_name).encode("ascii")
     if len(disk_id) != 2 or any(c in FORBIDDEN for c in disk_id):
@@ -306,7 +300,6 @@ def main(argv=None):
     p.add_argument("image")
     p.add_argument("files", nargs="+")
     p.add_argument("--as", dest="name", help="C64 name for a single file")
-    p.add_argument("--keep-header", action="store_true", help="store files exactly as given")
     l = sub.add_parser("list", help="list the root directory")
     l.add_argument("image")
     g = sub.add_parser("get", help="copy a program off an image")
@@ -324,7 +317,7 @@ def main(argv=None):
         if args.cmd == "create":
             create(args.image, args.size, args.files)
         elif args.cmd == "put":
-            put(args.image, args.files, args.name, args.keep_header)
+            put(args.image, args.files, args.name)
         elif args.cmd == "d64":
             make_d64(args.image, args.files, args.name, args.id, args.tracks)
         elif args.cmd == "list":

@@ -151,19 +151,18 @@ class DiskToolTest(unittest.TestCase):
         # sparse: far less on disk than its length
         self.assertLess(os.stat(self.image).st_blocks * 512, os.path.getsize(self.image) // 8)
 
-    def test_put_drops_the_basic_load_address_and_keeps_others(self):
+    def test_put_keeps_every_load_address_and_bas_listings_get_one(self):
         tarndisk.create(self.image, 64)
         basic = self.write("game.prg", b"\x01\x08ABC")
         code = self.write("mcode.prg", b"\x00\xc0\xa9\x01")
-        tarndisk.put(self.image, [basic, code])
+        listing = self.write("list.bas", b"10 END\n")
+        tarndisk.put(self.image, [basic, code, listing])
         out = os.path.join(self.dir, "back")
-        tarndisk.get(self.image, "GAME", out)
-        self.assertEqual(open(out, "rb").read(), b"ABC")
-        tarndisk.get(self.image, "mcode", out)
-        self.assertEqual(open(out, "rb").read(), b"\x00\xc0\xa9\x01")
-        tarndisk.put(self.image, [basic], name="kept", keep_header=True)
-        tarndisk.get(self.image, "KEPT", out)
-        self.assertEqual(open(out, "rb").read(), b"\x01\x08ABC")
+        for name, data in (("GAME", b"\x01\x08ABC"), ("mcode", b"\x00\xc0\xa9\x01"),
+                           ("LIST", b"\x01\x08" + bas2prg.tokenize("10 END\n"))):
+            tarndisk.get(self.image, name, out)
+            with open(out, "rb") as f:
+                self.assertEqual(f.read(), data, name)
         self.assertEqual(fsck(self.image)[0], 0)
 
     def test_put_replaces_a_file_of_the_same_name(self):
