@@ -15,11 +15,11 @@
       Writes a 1541 disk image (.d64) holding the given files.
 
 Names.  A file is stored as NAME.PRG (NAME.SEQ, NAME.USR, NAME.D64 for those
-extensions), NAME being what you type in LOAD "NAME",8: one to sixteen
-characters, stored in capitals, none of  " * ? , : = / \\ < > |  and not
-starting with $.  game.prg on the PC becomes GAME.PRG; boulder dash.prg
-becomes BOULDER DASH.PRG, a long name with a short alias beside it, as any
-FAT system writes one.
+extensions), NAME being its C64 name: one to sixteen characters, stored in
+capitals, none of  " * ? , : = / \\ < > |  and not starting with $.
+game.prg on the PC becomes GAME.PRG; boulder dash.prg becomes
+BOULDER DASH.PRG, a long name with a short alias (BOULDE~1.PRG) beside it,
+as any FAT system writes one.
 
 Load addresses.  Files are stored exactly as given: a .prg keeps the two-byte
 load address it starts with, as on every C64 system, and a .bas listing is
