@@ -1,198 +1,226 @@
-// Drive 8's files in the root directory of the FAT32 volume.
+// Drive 8's files in a directory of the FAT32 volume.
 #include "c64/drive/fat_store.h"
 
 #include "filesystem/fat.h"
 
 using kestrel::filesystem::Fat32;
+using kestrel::filesystem::FatEntryInfo;
 
 namespace drive {
 
 namespace {
 
-constexpr u8 kHandle = 8;
-constexpr u8 kModeRead = 1;
-constexpr u8 kModeCreate = 3;
-constexpr u32 kSectorBytes = 512;
-constexpr u32 kEntryBytes = 32;
-constexpr u32 kLabelBytes = 11;
 constexpr u32 kBlockBytes = 254;
 constexpr u32 kMostBlocks = 65535;
-
-// Directory entry bytes.
+constexpr u32 kMostEntries = 65536;   // a FAT directory holds no more
+constexpr u8 kAttrVolumeLabel = 0x08;
+constexpr u8 kAttrLongName = 0x0F;
+constexpr u32 kSectorBytes = 512;
+constexpr u32 kEntryBytes = 32;
 constexpr u32 kEntryAttributes = 11;
-constexpr u32 kEntrySize = 28;
 constexpr u8 kEntryEnd = 0x00;
 constexpr u8 kEntryDeleted = 0xE5;
-constexpr u8 kAttrLongName = 0x0F;
-constexpr u8 kAttrVolumeLabel = 0x08;
+constexpr u32 kLabelBytes = 11;
 constexpr u8 kAttrDirectory = 0x10;
+constexpr u32 kFatName = 24;          // C64 name, dot, extension, terminator
 
-const char* const kExtensions[] = {"SEQ", "PRG", "USR"};
-const u8 kExtensionTypes[] = {kTypeSeq, kTypePrg, kTypeUsr};
+struct Extension {
+    const char* text;
+    u8 type;
+};
+const Extension kExtensions[] = {{"PRG", kTypePrg}, {"SEQ", kTypeSeq}, {"USR", kTypeUsr}};
 
-u32 Le32(const u8* p) { return p[0] | p[1] << 8 | p[2] << 16 | (u32)p[3] << 24; }
+u8 Upper(char c) { return (c >= 'a' && c <= 'z') ? (u8)(c - 'a' + 'A') : (u8)c; }
 
-bool SameExtension(const u8* ext, const char* name) {
-    return ext[0] == (u8)name[0] && ext[1] == (u8)name[1] && ext[2] == (u8)name[2];
+u32 Length(const char* s) {
+    u32 n = 0;
+    while (s[n]) n++;
+    return n;
 }
 
-// "NAME    .EXT", the form Fat32 looks files up by.
-void Padded(const u8 shortName[11], char out[13]) {
-    for (u32 i = 0; i < 8; i++) out[i] = (char)shortName[i];
-    out[8] = '.';
-    for (u32 i = 0; i < 3; i++) out[9 + i] = (char)shortName[8 + i];
-    out[12] = 0;
-}
-
-// The 8.3 form of a C64 name; false when it has no such form.
-bool ShortName(const u8* name, u8 length, u8 type, u8 out[11]) {
-    if (length == 0 || length > 8) return false;
-    for (u32 i = 0; i < 11; i++) out[i] = ' ';
-    for (u32 i = 0; i < length; i++) {
-        if (name[i] == ' ' || name[i] == '.') return false;
-        out[i] = name[i];
-    }
-    const char* ext = "PRG";
+bool EndsWith(const char* name, u32 length, const char* ext) {
+    if (length < 5 || name[length - 4] != '.') return false;
     for (u32 i = 0; i < 3; i++)
-        if (kExtensionTypes[i] == type) ext = kExtensions[i];
-    for (u32 i = 0; i < 3; i++) out[8 + i] = (u8)ext[i];
+        if (Upper(name[length - 3 + i]) != (u8)ext[i]) return false;
     return true;
 }
 
-// A C64 name and type for an 8.3 entry: "HELLO.PRG" is HELLO, a program;
-// "NOTES.TXT" keeps its whole name.
-void Describe(const u8* entry, DriveEntry* out) {
-    out->nameLength = 0;
-    for (u32 i = 0; i < 8 && entry[i] != ' '; i++) out->name[out->nameLength++] = entry[i];
-    const u8* ext = entry + 8;
+// A C64 name for a FAT entry: "Boulder Dash.prg" is BOULDER DASH, a program;
+// characters PETSCII has no capital for show as '?'; at most 16 of them.
+void Describe(const FatEntryInfo& info, DriveEntry* out) {
+    u32 length = Length(info.name);
     out->type = kTypePrg;
-    bool known = false;
-    for (u32 i = 0; i < 3; i++)
-        if (SameExtension(ext, kExtensions[i])) {
-            out->type = kExtensionTypes[i];
-            known = true;
-        }
-    out->image = SameExtension(ext, "D64");
-    if (out->image) {
+    out->image = false;
+    if (info.attributes & kAttrDirectory) {
         out->type = kTypeDir;
-        known = true;
+    } else if (EndsWith(info.name, length, "D64")) {
+        out->type = kTypeDir;
+        out->image = true;
+        length -= 4;
+    } else {
+        for (const Extension& x : kExtensions)
+            if (EndsWith(info.name, length, x.text)) {
+                out->type = x.type;
+                length -= 4;
+            }
     }
-    if (!known && ext[0] != ' ') {
-        out->name[out->nameLength++] = '.';
-        for (u32 i = 0; i < 3 && ext[i] != ' '; i++) out->name[out->nameLength++] = ext[i];
+    out->nameLength = 0;
+    for (u32 i = 0; i < length && out->nameLength < kNameMax; i++) {
+        u8 c = Upper(info.name[i]);
+        out->name[out->nameLength++] = (c >= 0x20 && c <= 0x5F) ? c : '?';
     }
-    for (u32 i = 0; i < 11; i++) out->shortName[i] = entry[i];
+    for (u32 i = 0; i < 11; i++) out->shortName[i] = info.shortName[i];
+    out->size = out->type == kTypeDir && !out->image ? 0 : info.size;
+    u32 blocks = (out->size + kBlockBytes - 1) / kBlockBytes;
+    out->blocks = (u16)(blocks > kMostBlocks ? kMostBlocks : blocks);
+}
+
+// The FAT name a C64 name is stored under: "NAME.SEQ", or "NAME" for a
+// directory (type kTypeDir).
+void FatName(const u8* name, u8 length, u8 type, char out[kFatName]) {
+    u32 n = 0;
+    for (u32 i = 0; i < length && i < kNameMax; i++) out[n++] = (char)name[i];
+    const char* ext = nullptr;
+    for (const Extension& x : kExtensions)
+        if (x.type == type) ext = x.text;
+    if (ext) {
+        out[n++] = '.';
+        for (u32 i = 0; i < 3; i++) out[n++] = ext[i];
+    }
+    out[n] = 0;
+}
+
+u8 DosStatus(u8 fat) {
+    switch (fat) {
+    case Fat32::kOk: return kOk;
+    case Fat32::kNotFound: return kFileNotFound;
+    case Fat32::kExists: return kFileExists;
+    case Fat32::kFatFull:
+    case Fat32::kDirectoryFull: return kDiskFull;
+    case Fat32::kNoMemory: return kNoChannel;
+    case Fat32::kNotMounted: return kNotReady;
+    default: return kWriteError;
+    }
 }
 
 }  // namespace
 
+void FatStore::Volume(Fat32* fat) {
+    fat_ = fat;
+    depth_ = 0;
+    haveLast_ = false;
+}
+
 bool FatStore::Ready() const { return fat_ && fat_->mounted(); }
 
+u32 FatStore::Directory() const { return depth_ ? path_[depth_ - 1] : fat_->RootCluster(); }
 
 bool FatStore::Entry(u32 index, DriveEntry* out) {
     if (!Ready()) return false;
-    u32 live = 0;
-    u32 position = 0;
-    for (u8* s = fat_->ReadNextSectorInChain(fat_->RootCluster()); s; s = fat_->ReadNextSectorInChain(0)) {
-        for (u32 i = 0; i < kSectorBytes / kEntryBytes; i++, position++) {
-            const u8* e = s + i * kEntryBytes;
-            if (e[0] == kEntryEnd) return false;
-            if (e[0] == kEntryDeleted || e[kEntryAttributes] == kAttrLongName) continue;
-            if (e[kEntryAttributes] & kAttrVolumeLabel) continue;
-            if (live++ != index) continue;
-            Describe(e, out);
-            out->size = Le32(e + kEntrySize);
-            if (e[kEntryAttributes] & kAttrDirectory) {
-                out->type = kTypeDir;
-                out->image = false;
-                out->size = 0;
-            }
-            u32 blocks = (out->size + kBlockBytes - 1) / kBlockBytes;
-            out->blocks = (u16)(blocks > kMostBlocks ? kMostBlocks : blocks);
-            out->key = position;
-            return true;
-        }
+    u32 live = 0, slot = 0;
+    if (haveLast_ && index > lastIndex_) {
+        live = lastIndex_ + 1;
+        slot = lastSlot_ + 1;
     }
+    FatEntryInfo info;
+    for (; slot < kMostEntries && fat_->ListDirectory(Directory(), slot, &info) == Fat32::kOk; slot++) {
+        if (info.attributes & kAttrVolumeLabel) continue;
+        if (info.name[0] == '.' && (info.name[1] == 0 || (info.name[1] == '.' && info.name[2] == 0))) continue;
+        if (live++ != index) continue;
+        Describe(info, out);
+        out->key = slot;
+        lastIndex_ = index;
+        lastSlot_ = slot;
+        haveLast_ = true;
+        return true;
+    }
+    haveLast_ = false;
     return false;
+}
+
+bool FatStore::Info(const DriveEntry& e, FatEntryInfo* out) {
+    return Ready() && fat_->ListDirectory(Directory(), e.key, out) == Fat32::kOk;
 }
 
 u8 FatStore::Read(const DriveEntry& e, u8* out, u32 capacity, u32* length) {
     *length = 0;
-    if (!Ready()) return kNotReady;
-    char padded[13];
-    Padded(e.shortName, padded);
-    u8 status = fat_->OpenFile(kHandle, padded, kModeRead);
-    if (status == Fat32::kNotFound) return kFileNotFound;
-    if (status != Fat32::kOk) return kReadError;
-    u8 b;
-    while (*length < capacity && fat_->ReadNextFileByte(kHandle, &b) == Fat32::kOk) out[(*length)++] = b;
-    fat_->CloseFile(kHandle);
-    return kOk;
-}
-
-u8 FatStore::Store(const char* padded, const u8* data, u32 length) {
-    u8 status = fat_->OpenFile(kHandle, padded, kModeCreate);
-    if (status == Fat32::kExists) return kFileExists;
-    if (status == Fat32::kNotFound) return kSyntaxName;
-    if (status != Fat32::kOk) return kDiskFull;
-    for (u32 i = 0; i < length && status == Fat32::kOk; i++) status = fat_->WriteNextFileByte(kHandle, data[i]);
-    // The handle keeps all bytes but the last (its writers pass inclusive
-    // address ranges): one more makes the file whole.
-    if (status == Fat32::kOk) status = fat_->WriteNextFileByte(kHandle, 0);
-    u8 closed = fat_->CloseFile(kHandle);
-    if (status == Fat32::kOk) status = closed;
-    if (status == Fat32::kOk) return kOk;
-    // A file not stored whole is not left behind looking saved.
-    fat_->DeleteFile(padded);
-    return kDiskFull;
+    FatEntryInfo info;
+    if (!Info(e, &info)) return kFileNotFound;
+    u8 status = fat_->ReadWholeFile(info, out, capacity, length);
+    return status == Fat32::kOk ? kOk : kReadError;
 }
 
 u8 FatStore::Write(const u8* name, u8 nameLength, u8 type, const u8* data, u32 length, bool replace) {
     if (!Ready()) return kNotReady;
-    u8 shortName[11];
-    if (!ShortName(name, nameLength, type, shortName)) return kSyntaxName;
-    char padded[13];
-    Padded(shortName, padded);
-    if (!replace) return Store(padded, data, length);
-    return Replace(padded, data, length);
+    char fatName[kFatName];
+    FatName(name, nameLength, type, fatName);
+    haveLast_ = false;
+    return DosStatus(fat_->WriteWholeFile(Directory(), fatName, data, length, replace));
 }
 
 u8 FatStore::Overwrite(const DriveEntry& e, const u8* data, u32 length) {
-    if (!Ready()) return kNotReady;
-    char padded[13];
-    Padded(e.shortName, padded);
-    return Replace(padded, data, length);
-}
-
-// The new file is complete before the old one goes.
-u8 FatStore::Replace(const char* padded, const u8* data, u32 length) {
-    char spare[13] = "~TARNNEW.";
-    for (u32 i = 0; i < 3; i++) spare[9 + i] = padded[9 + i];
-    spare[12] = 0;
-    fat_->DeleteFile(spare);
-    u8 status = Store(spare, data, length);
-    if (status != kOk) return status;
-    fat_->DeleteFile(padded);
-    return fat_->RenameFile(spare, padded) == Fat32::kOk ? kOk : kDirError;
+    FatEntryInfo info;
+    if (!Info(e, &info)) return kFileNotFound;
+    haveLast_ = false;
+    return DosStatus(fat_->WriteWholeFile(Directory(), info.name, data, length, true));
 }
 
 u8 FatStore::Scratch(const DriveEntry& e) {
-    if (!Ready()) return kNotReady;
-    char padded[13];
-    Padded(e.shortName, padded);
-    return fat_->DeleteFile(padded) == Fat32::kOk ? kOk : kFileNotFound;
+    FatEntryInfo info;
+    if (!Info(e, &info)) return kFileNotFound;
+    haveLast_ = false;
+    return DosStatus(fat_->DeleteEntry(Directory(), info.name));
 }
 
 u8 FatStore::Rename(const DriveEntry& e, const u8* name, u8 nameLength) {
+    FatEntryInfo info;
+    if (!Info(e, &info)) return kFileNotFound;
+    char fatName[kFatName];
+    // The new name keeps the file's extension (and a .D64 stays an image).
+    FatName(name, nameLength, e.image ? kTypeDir : e.type, fatName);
+    if (e.image) {
+        u32 n = Length(fatName);
+        const char* ext = ".D64";
+        for (u32 i = 0; i <= 4; i++) fatName[n + i] = ext[i];
+    }
+    haveLast_ = false;
+    return DosStatus(fat_->RenameEntry(Directory(), info.name, fatName));
+}
+
+u8 FatStore::Enter(const DriveEntry& e) {
+    FatEntryInfo info;
+    if (!Info(e, &info) || !(info.attributes & kAttrDirectory)) return kFileNotFound;
+    if (depth_ == kDepth) return kNoChannel;
+    // ".." of a directory below the root names cluster 0.
+    path_[depth_] = info.firstCluster ? info.firstCluster : fat_->RootCluster();
+    for (u32 i = 0; i < kNameMax; i++) titles_[depth_][i] = i < e.nameLength ? e.name[i] : ' ';
+    depth_++;
+    haveLast_ = false;
+    return kOk;
+}
+
+bool FatStore::Leave() {
+    if (depth_ == 0) return false;
+    depth_--;
+    haveLast_ = false;
+    return true;
+}
+
+u8 FatStore::MakeDirectory(const u8* name, u8 nameLength) {
     if (!Ready()) return kNotReady;
-    u8 shortName[11];
-    if (!ShortName(name, nameLength, e.type, shortName)) return kSyntaxName;
-    char from[13], to[13];
-    Padded(e.shortName, from);
-    Padded(shortName, to);
-    u8 status = fat_->RenameFile(from, to);
-    if (status == Fat32::kExists) return kFileExists;
-    return status == Fat32::kOk ? kOk : kFileNotFound;
+    char fatName[kFatName];
+    FatName(name, nameLength, kTypeDir, fatName);
+    haveLast_ = false;
+    return DosStatus(fat_->MakeDirectory(Directory(), fatName));
+}
+
+u8 FatStore::RemoveDirectory(const DriveEntry& e) {
+    FatEntryInfo info;
+    if (!Info(e, &info)) return kFileNotFound;
+    haveLast_ = false;
+    u8 status = fat_->RemoveDirectory(Directory(), info.name);
+    // A directory with files in it stays, as the error says.
+    return status == Fat32::kExists ? kFileExists : DosStatus(status);
 }
 
 u32 FatStore::FreeBlocks() {
@@ -201,13 +229,18 @@ u32 FatStore::FreeBlocks() {
     return blocks > 0xFFFFFFFFu ? 0xFFFFFFFFu : (u32)blocks;
 }
 
-// The volume's label names the disk; "TARN" where it has none.
+// A subdirectory's name, or the volume's label, names the disk; "TARN"
+// where there is neither.
 void FatStore::Title(u8 name[kNameMax], u8 id[5]) {
-    static const char kName[] = "TARN            ";
+    static const char kRoot[] = "TARN            ";
     static const char kId[] = "00 2A";
-    for (u32 i = 0; i < kNameMax; i++) name[i] = (u8)kName[i];
+    for (u32 i = 0; i < kNameMax; i++) name[i] = depth_ ? titles_[depth_ - 1][i] : (u8)kRoot[i];
     for (u32 i = 0; i < 5; i++) id[i] = (u8)kId[i];
-    if (!Ready()) return;
+    if (depth_ == 0 && Ready()) Label(name);
+}
+
+// The label is an entry of the root directory the listing API leaves out.
+void FatStore::Label(u8 name[kNameMax]) {
     for (u8* s = fat_->ReadNextSectorInChain(fat_->RootCluster()); s; s = fat_->ReadNextSectorInChain(0)) {
         for (u32 i = 0; i < kSectorBytes / kEntryBytes; i++) {
             const u8* e = s + i * kEntryBytes;

@@ -1,12 +1,13 @@
-// Drive 8's files in the root directory of the FAT32 volume: NAME.PRG,
-// NAME.SEQ, NAME.USR; NAME.D64 is a disk image CD enters; any other file is
+// Drive 8's files in a directory of the FAT32 volume: NAME.PRG, NAME.SEQ,
+// NAME.USR (long names where a name needs one); subdirectories and NAME.D64
+// disk images are listed as DIR and entered with CD; any other file is
 // listed under its whole name as PRG.
 #ifndef TARN_C64_DRIVE_FAT_STORE_H
 #define TARN_C64_DRIVE_FAT_STORE_H
 
 #include "c64/drive/drive_store.h"
 
-namespace kestrel { namespace filesystem { class Fat32; } }
+namespace kestrel { namespace filesystem { class Fat32; struct FatEntryInfo; } }
 
 namespace drive {
 
@@ -14,7 +15,8 @@ class FatStore : public DriveStore {
 public:
     explicit FatStore(kestrel::filesystem::Fat32* fat) : fat_(fat) {}
     virtual ~FatStore() {}
-    void Volume(kestrel::filesystem::Fat32* fat) { fat_ = fat; }
+    // The volume (null: none); back at its root directory.
+    void Volume(kestrel::filesystem::Fat32* fat);
 
     bool Entry(u32 index, DriveEntry* out) override;
     u8 Read(const DriveEntry& e, u8* out, u32 capacity, u32* length) override;
@@ -24,14 +26,28 @@ public:
     u32 FreeBlocks() override;
     void Title(u8 name[kNameMax], u8 id[5]) override;
     bool MayHoldHeaderless() const override { return true; }
+    u8 Enter(const DriveEntry& e) override;
+    bool Leave() override;
+    u8 MakeDirectory(const u8* name, u8 nameLength) override;
+    u8 RemoveDirectory(const DriveEntry& e) override;
     u8 Overwrite(const DriveEntry& e, const u8* data, u32 length) override;
 
 private:
+    static constexpr u32 kDepth = 32;
+
     bool Ready() const;
-    u8 Store(const char* padded, const u8* data, u32 length);
-    u8 Replace(const char* padded, const u8* data, u32 length);
+    u32 Directory() const;
+    void Label(u8 name[kNameMax]);
+    bool Info(const DriveEntry& e, kestrel::filesystem::FatEntryInfo* out);
 
     kestrel::filesystem::Fat32* fat_;
+    u32 path_[kDepth];         // clusters of the directories entered, root first
+    u8 titles_[kDepth][kNameMax];
+    u32 depth_ = 0;            // 0: the root directory
+    // The last entry handed out, so a listing walks the directory once.
+    u32 lastIndex_ = 0;
+    u32 lastSlot_ = 0;
+    bool haveLast_ = false;
 };
 
 }  // namespace drive

@@ -93,7 +93,7 @@ TEST_F(VolumeSafety, LongNamedFileFromAnotherSystemLeavesTheListingWhole) {
     Mount();
     std::string list = Listing();
     EXPECT_NE(list.find("\"FIRST\""), std::string::npos) << list;
-    EXPECT_NE(list.find("\"MYGAME"), std::string::npos) << list;  // the alias; '~' has no PETSCII glyph
+    EXPECT_NE(list.find("\"MY GAME\""), std::string::npos) << list;  // the long name
     EXPECT_NE(list.find("\"LAST\""), std::string::npos) << list;
     EXPECT_NE(list.find("BLOCKS FREE."), std::string::npos) << list;
     ASSERT_TRUE(Command("LOAD \"LAST\",8"));
