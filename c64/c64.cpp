@@ -15,17 +15,11 @@
 #include "c64/sid.h"
 #include "c64/vic.h"
 #include "hardwarecommunication/cpu_control.h"
-#include "hardwarecommunication/port.h"
 
-using kestrel::hardwarecommunication::Port8Bit;
 using kestrel::hardwarecommunication::cpu_disable_interrupts;
 using kestrel::hardwarecommunication::cpu_enable_interrupts;
 
 namespace {
-
-constexpr u16 kPs2Data = 0x60;         // PS/2 controller data port
-constexpr u16 kPs2Status = 0x64;       // PS/2 controller status port
-constexpr u8 kPs2OutputFull = 0x01;    // status bit 0: a byte is waiting
 
 constexpr u8 kScanLeftShift = 0x2A;
 constexpr u8 kScanRightShift = 0x36;
@@ -204,24 +198,20 @@ bool C64::run_pass() {
     return !reset_requested;
 }
 
-// Takes what the controller holds. The keyboard interrupt reads the same
-// port: were it to arrive between the status read and the data read, it
-// would take the byte and the data read would see the latch repeat it. So
-// status, data and the append run with interrupts off, as one step.
+// Takes what the controller holds whose interrupt edge was lost. The
+// driver's own routine reads it, so each byte reaches the ring and the key
+// handler once, as from the interrupt; interrupts stay off meanwhile, or one
+// arriving between the status and the data read would take the byte and
+// leave the data read the latch's repeat of it.
 void C64::poll_keyboard() {
-    Port8Bit status(kPs2Status);
-    Port8Bit data(kPs2Data);
     for (int i = 0; i < kPollLimit; i++) {
         cpu_disable_interrupts();
-        bool waiting = (status.Read() & kPs2OutputFull) != 0;
-        if (waiting) keyboard_ring_push(data.Read());
+        bool took = keyboard_poll_byte();
         cpu_enable_interrupts();
-        if (!waiting) break;
+        if (!took) break;
     }
 }
 
-// Types the ring's bytes into the face; with type_keys off (keys that
-// belonged to the monitor) only the Shift state follows them.
 void C64::drain_scan_ring(bool type_keys) {
     cpu_disable_interrupts();
     u32 head = g_scan_head;

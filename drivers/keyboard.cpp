@@ -65,6 +65,10 @@ u8 keyboard_extended_key_code(u8 make) {
     }
 }
 
+namespace {
+KeyboardDriver* g_active_driver = nullptr;  // the one driver on the controller
+}  // namespace
+
 KeyboardEventHandler::KeyboardEventHandler() {}
 void KeyboardEventHandler::OnKeyDown(u8) {}
 void KeyboardEventHandler::OnKeyUp(u8) {}
@@ -74,9 +78,13 @@ KeyboardDriver::KeyboardDriver(hardwarecommunication::InterruptManager* manager,
     : InterruptHandler(manager, kInterruptKeyboard),
       dataport(kDataPort),
       commandport(kCommandPort),
-      handler(handler) {}
+      handler(handler) {
+    g_active_driver = this;
+}
 
-KeyboardDriver::~KeyboardDriver() {}
+KeyboardDriver::~KeyboardDriver() {
+    if (g_active_driver == this) g_active_driver = nullptr;
+}
 
 void KeyboardDriver::Activate() {
     // Drain what the controller still holds from the firmware. A controller
@@ -94,11 +102,16 @@ void KeyboardDriver::Activate() {
 }
 
 u32 KeyboardDriver::HandleInterrupt(u32 esp) {
-    if (!(commandport.Read() & kStatusOutputFull)) return esp;
+    TakeByte();
+    return esp;
+}
+
+bool KeyboardDriver::TakeByte() {
+    if (!(commandport.Read() & kStatusOutputFull)) return false;
 
     u8 byte = dataport.Read();
     keyboard_ring_push(byte);
-    if (handler == nullptr) return esp;
+    if (handler == nullptr) return true;
 
     bool extended = extended_pending;
     extended_pending = false;
@@ -107,7 +120,7 @@ u32 KeyboardDriver::HandleInterrupt(u32 esp) {
         // interrupt brings it. Both bytes go into the ring.
         if (!(commandport.Read() & kStatusOutputFull)) {
             extended_pending = true;
-            return esp;
+            return true;
         }
         byte = dataport.Read();
         keyboard_ring_push(byte);
@@ -122,17 +135,22 @@ u32 KeyboardDriver::HandleInterrupt(u32 esp) {
             else
                 handler->OnKeyDown(code);
         }
-        return esp;
+        return true;
     }
 
     u8 code = keyboard_key_code(byte & ~kReleaseBit);
-    if (code == 0) return esp;
+    if (code == 0) return true;
     if (byte & kReleaseBit)
         handler->OnKeyUp(code);
     else
         handler->OnKeyDown(code);
-    return esp;
+    return true;
 }
 
 }  // namespace drivers
 }  // namespace kestrel
+
+bool keyboard_poll_byte() {
+    kestrel::drivers::KeyboardDriver* driver = kestrel::drivers::g_active_driver;
+    return driver && driver->TakeByte();
+}

@@ -14,8 +14,14 @@ extern u8 g_scan_ring[256];
 extern volatile u32 g_scan_head;
 extern volatile u32 g_scan_tail;
 
-// Appends one raw byte to the ring (used by the driver and the main loop's poll).
+// Appends one raw byte to the ring (used by the driver).
 void keyboard_ring_push(u8 byte);
+
+// Takes one byte the controller holds exactly as the keyboard interrupt does
+// (into the ring, and its key event to the handler); false when none waits
+// or no driver is active. For the main loop's poll, which picks up bytes
+// whose interrupt edge was lost; call it with interrupts off.
+bool keyboard_poll_byte();
 
 namespace kestrel {
 namespace drivers {
@@ -65,6 +71,8 @@ public:
 
     u32 HandleInterrupt(u32 esp) override;
     void Activate() override;
+    // One waiting byte into the ring and its key event; false when none waits.
+    bool TakeByte();
 
 private:
     hardwarecommunication::Port8Bit dataport;
