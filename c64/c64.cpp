@@ -169,6 +169,7 @@ bool C64::run_pass() {
     if (full_mode_on) return run_frame();
     poll_keyboard();
     face_tick_steps(&g_c64_face, kStepsPerPass);
+    io_->text_pass_ran();
     face_tick_observe(&g_c64_face);
 
     bool changed = false;

@@ -97,6 +97,9 @@ public:
     }
     void OnKeyDown(u8 code);
     void OnKeyUp(u8 code);
+    // Text mode: one pass of instructions ran. A RUN/STOP tap is held until
+    // the KERNAL's jiffy scan has had the chance to see it.
+    void text_pass_ran();
 
     // ---- drive 8 ----------------------------------------------------------------
     // Serves a serial-bus request left by the patched KERNAL in $0002 (4 a
@@ -122,6 +125,8 @@ private:
     u8 keyboard_matrix_[8];
     bool running_;
     u8 joystick1_ = 0, joystick2_ = 0;
+    u8 run_stop_hold_passes_ = 0;   // passes RUN/STOP stays down at least
+    bool run_stop_release_due_ = false;
     kestrel::filesystem::Fat32* fat32_ = nullptr;
     drive::FatStore drive_store_{nullptr};
     drive::Drive drive_;

@@ -37,6 +37,8 @@ constexpr int kRowLeftShift = 1;      // byte 1 bit 7: left SHIFT
 constexpr int kBitLeftShift = 7;
 constexpr int kRowRunStop = 7;        // byte 7 bit 7: RUN/STOP
 constexpr int kBitRunStop = 7;
+// Two passes of 12,000 instructions outlast the 16,667 between ticks.
+constexpr u8 kRunStopHoldPasses = 2;
 
 // Shifted function key to the matrix bit of its unshifted key in byte 0.
 int function_key_bit(u8 code) {
@@ -112,6 +114,8 @@ void IO::OnKeyDown(u8 code) {
     // must see it for BASIC to break.
     if (code == kKeyRunStop) {
         set_matrix_bit(kRowRunStop, kBitRunStop, true);
+        run_stop_hold_passes_ = kRunStopHoldPasses;
+        run_stop_release_due_ = false;
         return;
     }
     // The face types ordinary keys through the KERNAL buffer.
@@ -142,5 +146,15 @@ void IO::OnKeyUp(u8 code) {
         cpu6502_set_nmi(CORE6502_NMI_RESTORE, false);
         return;
     }
+    if (code == kKeyRunStop && run_stop_hold_passes_ > 0) {
+        run_stop_release_due_ = true;
+        return;
+    }
     press_matrix(code, false);
+}
+
+void IO::text_pass_ran() {
+    if (run_stop_hold_passes_ == 0 || --run_stop_hold_passes_ > 0) return;
+    if (run_stop_release_due_) set_matrix_bit(kRowRunStop, kBitRunStop, false);
+    run_stop_release_due_ = false;
 }

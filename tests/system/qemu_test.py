@@ -204,7 +204,10 @@ class KernelBoot(Session):
     def test_09_the_cursor_blinks_and_tab_stops_a_running_program(self):
         self.m.type_line("PRINT 5*5")
         self.m.wait_output("PRINT 5*5", [" 25", READY])
-        rows = [r.rstrip() for r in self.m.view().rows]
+        # A screendump taken while the text view is being redrawn shows no
+        # text: wait for one that shows READY.
+        rows_of = lambda v: [r.rstrip() for r in v.rows]
+        rows = rows_of(self.m.wait_view(lambda v: READY in rows_of(v), "READY on the screen"))
         cursor_row = max(i for i, r in enumerate(rows) if r == READY) + 1
         # The cursor cell's top-left dot: lit in one phase, dark in the other.
         x, y = screen.TEXT_ORIGIN, screen.TEXT_ORIGIN + cursor_row * screen.TEXT_CELL_H

@@ -162,6 +162,9 @@ TEST_F(Keyboard, RestoreKeysHoldTheCoresNmiLineAndTabHoldsRunStop) {
     io.OnKeyDown(kTab);
     EXPECT_TRUE(held(7, 7));
     io.OnKeyUp(kTab);
+    io.text_pass_ran();
+    EXPECT_TRUE(held(7, 7));  // a tap outlasts the next jiffy
+    io.text_pass_ran();
     EXPECT_TRUE(all_released());
 }
 

@@ -163,7 +163,7 @@ TEST_F(MainLoop, PolledBytesAreTakenAsTheInterruptTakesThem) {
     hm.press_key(kKeyTab);
     EXPECT_EQ(hm.io().keyboard_matrix_row(7), 0x7F);
     hm.queue_for_poll({0x8F, 0xE0, 0x1C, 0xE0, 0x9C});  // Tab released; keypad Enter
-    hm.run_pass();
+    hm.run_passes(2);  // a tap is held two passes for the KERNAL's scan
     EXPECT_EQ(hm.io().keyboard_matrix_row(7), 0xFF);
     EXPECT_EQ(key_count(), 0);  // keypad Enter types nothing, from either path
 }
@@ -190,6 +190,16 @@ TEST_F(MainLoop, TabStopsAProgramWithBreakAndKeepsIt) {
     hm.type("LIST\n");
     hm.run_passes(10);
     EXPECT_EQ(hm.row(last_row_starting("LIST") + 2).substr(0, 11), "10 GOTO 10 ");
+}
+
+// A tap quicker than a pass (the PC was busy drawing) still reaches the
+// KERNAL's jiffy scan.
+TEST_F(MainLoop, QuickTabTapBetweenPassesStillStopsTheProgram) {
+    hm.type("10 GOTO 10\nRUN\n");
+    hm.run_passes(5);
+    hm.tap_key(kKeyTab);
+    hm.run_passes(5);
+    EXPECT_TRUE(hm.screen_has("BREAK IN 10"));
 }
 
 // RUN/STOP + RESTORE: the KERNAL's NMI routine clears the screen and
