@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/bridge/machine_on_volume.h"
+#include "tests/unit/drive/drive_on_volume.h"
 
 namespace {
 
@@ -78,21 +78,7 @@ std::vector<u8> BuildImage() {
     return d;
 }
 
-class D64OnVolume : public MachineOnVolume {
-protected:
-    std::string Output() {
-        for (int r = 24; r >= 0; r--)
-            if (hm.row(r).rfind("<", 0) == 0) return hm.row(r).substr(0, hm.row(r).find('>') + 1);
-        return "";
-    }
-    // A command sent on channel 15 and the answer (INPUT# needs a program).
-    std::string Send(const std::string& command) {
-        EXPECT_TRUE(Command("NEW"));
-        TypeLine("10 OPEN 15,8,15,\"" + command + "\":INPUT#15,A,B$:CLOSE 15:PRINT \"<\";A;B$;\">\"");
-        EXPECT_TRUE(Command("RUN"));
-        return Output();
-    }
-};
+class D64OnVolume : public DriveOnVolume {};
 
 TEST_F(D64OnVolume, ImageIsEnteredListedLoadedFromWrittenIntoAndLeft) {
     ASSERT_TRUE(volume.Put("GAMES.D64", BuildImage()));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/bridge/machine_on_volume.h"
+#include "tests/unit/drive/drive_on_volume.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr u16 kVarTab = 0x2D;
 
 std::vector<u8> Bytes(const std::string& s) { return std::vector<u8>(s.begin(), s.end()); }
 
-class Drive8 : public MachineOnVolume {
+class Drive8 : public DriveOnVolume {
 protected:
     // Types the program lines, RUNs it and waits for READY.
     void Run(const std::vector<std::string>& lines) {
@@ -31,17 +31,7 @@ protected:
         return Output();
     }
 
-    // The row a program printed between "<" and ">".
-    std::string Output() {
-        for (int r = 24; r >= 0; r--)
-            if (hm.row(r).rfind("<", 0) == 0) return hm.row(r).substr(0, hm.row(r).find('>') + 1);
-        return "";
-    }
 
-    void ExpectClean() {
-        std::string report;
-        EXPECT_EQ(volume.Check(&report), 0) << report;
-    }
 };
 
 TEST_F(Drive8, SequentialFileWrittenReadAppendedAndReadByteByByte) {

@@ -7,28 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/bridge/machine_on_volume.h"
+#include "tests/unit/drive/drive_on_volume.h"
 
 namespace {
 
-class LongNames : public MachineOnVolume {
-protected:
-    std::string Output() {
-        for (int r = 24; r >= 0; r--)
-            if (hm.row(r).rfind("<", 0) == 0) return hm.row(r).substr(0, hm.row(r).find('>') + 1);
-        return "";
-    }
-    std::string Send(const std::string& command) {
-        EXPECT_TRUE(Command("NEW"));
-        TypeLine("10 OPEN 15,8,15,\"" + command + "\":INPUT#15,A,B$:CLOSE 15:PRINT \"<\";A;B$;\">\"");
-        EXPECT_TRUE(Command("RUN"));
-        return Output();
-    }
-    void ExpectClean() {
-        std::string report;
-        EXPECT_EQ(volume.Check(&report), 0) << report;
-    }
-};
+class LongNames : public DriveOnVolume {};
 
 TEST_F(LongNames, LongAndLowerCaseNamesAreFoundListedAndWritten) {
     // 10 PRINT "BD", as another system stores it under a long lower-case name.
