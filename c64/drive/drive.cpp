@@ -175,22 +175,22 @@ void Drive::Open(u8 channel) {
     Release(c);
     if (pendingOverflow_) return SetError(kSyntaxLong);
     if (!current_) return SetError(kNotReady);
-    FileSpec spec;
-    u8 status = ParseFileSpec(pending_, pendingLength_, &spec);
+    FileSpec parsed;
+    u8 status = ParseFileSpec(pending_, pendingLength_, &parsed);
     if (status != kOk) return SetError(status);
-    bool write = channel == kSaveChannel || spec.mode == 'W' || spec.mode == 'A';
-    if (channel == kLoadChannel || spec.mode == 'R') write = false;
-    if (spec.directory) {
+    bool write = channel == kSaveChannel || parsed.mode == 'W' || parsed.mode == 'A';
+    if (channel == kLoadChannel || parsed.mode == 'R') write = false;
+    if (parsed.directory) {
         // "$" is the directory: no file can be written under it.
         if (write) return SetError(kSyntaxName);
-        if (!List(c, spec)) return SetError(kNoChannel);
+        if (!List(c, parsed)) return SetError(kNoChannel);
         c.use = Use::kRead;
         // A damaged directory lists what it can and says so.
         return SetError(current_->Status());
     }
-    if (spec.length == 0) return SetError(kSyntaxNoName);
-    if (write) OpenWrite(c, spec, channel, spec.mode == 'A');
-    else OpenRead(c, spec, channel);
+    if (parsed.length == 0) return SetError(kSyntaxNoName);
+    if (write) OpenWrite(c, parsed, channel, parsed.mode == 'A');
+    else OpenRead(c, parsed, channel);
 }
 
 bool Drive::FindFile(const u8* pattern, u32 length, u8 type, DriveEntry* out, bool programsOnly) {
@@ -218,11 +218,11 @@ bool Drive::ReadWhole(const DriveEntry& e, Channel& c, u32 room) {
     return true;
 }
 
-void Drive::OpenRead(Channel& c, const FileSpec& spec, u8 channel) {
+void Drive::OpenRead(Channel& c, const FileSpec& parsed, u8 channel) {
     DriveEntry e;
     // A wildcard LOAD takes the first program, as on a CBM drive.
-    bool programsOnly = channel == kLoadChannel && spec.type == kNoType && HasWildcards(spec.name, spec.length);
-    if (!FindFile(spec.name, spec.length, spec.type, &e, programsOnly)) return SetError(kFileNotFound);
+    bool programsOnly = channel == kLoadChannel && parsed.type == kNoType && HasWildcards(parsed.name, parsed.length);
+    if (!FindFile(parsed.name, parsed.length, parsed.type, &e, programsOnly)) return SetError(kFileNotFound);
     // Room for a load address in front of a file saved without one.
     if (!ReadWhole(e, c, kLoadAddressBytes)) return Release(c);
     c.position = kLoadAddressBytes;
@@ -247,12 +247,12 @@ void Drive::MaybeAddHeader(Channel& c) {
     c.data[c.position + 1] = basicStart_ >> 8;
 }
 
-void Drive::OpenWrite(Channel& c, const FileSpec& spec, u8 channel, bool append) {
-    if (!ValidNewName(spec.name, spec.length)) return SetError(kSyntaxName);
-    u8 type = spec.type != kNoType ? spec.type : channel == kSaveChannel ? kTypePrg : kTypeSeq;
+void Drive::OpenWrite(Channel& c, const FileSpec& parsed, u8 channel, bool append) {
+    if (!ValidNewName(parsed.name, parsed.length)) return SetError(kSyntaxName);
+    u8 type = parsed.type != kNoType ? parsed.type : channel == kSaveChannel ? kTypePrg : kTypeSeq;
     if (type == kTypeRel) return SetError(kFileTypeMismatch);
     DriveEntry e;
-    bool exists = FindFile(spec.name, spec.length, kNoType, &e, false);
+    bool exists = FindFile(parsed.name, parsed.length, kNoType, &e, false);
     if (append) {
         if (!exists) return SetError(kFileNotFound);
         if (!ReadWhole(e, c, 0)) {
@@ -261,7 +261,7 @@ void Drive::OpenWrite(Channel& c, const FileSpec& spec, u8 channel, bool append)
             return;
         }
         type = e.type;
-    } else if (exists && !spec.replace) {
+    } else if (exists && !parsed.replace) {
         return SetError(kFileExists);
     } else if (exists && e.type != type) {
         return SetError(kFileTypeMismatch);
@@ -269,8 +269,8 @@ void Drive::OpenWrite(Channel& c, const FileSpec& spec, u8 channel, bool append)
         c.use = Use::kDropped;
         return SetError(kNoChannel);
     }
-    CopyBytes(c.name, spec.name, spec.length);
-    c.nameLength = spec.length;
+    CopyBytes(c.name, parsed.name, parsed.length);
+    c.nameLength = parsed.length;
     c.type = type;
     c.replace = exists;
     c.use = Use::kWrite;

@@ -69,8 +69,8 @@ private:
 
     // Channels.
     void Open(u8 channel);
-    void OpenRead(Channel& c, const FileSpec& spec, u8 channel);
-    void OpenWrite(Channel& c, const FileSpec& spec, u8 channel, bool append);
+    void OpenRead(Channel& c, const FileSpec& parsed, u8 channel);
+    void OpenWrite(Channel& c, const FileSpec& parsed, u8 channel, bool append);
     u8 Close(u8 channel);
     void CloseAll();
     void Release(Channel& c);
@@ -81,7 +81,7 @@ private:
     void MaybeAddHeader(Channel& c);
 
     // The directory listing, built into a channel.
-    bool List(Channel& c, const FileSpec& spec);
+    bool List(Channel& c, const FileSpec& parsed);
     bool ListLine(Channel& c, u16 number, const u8* text, u32 length);
 
     // The command channel.

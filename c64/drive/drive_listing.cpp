@@ -27,7 +27,7 @@ bool Drive::ListLine(Channel& c, u16 number, const u8* text, u32 length) {
     return true;
 }
 
-bool Drive::List(Channel& c, const FileSpec& spec) {
+bool Drive::List(Channel& c, const FileSpec& parsed) {
     if (!Reserve(c, 256)) return false;
     c.data[c.length++] = kListingAddress & 0xFF;
     c.data[c.length++] = kListingAddress >> 8;
@@ -47,8 +47,8 @@ bool Drive::List(Channel& c, const FileSpec& spec) {
 
     DriveEntry e;
     for (u32 index = 0; current_->Entry(index, &e); index++) {
-        if (spec.length > 0 && !Matches(spec.name, spec.length, e.name, e.nameLength)) continue;
-        if (spec.type != kNoType && e.type != spec.type) continue;
+        if (parsed.length > 0 && !Matches(parsed.name, parsed.length, e.name, e.nameLength)) continue;
+        if (parsed.type != kNoType && e.type != parsed.type) continue;
         n = 0;
         // Names line up whatever the width of the block count.
         for (u32 width = e.blocks < 10 ? 3 : e.blocks < 100 ? 2 : e.blocks < 1000 ? 1 : 0; width > 0; width--)
