@@ -16,8 +16,8 @@
 #include "c64/vic.h"
 #include "hardwarecommunication/cpu_control.h"
 
-using kestrel::hardwarecommunication::cpu_disable_interrupts;
-using kestrel::hardwarecommunication::cpu_enable_interrupts;
+using tarn::hardwarecommunication::cpu_disable_interrupts;
+using tarn::hardwarecommunication::cpu_enable_interrupts;
 
 namespace {
 

@@ -114,7 +114,7 @@ private:
 
 // Routes key events: Esc to and from the monitor, F10 reset, F12 frame skip,
 // everything else to the machine's IO or, in monitor mode, to the monitor.
-class IOKeyboardEventHandler : public kestrel::drivers::KeyboardEventHandler {
+class IOKeyboardEventHandler : public tarn::drivers::KeyboardEventHandler {
 public:
     IOKeyboardEventHandler() : monitor_mode(false) {}
     void OnKeyDown(u8 code) override;
@@ -126,7 +126,7 @@ private:
 };
 
 // Counts timer ticks into current_milli.
-class IOPITEventHandler : public kestrel::drivers::PITEventHandler {
+class IOPITEventHandler : public tarn::drivers::PITEventHandler {
 public:
     void OnTick() override;
 };

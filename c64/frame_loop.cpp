@@ -38,7 +38,7 @@ u32 FramePacer::wait_ms(u32 now_ms) {
 void wait_until_ms(u32 due_ms) {
     u32 rounds = (due_ms - current_milli) * kWaitRoundsPerMs + kWaitRoundsSpare;
     for (u32 i = 0; i < rounds && static_cast<i32>(current_milli - due_ms) < 0; i++)
-        kestrel::hardwarecommunication::cpu_wait_for_interrupt();
+        tarn::hardwarecommunication::cpu_wait_for_interrupt();
 }
 
 // ---- the machine's full-mode pass ----------------------------------------------

@@ -8,7 +8,7 @@
 
 class Cpu;
 class Memory;
-namespace kestrel {
+namespace tarn {
 namespace drivers { class SerialDriver; class RTCDriver; }
 namespace filesystem { class Fat32; }
 }
@@ -49,10 +49,10 @@ public:
     void cpu(Cpu* c) { cpu_ = c; }
     void memory(Memory* m) { mem_ = m; }
     // The volume drive 8 serves (null: no disk).
-    void fat32(kestrel::filesystem::Fat32* f);
-    void serial(kestrel::drivers::SerialDriver* s) { serial_ = s; }
-    void rtc(kestrel::drivers::RTCDriver* r) { rtc_ = r; }
-    kestrel::filesystem::Fat32* fat32() const { return fat32_; }
+    void fat32(tarn::filesystem::Fat32* f);
+    void serial(tarn::drivers::SerialDriver* s) { serial_ = s; }
+    void rtc(tarn::drivers::RTCDriver* r) { rtc_ = r; }
+    tarn::filesystem::Fat32* fat32() const { return fat32_; }
 
     // ---- display -----------------------------------------------------------
     void init_display(u32* fb, u32 width, u32 height, u32 pitch, u8 bpp);
@@ -127,14 +127,14 @@ private:
     u8 joystick1_ = 0, joystick2_ = 0;
     u8 run_stop_hold_passes_ = 0;   // passes RUN/STOP stays down at least
     bool run_stop_release_due_ = false;
-    kestrel::filesystem::Fat32* fat32_ = nullptr;
+    tarn::filesystem::Fat32* fat32_ = nullptr;
     drive::FatStore drive_store_{nullptr};
     drive::Drive drive_;
     // A request stored while another is served (a loaded byte landing on
     // $0002) must not start a second one.
     bool serving_ = false;
-    kestrel::drivers::SerialDriver* serial_ = nullptr;
-    kestrel::drivers::RTCDriver* rtc_ = nullptr;
+    tarn::drivers::SerialDriver* serial_ = nullptr;
+    tarn::drivers::RTCDriver* rtc_ = nullptr;
     u8* frame_ = nullptr;
     u8* presented_ = nullptr;      // the visible area as last written
     u16* row_buffer_ = nullptr;    // one scaled row in host pixels

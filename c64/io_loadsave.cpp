@@ -35,7 +35,7 @@ void write_word(Memory* mem, u16 address, u16 value) {
 
 }  // namespace
 
-void IO::fat32(kestrel::filesystem::Fat32* f) {
+void IO::fat32(tarn::filesystem::Fat32* f) {
     fat32_ = f;
     drive_store_.Volume(f);
     drive_.Attach(f && f->mounted() ? &drive_store_ : nullptr);

@@ -33,7 +33,7 @@ int htoi(char* text);
 int atoi(char* text);
 #endif
 
-using kestrel::filesystem::Fat32;
+using tarn::filesystem::Fat32;
 
 void (*Monitor::idle_hook)() = nullptr;
 

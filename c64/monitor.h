@@ -8,7 +8,7 @@
 class Cpu;
 class IO;
 class Memory;
-namespace kestrel { namespace filesystem { class Fat32; } }
+namespace tarn { namespace filesystem { class Fat32; } }
 
 class Monitor {
 public:
@@ -20,7 +20,7 @@ public:
     void cpu(Cpu* c) { cpu_ = c; }
     void io(IO* i) { io_ = i; }
     void mem(Memory* m) { mem_ = m; }
-    void fat32(kestrel::filesystem::Fat32* f) { fat_ = f; }
+    void fat32(tarn::filesystem::Fat32* f) { fat_ = f; }
 
     // Takes the console, shows the banner and waits until Stop().
     void Start();
@@ -55,7 +55,7 @@ private:
     char line[kLineMax + 1];
     u8 lineLength;
     bool shiftDown;
-    kestrel::filesystem::Fat32* fat_ = nullptr;
+    tarn::filesystem::Fat32* fat_ = nullptr;
     volatile bool active;
 };
 

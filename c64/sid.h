@@ -4,7 +4,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel { namespace drivers { class SpeakerDriver; } }
+namespace tarn { namespace drivers { class SpeakerDriver; } }
 
 // The three voices' frequency registers all feed the one tone; the volume
 // register switches it on and off. Waveform, gate, envelope, pulse width
@@ -14,7 +14,7 @@ public:
     Sid() {}
     ~Sid() {}
 
-    void speaker(kestrel::drivers::SpeakerDriver* s) { speaker_ = s; }
+    void speaker(tarn::drivers::SpeakerDriver* s) { speaker_ = s; }
     // r is the address minus $D400.
     void write_register(u8 r, u8 v);
     // Sounds the tone the registers ask for, or silences the speaker.
@@ -29,7 +29,7 @@ public:
 private:
     // Until the program writes them the registers read as after a chip reset,
     // so a first frequency byte never pairs with a stray other half.
-    kestrel::drivers::SpeakerDriver* speaker_ = nullptr;  // not owned
+    tarn::drivers::SpeakerDriver* speaker_ = nullptr;  // not owned
     u8 volume_ = 0;     // $D418: volume (bits 0-3) and filter mode (bits 4-7)
     u8 freq_lo_ = 0;    // last frequency low byte written to any voice
     u8 freq_hi_ = 0;    // last frequency high byte written to any voice

@@ -3,7 +3,7 @@
 
 #include "lib/stdio.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 namespace {
@@ -234,4 +234,4 @@ int AdvancedTechnologyAttachment::WriteSector(u32 sector, u8* data, u32 count) {
 }
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn

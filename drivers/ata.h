@@ -6,7 +6,7 @@
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 class AdvancedTechnologyAttachment {
@@ -72,6 +72,6 @@ private:
 };
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

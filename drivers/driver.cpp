@@ -1,7 +1,7 @@
 // Driver framework: base behaviour of a device and the activation table.
 #include "drivers/driver.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 Driver::Driver() {}
@@ -32,4 +32,4 @@ Driver* DriverManager::DriverAt(i32 index) const {
 }
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn

@@ -4,7 +4,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 // A device the kernel brings up at start-up. Interrupt-driven drivers derive
@@ -40,6 +40,6 @@ private:
 };
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -11,7 +11,7 @@ void keyboard_ring_push(u8 byte) {
     g_scan_head = head + 1;  // publish after the byte is in place
 }
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 namespace {
@@ -148,9 +148,9 @@ bool KeyboardDriver::TakeByte() {
 }
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 bool keyboard_poll_byte() {
-    kestrel::drivers::KeyboardDriver* driver = kestrel::drivers::g_active_driver;
+    tarn::drivers::KeyboardDriver* driver = tarn::drivers::g_active_driver;
     return driver && driver->TakeByte();
 }

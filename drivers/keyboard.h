@@ -23,7 +23,7 @@ void keyboard_ring_push(u8 byte);
 // whose interrupt edge was lost; call it with interrupts off.
 bool keyboard_poll_byte();
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 // Key codes of keys that are not plain ASCII legends.
@@ -82,6 +82,6 @@ private:
 };
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

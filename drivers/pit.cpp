@@ -1,7 +1,7 @@
 // 8253/8254 programmable interval timer: channel 0 tick on IRQ 0.
 #include "drivers/pit.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 namespace {
@@ -41,4 +41,4 @@ u32 PITDriver::HandleInterrupt(u32 esp) {
 }
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn

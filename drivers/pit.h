@@ -7,7 +7,7 @@
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 // Sink for timer events; the timer driver calls it from its interrupt handler.
@@ -42,6 +42,6 @@ private:
 };
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -1,7 +1,7 @@
 // CMOS real-time clock: consistent readings, BCD and 12-hour conversion, full year.
 #include "drivers/rtc.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 namespace {
@@ -109,4 +109,4 @@ bool RTCDriver::GetRTC(datetime* dt) {
 }
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn

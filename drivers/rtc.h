@@ -5,7 +5,7 @@
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 // A calendar reading, converted to binary and a 24-hour clock.
@@ -55,6 +55,6 @@ public:
 };
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -1,7 +1,7 @@
 // 16550 UART on COM1: line set-up, receive interrupt, bounded transmit.
 #include "drivers/serial.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 namespace {
@@ -77,4 +77,4 @@ bool SerialDriver::Send(u8 byte) {
 }
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn

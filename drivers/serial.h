@@ -7,7 +7,7 @@
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 // Sink for serial events; the base versions do nothing, so a plain
@@ -53,6 +53,6 @@ private:
 };
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

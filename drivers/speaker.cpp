@@ -1,7 +1,7 @@
 // PC speaker: interval-timer channel 2 and the speaker gate of system port B.
 #include "drivers/speaker.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 namespace {
@@ -45,4 +45,4 @@ void SpeakerDriver::Nosound() {
 }
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn

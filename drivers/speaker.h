@@ -5,7 +5,7 @@
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace drivers {
 
 class SpeakerDriver {
@@ -28,6 +28,6 @@ private:
 };
 
 }  // namespace drivers
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

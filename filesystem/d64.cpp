@@ -3,7 +3,7 @@
 // in a status, never in a loop or a read outside the buffer.
 #include "filesystem/d64.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 namespace {
@@ -489,4 +489,4 @@ bool D64Image::Matches(const u8* pattern, u8 patternLength, const u8* name, u8 n
 }
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn

@@ -14,7 +14,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 struct D64Entry {
@@ -113,6 +113,6 @@ private:
 };
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

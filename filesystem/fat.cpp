@@ -5,7 +5,7 @@
 #include "filesystem/fat_internal.h"
 #include "lib/stdio.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 using namespace fatfs;
@@ -394,4 +394,4 @@ void Fat32::ReadDirectory(u32 cluster) {
 }
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn

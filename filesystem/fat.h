@@ -6,7 +6,7 @@
 #include "drivers/ata.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 // One live directory entry (erased, long-name and volume-label entries skipped).
@@ -223,6 +223,6 @@ private:
 
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -4,7 +4,7 @@
 
 #include "filesystem/fat_internal.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 using namespace fatfs;
@@ -72,4 +72,4 @@ u8 Fat32::CheckConsistency() {
 }
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn

@@ -6,7 +6,7 @@
 
 #include "filesystem/fat_internal.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 using namespace fatfs;
@@ -412,4 +412,4 @@ u16 Fat32::GetCBMDir(u8* out, u32 outLength) {
 }
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn

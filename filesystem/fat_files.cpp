@@ -4,7 +4,7 @@
 
 #include "filesystem/fat_internal.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 using namespace fatfs;
@@ -326,4 +326,4 @@ u8 Fat32::FreeChain(u32 first) {
 }
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn

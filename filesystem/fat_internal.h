@@ -4,7 +4,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 namespace fatfs {
 
@@ -80,6 +80,6 @@ inline u32 EntryCluster(const u8* e) {
 
 }  // namespace fatfs
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -5,7 +5,7 @@
 
 #include "filesystem/fat_internal.h"
 
-namespace kestrel {
+namespace tarn {
 namespace filesystem {
 
 using namespace fatfs;
@@ -314,4 +314,4 @@ u8 Fat32::RemoveDirectory(u32 dirCluster, const char* name) {
 }
 
 }  // namespace filesystem
-}  // namespace kestrel
+}  // namespace tarn

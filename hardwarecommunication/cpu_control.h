@@ -7,7 +7,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 void cpu_disable_interrupts();             // cli
@@ -18,6 +18,6 @@ void cpu_load_idt(const void* idtr);       // lidt [idtr]
 void cpu_load_gdt(const void* gdtr);       // lgdt [gdtr], then reload the segment registers
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -1,7 +1,7 @@
 // Processor control instructions (kernel build only).
 #include "hardwarecommunication/cpu_control.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 void cpu_disable_interrupts() { __asm__ volatile("cli"); }
@@ -30,4 +30,4 @@ void cpu_load_gdt(const void* gdtr) {
 }
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn

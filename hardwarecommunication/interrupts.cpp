@@ -6,7 +6,7 @@
 #include "kernel/globals.h"
 #include "kernel/multitasking.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 namespace {
@@ -213,4 +213,4 @@ void interrupt_draw_exception_square(u8 exception) {
 }
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn

@@ -5,7 +5,7 @@
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 
 class GlobalDescriptorTable;
 class TaskManager;
@@ -115,7 +115,7 @@ u16 interrupt_exception_colour(u8 exception);
 void interrupt_draw_exception_square(u8 exception);
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn
 
 // Entry stubs (interruptstubs.s in the kernel; stand-ins on the host).
 extern "C" {

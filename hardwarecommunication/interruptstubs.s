@@ -7,7 +7,7 @@
 
 .section .text
 
-.extern _ZN7kestrel21hardwarecommunication16InterruptManager15HandleInterruptEhj
+.extern _ZN4tarn21hardwarecommunication16InterruptManager15HandleInterruptEhj
 
 # Exceptions where the processor pushes no error code: push a 0 in its place.
 .macro HandleExceptionNoCode num
@@ -92,7 +92,7 @@ int_bottom:
     pushl %esp                  # HandleInterrupt(interruptnumber, frame)
     movzbl (interruptnumber), %eax
     pushl %eax
-    call _ZN7kestrel21hardwarecommunication16InterruptManager15HandleInterruptEhj
+    call _ZN4tarn21hardwarecommunication16InterruptManager15HandleInterruptEhj
     movl %eax, %esp             # resume the frame it chose (maybe another task)
 
     popl %eax

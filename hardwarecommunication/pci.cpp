@@ -3,7 +3,7 @@
 
 #include "lib/stdio.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 namespace {
@@ -139,4 +139,4 @@ PeripheralComponentInterconnectController::GetDeviceDescriptor(u16 bus, u16 devi
 }
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn

@@ -7,7 +7,7 @@
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 enum BaseAddressRegisterType {
@@ -68,6 +68,6 @@ private:
 };
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -1,7 +1,7 @@
 // Typed port objects; each forwards to the static primitive of its width.
 #include "hardwarecommunication/port.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 u8 Port8Bit::Read() { return Read8(portnumber); }
@@ -13,4 +13,4 @@ u32 Port32Bit::Read() { return Read32(portnumber); }
 void Port32Bit::Write(u32 data) { Write32(portnumber, data); }
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn

@@ -7,7 +7,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 class Port {
@@ -57,6 +57,6 @@ public:
 };
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -1,7 +1,7 @@
 // x86 port primitives (kernel build only).
 #include "hardwarecommunication/port.h"
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 u8 Port8Bit::Read8(u16 port) {
@@ -39,4 +39,4 @@ void Port32Bit::Write32(u16 port, u32 data) {
 }
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn

@@ -3,7 +3,7 @@
 
 #include "hardwarecommunication/cpu_control.h"
 
-namespace kestrel {
+namespace tarn {
 
 namespace {
 const u32 kByteGranularityMax = 0x10000;  // largest limit kept in bytes
@@ -74,4 +74,4 @@ const GlobalDescriptorTable::SegmentDescriptor& GlobalDescriptorTable::Descripto
     }
 }
 
-}  // namespace kestrel
+}  // namespace tarn

@@ -4,7 +4,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 
 class GlobalDescriptorTable {
 public:
@@ -62,6 +62,6 @@ private:
     Pointer pointer;
 };
 
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -4,7 +4,7 @@
 // so a failed `new T` skips the constructor and yields null.
 #include "kernel/memorymanagement.h"
 
-using kestrel::MemoryManager;
+using tarn::MemoryManager;
 
 void* operator new(size_t size) { return MemoryManager::AllocateFromActive(size); }
 void* operator new[](size_t size) { return MemoryManager::AllocateFromActive(size); }

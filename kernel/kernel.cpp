@@ -24,10 +24,10 @@
 #include "lib/types.h"
 #include "lib/vga.h"
 
-using namespace kestrel;
-using namespace kestrel::drivers;
-using namespace kestrel::filesystem;
-using namespace kestrel::hardwarecommunication;
+using namespace tarn;
+using namespace tarn::drivers;
+using namespace tarn::filesystem;
+using namespace tarn::hardwarecommunication;
 
 namespace {
 const u16 kIrqBase = 0x20;         // IRQ 0..15 become vectors 0x20..0x2F

@@ -1,7 +1,7 @@
 // Kernel heap: first-fit allocation over a chunk list laid in one region.
 #include "kernel/memorymanagement.h"
 
-namespace kestrel {
+namespace tarn {
 
 #ifndef TARN_HOST
 // Placement of every payload depends on this: a header is four 32-bit words.
@@ -85,4 +85,4 @@ void MemoryManager::FreeToActive(void* pointer) {
     if (activeMemoryManager) activeMemoryManager->free(pointer);
 }
 
-}  // namespace kestrel
+}  // namespace tarn

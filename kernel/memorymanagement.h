@@ -7,7 +7,7 @@
 
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 
 // The header in front of every block. On the i386 kernel it is 16 bytes:
 //   +0 next   +4 prev   +8 allocated (1 byte, 3 padding)   +12 size
@@ -46,6 +46,6 @@ private:
     HeapChunk* firstChunk;
 };
 
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -3,7 +3,7 @@
 
 #include "kernel/gdt.h"
 
-namespace kestrel {
+namespace tarn {
 
 using hardwarecommunication::CPUState;
 
@@ -51,4 +51,4 @@ CPUState* TaskManager::Schedule(CPUState* cpustate) {
     return tasks[currentTask]->cpustate;
 }
 
-}  // namespace kestrel
+}  // namespace tarn

@@ -5,7 +5,7 @@
 #include "hardwarecommunication/interrupts.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 
 class GlobalDescriptorTable;
 
@@ -48,6 +48,6 @@ private:
     i32 currentTask;
 };
 
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -14,7 +14,7 @@ const u32 kMinWidth = 320;     // narrower framebuffers are not taken
 const u8 kMinBpp = 15;         // 8-bit palette modes are not taken
 
 const u8 kBannerAttribute = 0x1F;  // white on blue
-const char kBanner[] = "ZETH BOOT OK";
+const char kBanner[] = "TARN BOOT OK";
 
 const u32 kSquareSize = 32;
 const u32 kSquareSpacing = 40;     // square n starts at column (n - 1) * 40
@@ -133,10 +133,10 @@ void progress_square(int n) {
 }
 
 void publish_machine(C64* machine) {
-    kestrel::hardwarecommunication::cpu_disable_interrupts();
+    tarn::hardwarecommunication::cpu_disable_interrupts();
     g_scan_tail = g_scan_head;
     c64ptr = machine;
-    kestrel::hardwarecommunication::cpu_enable_interrupts();
+    tarn::hardwarecommunication::cpu_enable_interrupts();
 }
 
 void withdraw_machine() { c64ptr = nullptr; }

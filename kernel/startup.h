@@ -51,7 +51,7 @@ const u32 kHeapStart = 0xA00000;
 const u32 kHeapTopReserve = 10240;
 u32 heap_size(u32 mem_upper_kib);
 
-// "ZETH BOOT OK" in white on blue at the top of the VGA text buffer.
+// "TARN BOOT OK" in white on blue at the top of the VGA text buffer.
 const u32 kVgaTextBuffer = 0xB8000;
 void text_banner(volatile u16* text_buffer);
 

@@ -4,7 +4,7 @@
 
 #include "lib/stdio.h"
 
-namespace kestrel {
+namespace tarn {
 
 using hardwarecommunication::CPUState;
 using hardwarecommunication::InterruptHandler;
@@ -23,4 +23,4 @@ u32 SyscallHandler::HandleInterrupt(u32 esp) {
     return esp;
 }
 
-}  // namespace kestrel
+}  // namespace tarn

@@ -5,7 +5,7 @@
 #include "hardwarecommunication/interrupts.h"
 #include "lib/types.h"
 
-namespace kestrel {
+namespace tarn {
 
 class SyscallHandler : public hardwarecommunication::InterruptHandler {
 public:
@@ -17,6 +17,6 @@ public:
     u32 HandleInterrupt(u32 esp) override;
 };
 
-}  // namespace kestrel
+}  // namespace tarn
 
 #endif

@@ -4,8 +4,8 @@
 #include "hardwarecommunication/pci.h"
 #include "hardwarecommunication/port.h"
 
-using kestrel::hardwarecommunication::PeripheralComponentInterconnectController;
-using kestrel::hardwarecommunication::Port16Bit;
+using tarn::hardwarecommunication::PeripheralComponentInterconnectController;
+using tarn::hardwarecommunication::Port16Bit;
 
 namespace {
 const u16 kVbeIndexPort = 0x1CE;

@@ -1,8 +1,8 @@
 // Drive 8's files inside a .D64 image.
 #include "c64/drive/d64_store.h"
 
-using kestrel::filesystem::D64Entry;
-using kestrel::filesystem::D64Image;
+using tarn::filesystem::D64Entry;
+using tarn::filesystem::D64Image;
 
 namespace drive {
 

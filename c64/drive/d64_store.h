@@ -33,10 +33,10 @@ public:
     u8 Status() override;
 
 private:
-    bool Find(const DriveEntry& e, kestrel::filesystem::D64Entry* out);
+    bool Find(const DriveEntry& e, tarn::filesystem::D64Entry* out);
     u8 WriteBack(u8 status);
 
-    kestrel::filesystem::D64Image image_;
+    tarn::filesystem::D64Image image_;
     u8* bytes_ = nullptr;
     u8* saved_ = nullptr;    // the image as the volume holds it, for undoing
     u32 length_ = 0;

@@ -3,8 +3,8 @@
 
 #include "filesystem/fat.h"
 
-using kestrel::filesystem::Fat32;
-using kestrel::filesystem::FatEntryInfo;
+using tarn::filesystem::Fat32;
+using tarn::filesystem::FatEntryInfo;
 
 namespace drive {
 

@@ -7,16 +7,16 @@
 
 #include "c64/drive/drive_store.h"
 
-namespace kestrel { namespace filesystem { class Fat32; struct FatEntryInfo; } }
+namespace tarn { namespace filesystem { class Fat32; struct FatEntryInfo; } }
 
 namespace drive {
 
 class FatStore : public DriveStore {
 public:
-    explicit FatStore(kestrel::filesystem::Fat32* fat) : fat_(fat) {}
+    explicit FatStore(tarn::filesystem::Fat32* fat) : fat_(fat) {}
     virtual ~FatStore() {}
     // The volume (null: none); back at its root directory.
-    void Volume(kestrel::filesystem::Fat32* fat);
+    void Volume(tarn::filesystem::Fat32* fat);
 
     bool Entry(u32 index, DriveEntry* out) override;
     u8 Read(const DriveEntry& e, u8* out, u32 capacity, u32* length) override;
@@ -38,9 +38,9 @@ private:
     bool Ready() const;
     u32 Directory() const;
     void Label(u8 name[kNameMax]);
-    bool Info(const DriveEntry& e, kestrel::filesystem::FatEntryInfo* out);
+    bool Info(const DriveEntry& e, tarn::filesystem::FatEntryInfo* out);
 
-    kestrel::filesystem::Fat32* fat_;
+    tarn::filesystem::Fat32* fat_;
     u32 path_[kDepth];         // clusters of the directories entered, root first
     u8 titles_[kDepth][kNameMax];
     u32 depth_ = 0;            // 0: the root directory

@@ -8,8 +8,8 @@
 
 #include "filesystem/d64.h"
 
-using kestrel::filesystem::D64Entry;
-using kestrel::filesystem::D64Image;
+using tarn::filesystem::D64Entry;
+using tarn::filesystem::D64Image;
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "filesystem/fat.h"
 #include "hardwarecommunication/port.h"
 
-using kestrel::drivers::AdvancedTechnologyAttachment;
-using kestrel::filesystem::Fat32;
+using tarn::drivers::AdvancedTechnologyAttachment;
+using tarn::filesystem::Fat32;
 
 // The console (the kernel printf's host link name): consume arguments as the kernel's printf would, touching
 // every byte of every %s string.
@@ -41,7 +41,7 @@ void tarn_printf(const char* format, ...) {
 }
 
 // No port I/O happens: the disk below overrides both transfers.
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 u8 Port8Bit::Read8(u16) { return 0xFF; }
 void Port8Bit::Write8(u16, u8) {}
@@ -51,7 +51,7 @@ void Port16Bit::Write16(u16, u16) {}
 u32 Port32Bit::Read32(u16) { return 0xFFFFFFFF; }
 void Port32Bit::Write32(u16, u32) {}
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn
 
 namespace {
 
@@ -158,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fat.DeleteFile("RENAMED.PRG");
     fat.DeleteFile(kNames[knob2 % 8]);
     // The tree calls: long names listed, found, written, renamed, removed.
-    kestrel::filesystem::FatEntryInfo info;
+    tarn::filesystem::FatEntryInfo info;
     for (uint32_t i = 0; i < 64 && fat.ListDirectory(0, i, &info) == 0; i++) {
         std::vector<uint8_t> whole(info.size < 65536 ? info.size + 1 : 1);
         uint32_t got = 0;

@@ -12,9 +12,9 @@
 #include "kernel/gdt.h"
 #include "tests/support/simbus.h"
 
-using kestrel::GlobalDescriptorTable;
-using kestrel::drivers::KeyboardDriver;
-using kestrel::hardwarecommunication::InterruptManager;
+using tarn::GlobalDescriptorTable;
+using tarn::drivers::KeyboardDriver;
+using tarn::hardwarecommunication::InterruptManager;
 
 namespace {
 constexpr uint8_t kIrqBase = 0x20;
@@ -80,7 +80,7 @@ void HeadlessMachine::rebuild() {
     build();
 }
 
-void HeadlessMachine::attach_fat32(kestrel::filesystem::Fat32* fs) {
+void HeadlessMachine::attach_fat32(tarn::filesystem::Fat32* fs) {
     fat32_ = fs;
     machine_->io()->fat32(fs);
     machine_->monitor()->fat32(fs);
@@ -137,9 +137,9 @@ std::vector<uint8_t> HeadlessMachine::scan_codes_for(char ch) {
 
 std::vector<uint8_t> HeadlessMachine::make_code_for(uint8_t code) {
     for (uint8_t make = 1; make < 0x80; make++)
-        if (kestrel::drivers::keyboard_key_code(make) == code) return {make};
+        if (tarn::drivers::keyboard_key_code(make) == code) return {make};
     for (uint8_t make = 1; make < 0x80; make++)
-        if (kestrel::drivers::keyboard_extended_key_code(make) == code) return {kPrefixExtended, make};
+        if (tarn::drivers::keyboard_extended_key_code(make) == code) return {kPrefixExtended, make};
     return {};
 }
 

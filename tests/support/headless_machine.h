@@ -62,7 +62,7 @@
 #include "tests/support/sim_ps2.h"
 
 class Monitor;
-namespace kestrel {
+namespace tarn {
 class GlobalDescriptorTable;
 namespace hardwarecommunication { class InterruptManager; }
 namespace drivers { class KeyboardDriver; }
@@ -132,7 +132,7 @@ public:
     std::vector<uint16_t>& framebuffer() { return fb_; }
 
     // ---- parts -----------------------------------------------------------------
-    void attach_fat32(kestrel::filesystem::Fat32* fs);
+    void attach_fat32(tarn::filesystem::Fat32* fs);
     C64& machine() { return *machine_; }
     IO& io() { return *machine_->io(); }
     Memory& mem() { return *machine_->mem(); }
@@ -149,11 +149,11 @@ private:
     std::vector<uint16_t> fb_;
     simbus::SimPs2 ps2_{false};
     IOKeyboardEventHandler handler_;
-    std::unique_ptr<kestrel::GlobalDescriptorTable> gdt_;
-    std::unique_ptr<kestrel::hardwarecommunication::InterruptManager> interrupts_;
-    std::unique_ptr<kestrel::drivers::KeyboardDriver> keyboard_;
+    std::unique_ptr<tarn::GlobalDescriptorTable> gdt_;
+    std::unique_ptr<tarn::hardwarecommunication::InterruptManager> interrupts_;
+    std::unique_ptr<tarn::drivers::KeyboardDriver> keyboard_;
     std::unique_ptr<C64> machine_;
-    kestrel::filesystem::Fat32* fat32_ = nullptr;
+    tarn::filesystem::Fat32* fat32_ = nullptr;
     bool ended_ = false;
     int typed_since_pass_ = 0;
     std::deque<std::vector<uint8_t>> monitor_keys_;

@@ -68,7 +68,7 @@ Bus& bus() {
 
 }  // namespace simbus
 
-namespace kestrel {
+namespace tarn {
 namespace hardwarecommunication {
 
 u8 Port8Bit::Read8(u16 port) { return static_cast<u8>(simbus::bus().read(port, 8)); }
@@ -91,4 +91,4 @@ void cpu_load_idt(const void* idtr) { simbus::bus().loaded_idt = idtr; }
 void cpu_load_gdt(const void* gdtr) { simbus::bus().loaded_gdt = gdtr; }
 
 }  // namespace hardwarecommunication
-}  // namespace kestrel
+}  // namespace tarn

@@ -9,7 +9,7 @@
 #include "tests/support/sim_ata.h"
 #include "tests/support/simbus.h"
 
-using kestrel::drivers::AdvancedTechnologyAttachment;
+using tarn::drivers::AdvancedTechnologyAttachment;
 using simbus::R16;
 using simbus::R8;
 using simbus::W16;

@@ -143,7 +143,7 @@ TEST(StartupHeap, SizeRunsFromTenMegabytesToTenKilobytesShortOfTheTop) {
 TEST(StartupBanner, WritesTwelveWhiteOnBlueCellsAndNothingElse) {
     std::vector<uint16_t> text(80 * 25, 0x0720);
     startup::text_banner(text.data());
-    const char* want = "ZETH BOOT OK";
+    const char* want = "TARN BOOT OK";
     for (int i = 0; i < 12; i++) EXPECT_EQ(text[i], 0x1F00 | uint8_t(want[i])) << i;
     EXPECT_EQ(text[12], 0x0720);
 }

@@ -36,7 +36,7 @@ void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
-using kestrel::filesystem::Fat32;
+using tarn::filesystem::Fat32;
 
 class HeapFailure : public ::testing::Test {
 protected:

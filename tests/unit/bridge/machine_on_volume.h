@@ -69,7 +69,7 @@ protected:
 
     MountedVolume volume;
     HeadlessMachine hm;
-    kestrel::filesystem::Fat32* fat = nullptr;
+    tarn::filesystem::Fat32* fat = nullptr;
 };
 
 #endif

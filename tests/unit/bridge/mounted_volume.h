@@ -27,7 +27,7 @@ public:
         return image.Put(name, data);
     }
 
-    kestrel::filesystem::Fat32* Mount() {
+    tarn::filesystem::Fat32* Mount() {
         Unmount();
         storage_.reset(new simata::FileStorage(image.path()));
         device_.storage = storage_.get();
@@ -37,8 +37,8 @@ public:
         simbus::bus().detach(&channel_);
         simbus::bus().set_logging(false);
         simbus::bus().attach(&channel_);
-        ata_.reset(new kestrel::drivers::AdvancedTechnologyAttachment(true, simata::kPrimaryBase));
-        fat_.reset(new kestrel::filesystem::Fat32(ata_.get(), 0));
+        ata_.reset(new tarn::drivers::AdvancedTechnologyAttachment(true, simata::kPrimaryBase));
+        fat_.reset(new tarn::filesystem::Fat32(ata_.get(), 0));
         return fat_.get();
     }
 
@@ -49,7 +49,7 @@ public:
         storage_.reset();
     }
 
-    kestrel::filesystem::Fat32* fat() { return fat_.get(); }
+    tarn::filesystem::Fat32* fat() { return fat_.get(); }
     // The simulated disk: bad sectors, error timing, transfer counters.
     simata::Device& device() { return device_; }
 
@@ -72,8 +72,8 @@ private:
     simata::Channel channel_;
     simata::Device device_;
     std::unique_ptr<simata::FileStorage> storage_;
-    std::unique_ptr<kestrel::drivers::AdvancedTechnologyAttachment> ata_;
-    std::unique_ptr<kestrel::filesystem::Fat32> fat_;
+    std::unique_ptr<tarn::drivers::AdvancedTechnologyAttachment> ata_;
+    std::unique_ptr<tarn::filesystem::Fat32> fat_;
 };
 
 #endif

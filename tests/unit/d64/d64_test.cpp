@@ -15,8 +15,8 @@
 
 namespace {
 
-using kestrel::filesystem::D64Entry;
-using kestrel::filesystem::D64Image;
+using tarn::filesystem::D64Entry;
+using tarn::filesystem::D64Image;
 using Bytes = std::vector<u8>;
 
 int SectorsOn(int track) { return track <= 17 ? 21 : track <= 24 ? 19 : track <= 30 ? 18 : 17; }

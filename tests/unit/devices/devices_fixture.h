@@ -17,8 +17,8 @@ protected:
     void SetUp() override {
         simbus::bus().reset();
         simbus::bus().attach(&pic);
-        gdt = new kestrel::GlobalDescriptorTable();
-        manager = new kestrel::hardwarecommunication::InterruptManager(0x20, gdt, nullptr);
+        gdt = new tarn::GlobalDescriptorTable();
+        manager = new tarn::hardwarecommunication::InterruptManager(0x20, gdt, nullptr);
         manager->Activate();
         simbus::bus().clear_log();
     }
@@ -30,13 +30,13 @@ protected:
 
     // Delivers a hardware interrupt through the dispatcher, as the entry stub would.
     static u32 deliver(u8 vector, u32 esp = 0x2000) {
-        return kestrel::hardwarecommunication::InterruptManager::HandleInterrupt(vector, esp);
+        return tarn::hardwarecommunication::InterruptManager::HandleInterrupt(vector, esp);
     }
     static const std::vector<simbus::Access>& log() { return simbus::bus().log(); }
 
     simbus::SimPic pic;
-    kestrel::GlobalDescriptorTable* gdt = nullptr;
-    kestrel::hardwarecommunication::InterruptManager* manager = nullptr;
+    tarn::GlobalDescriptorTable* gdt = nullptr;
+    tarn::hardwarecommunication::InterruptManager* manager = nullptr;
 };
 
 #endif

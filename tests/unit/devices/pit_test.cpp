@@ -8,8 +8,8 @@
 #include "tests/support/sim_pit.h"
 #include "tests/unit/devices/devices_fixture.h"
 
-using kestrel::drivers::PITDriver;
-using kestrel::drivers::PITEventHandler;
+using tarn::drivers::PITDriver;
+using tarn::drivers::PITEventHandler;
 using simbus::W8;
 
 namespace {

@@ -8,8 +8,8 @@
 #include "tests/support/sim_cmos.h"
 #include "tests/unit/devices/devices_fixture.h"
 
-using kestrel::drivers::datetime;
-using kestrel::drivers::RTCDriver;
+using tarn::drivers::datetime;
+using tarn::drivers::RTCDriver;
 using simbus::R8;
 using simbus::SimCmos;
 using simbus::W8;

@@ -7,8 +7,8 @@
 #include "tests/support/sim_uart.h"
 #include "tests/unit/devices/devices_fixture.h"
 
-using kestrel::drivers::SerialDriver;
-using kestrel::drivers::SerialEventHandler;
+using tarn::drivers::SerialDriver;
+using tarn::drivers::SerialEventHandler;
 using simbus::R8;
 using simbus::W8;
 

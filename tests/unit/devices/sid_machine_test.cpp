@@ -9,7 +9,7 @@
 #include "tests/support/headless_machine.h"
 #include "tests/support/sim_pit.h"
 
-using kestrel::drivers::SpeakerDriver;
+using tarn::drivers::SpeakerDriver;
 
 namespace {
 

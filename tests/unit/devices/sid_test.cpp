@@ -10,7 +10,7 @@
 #include "tests/support/sim_pit.h"
 #include "tests/unit/devices/devices_fixture.h"
 
-using kestrel::drivers::SpeakerDriver;
+using tarn::drivers::SpeakerDriver;
 
 namespace {
 

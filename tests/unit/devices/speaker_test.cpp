@@ -7,7 +7,7 @@
 #include "tests/support/sim_pit.h"
 #include "tests/unit/devices/devices_fixture.h"
 
-using kestrel::drivers::SpeakerDriver;
+using tarn::drivers::SpeakerDriver;
 using simbus::R8;
 using simbus::W8;
 

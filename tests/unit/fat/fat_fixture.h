@@ -17,8 +17,8 @@
 #include "tests/support/sim_ata.h"
 #include "tests/support/simbus.h"
 
-using kestrel::drivers::AdvancedTechnologyAttachment;
-using kestrel::filesystem::Fat32;
+using tarn::drivers::AdvancedTechnologyAttachment;
+using tarn::filesystem::Fat32;
 
 class FatTest : public ::testing::Test {
 protected:

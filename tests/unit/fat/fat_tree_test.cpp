@@ -10,7 +10,7 @@
 namespace {
 
 using diskimage::Pattern;
-using kestrel::filesystem::FatEntryInfo;
+using tarn::filesystem::FatEntryInfo;
 
 class FatTree : public FatTest {
 protected:

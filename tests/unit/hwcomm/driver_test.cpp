@@ -5,8 +5,8 @@
 #include "drivers/driver.h"
 #include "tests/support/simbus.h"
 
-using kestrel::drivers::Driver;
-using kestrel::drivers::DriverManager;
+using tarn::drivers::Driver;
+using tarn::drivers::DriverManager;
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "kernel/gdt.h"
 #include "tests/support/simbus.h"
 
-using kestrel::GlobalDescriptorTable;
+using tarn::GlobalDescriptorTable;
 using Descriptor = GlobalDescriptorTable::SegmentDescriptor;
 
 TEST(Gdt, LimitUpTo64KiBIsKeptInBytes) {

@@ -12,11 +12,11 @@
 #include "tests/support/simbus.h"
 #include "tests/unit/hwcomm/low_memory.h"
 
-using kestrel::GlobalDescriptorTable;
-using kestrel::TaskManager;
-using kestrel::hardwarecommunication::CPUState;
-using kestrel::hardwarecommunication::InterruptHandler;
-using kestrel::hardwarecommunication::InterruptManager;
+using tarn::GlobalDescriptorTable;
+using tarn::TaskManager;
+using tarn::hardwarecommunication::CPUState;
+using tarn::hardwarecommunication::InterruptHandler;
+using tarn::hardwarecommunication::InterruptManager;
 using simbus::W8;
 
 namespace {
@@ -216,8 +216,8 @@ void task_entry_b() {}
 TEST_F(Interrupts, TimerSwitchesBetweenTasksRoundRobin) {
     LowMemory memory(3 * 8192);
     ASSERT_NE(memory.get(), nullptr);
-    auto* a = new (memory.get()) kestrel::Task(gdt, task_entry_a);
-    auto* b = new (memory.get() + 8192) kestrel::Task(gdt, task_entry_b);
+    auto* a = new (memory.get()) tarn::Task(gdt, task_entry_a);
+    auto* b = new (memory.get() + 8192) tarn::Task(gdt, task_entry_b);
     EXPECT_EQ(a->State()->eip, address_of(task_entry_a));
     EXPECT_EQ(a->State()->cs, 0x10u);
     EXPECT_EQ(a->State()->eflags, 0x202u);
@@ -255,7 +255,7 @@ TEST_F(Interrupts, UnhandledDivideErrorHaltsWithGreenSquareAndCodeOnPort80) {
 }
 
 TEST_F(Interrupts, EachExceptionHasItsColour) {
-    using kestrel::hardwarecommunication::interrupt_exception_colour;
+    using tarn::hardwarecommunication::interrupt_exception_colour;
     EXPECT_EQ(interrupt_exception_colour(0x00), 0x07E0);
     EXPECT_EQ(interrupt_exception_colour(0x03), 0xFFFF);
     EXPECT_EQ(interrupt_exception_colour(0x06), 0xFFE0);

@@ -7,10 +7,10 @@
 #include "tests/support/sim_pci.h"
 #include "tests/support/simbus.h"
 
-using kestrel::hardwarecommunication::BaseAddressRegister;
-using kestrel::hardwarecommunication::InputOutput;
-using kestrel::hardwarecommunication::MemoryMapping;
-using kestrel::hardwarecommunication::PeripheralComponentInterconnectController;
+using tarn::hardwarecommunication::BaseAddressRegister;
+using tarn::hardwarecommunication::InputOutput;
+using tarn::hardwarecommunication::MemoryMapping;
+using tarn::hardwarecommunication::PeripheralComponentInterconnectController;
 using simbus::R32;
 using simbus::W32;
 
@@ -105,7 +105,7 @@ TEST_F(Pci, BridgeHasOnlyTwoBars) {
 TEST_F(Pci, EnumerationPrintsOneLinePerFunctionWithVgaPrefix) {
     consolecapture::Capture capture;
     capture.Start();
-    kestrel::drivers::DriverManager drivers;
+    tarn::drivers::DriverManager drivers;
     pci.SelectDrivers(&drivers, nullptr);
     EXPECT_EQ(capture.Text(),
               "PCI BUS 00, DEVICE 00, FUNCTION 00 = VENDOR 8086, DEVICE 1237\n"

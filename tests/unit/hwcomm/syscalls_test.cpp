@@ -9,10 +9,10 @@
 #include "tests/support/simbus.h"
 #include "tests/unit/hwcomm/low_memory.h"
 
-using kestrel::GlobalDescriptorTable;
-using kestrel::SyscallHandler;
-using kestrel::hardwarecommunication::CPUState;
-using kestrel::hardwarecommunication::InterruptManager;
+using tarn::GlobalDescriptorTable;
+using tarn::SyscallHandler;
+using tarn::hardwarecommunication::CPUState;
+using tarn::hardwarecommunication::InterruptManager;
 
 namespace {
 

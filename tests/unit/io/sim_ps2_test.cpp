@@ -7,7 +7,7 @@
 #include "tests/support/sim_ps2.h"
 #include "tests/support/simbus.h"
 
-using kestrel::hardwarecommunication::Port8Bit;
+using tarn::hardwarecommunication::Port8Bit;
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "tests/support/simbus.h"
 #include "tests/support/sim_ps2.h"
 
-using kestrel::GlobalDescriptorTable;
-using kestrel::drivers::KeyboardDriver;
-using kestrel::drivers::KeyboardEventHandler;
-using kestrel::hardwarecommunication::InterruptManager;
+using tarn::GlobalDescriptorTable;
+using tarn::drivers::KeyboardDriver;
+using tarn::drivers::KeyboardEventHandler;
+using tarn::hardwarecommunication::InterruptManager;
 using simbus::R8;
 using simbus::W8;
 

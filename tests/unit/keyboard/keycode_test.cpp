@@ -5,8 +5,8 @@
 
 #include "drivers/keyboard.h"
 
-using kestrel::drivers::keyboard_extended_key_code;
-using kestrel::drivers::keyboard_key_code;
+using tarn::drivers::keyboard_extended_key_code;
+using tarn::drivers::keyboard_key_code;
 
 TEST(KeyCodes, LettersAreUpperCaseAscii) {
     const char* rows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};

@@ -8,8 +8,8 @@
 
 #include "kernel/memorymanagement.h"
 
-using kestrel::HeapChunk;
-using kestrel::MemoryManager;
+using tarn::HeapChunk;
+using tarn::MemoryManager;
 
 namespace {
 

@@ -113,7 +113,7 @@ TEST_F(VolumeSafety, GhostEntryBehindTheEndMarkerStaysDead) {
     EXPECT_EQ(Listing().find("GHOST"), std::string::npos);
     ASSERT_TRUE(Command("LOAD \"GHOST\",8"));
     EXPECT_TRUE(hm.screen_has("?FILE NOT FOUND"));
-    EXPECT_EQ(fat->DeleteFile("GHOST.PRG"), kestrel::filesystem::Fat32::kNotFound);
+    EXPECT_EQ(fat->DeleteFile("GHOST.PRG"), tarn::filesystem::Fat32::kNotFound);
     // A SAVE into the slot before it keeps it behind the marker.
     TypeLine("10 REM");
     ASSERT_TRUE(Command("SAVE \"NEXT\",8"));

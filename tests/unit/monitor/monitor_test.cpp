@@ -347,13 +347,13 @@ TEST_F(MonitorTest, ReadFileOfImplausibleSizeReportsNoMemory) {
     volume.image.WriteSectors(root, sector);
     Mount();
     char want[32];
-    snprintf(want, sizeof want, "status=%d", kestrel::filesystem::Fat32::kNoMemory);
+    snprintf(want, sizeof want, "status=%d", tarn::filesystem::Fat32::kNoMemory);
     EXPECT_EQ(Command("F BIGFILE1.PRG"), (Rows{"F BIGFILE1.PRG", want, ">"}));
 }
 
 TEST_F(MonitorTest, WithoutAVolumeDiskCommandsReportAStatus) {
     char want[32];
-    snprintf(want, sizeof want, "status=%d", kestrel::filesystem::Fat32::kNotMounted);
+    snprintf(want, sizeof want, "status=%d", tarn::filesystem::Fat32::kNotMounted);
     for (const char* cmd : {"P", "F ABCDEFGH.PRG", "S 0", "D", "E AB.PRG", "N AB.PRG CD.PRG",
                             "L ABCDEFGH.PRG C000", "W ABCDEFGH.PRG C000 C010", "J ABCDEFGH.PRG"}) {
         EXPECT_EQ(Command(cmd), (Rows{cmd, want, ">"})) << cmd;
@@ -407,7 +407,7 @@ TEST_F(MonitorTest, UnreadableDataIsReportedNotShown) {
     volume.image.WriteSectors(root, sector);
     Mount();
     char disk_error[16];
-    snprintf(disk_error, sizeof disk_error, "status=%d", kestrel::filesystem::Fat32::kDiskError);
+    snprintf(disk_error, sizeof disk_error, "status=%d", tarn::filesystem::Fat32::kDiskError);
     EXPECT_EQ(Command("F SHORTONE.PRG"), (Rows{"F SHORTONE.PRG", disk_error, ">"}));
     mem.write_byte(0xC000, 0x77);
     EXPECT_EQ(Command("L SHORTONE.PRG C000"), (Rows{"L SHORTONE.PRG C000", disk_error, ">"}));
@@ -445,7 +445,7 @@ TEST_F(MonitorTest, ShiftedKeysTypeTheirCharactersAndRefusedLayoutsSayWhy) {
     volume.image.WriteSectors(volume.image.options().partition_start, boot);
     Mount();
     char want[48];
-    snprintf(want, sizeof want, "status=%d (not 1 or 2 FATs)", kestrel::filesystem::Fat32::kNotMounted);
+    snprintf(want, sizeof want, "status=%d (not 1 or 2 FATs)", tarn::filesystem::Fat32::kNotMounted);
     EXPECT_EQ(Command("D"), (Rows{"D", want, ">"}));
 }
 

@@ -106,7 +106,7 @@ TEST_F(ResidentMonitor, MemoryDisplayShowsWhatMemoryHolds) {
     // again with RETURN writes its bytes.
     // The screen editor's cursor row is $D6; the cursor stays in column 1,
     // so the line's start is typed over and its other bytes are kept.
-    for (int i = 0; i < 5 && Peek(0xD6) != r; i++) HoldKey(kestrel::drivers::kKeyUp);
+    for (int i = 0; i < 5 && Peek(0xD6) != r; i++) HoldKey(tarn::drivers::kKeyUp);
     ASSERT_EQ(Peek(0xD6), r) << Screen();
     Command(":C000 99");
     EXPECT_EQ(Peek(0xC000), 0x99) << Screen();

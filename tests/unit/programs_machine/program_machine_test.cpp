@@ -201,7 +201,7 @@ TEST_F(Program, ColourTourShowsEachNameInItsColour) {
 TEST_F(Program, TunePlaysEveryNoteThroughTheSidOnThePcSpeaker) {
     ASSERT_TRUE(StartProgram());
     TimerOnBus timer;
-    kestrel::drivers::SpeakerDriver speaker;
+    tarn::drivers::SpeakerDriver speaker;
     hm.machine().sid()->speaker(&speaker);
     KeyIntoBuffer('2');
     std::vector<SidStore> stores;
@@ -295,7 +295,7 @@ TEST_F(Program, DirectoryEntryListsTheAttachedDisk) {
     ASSERT_TRUE(volume.image.ok());
     ASSERT_TRUE(volume.Put("HELLO.PRG", std::vector<uint8_t>(300, 0xEA)));
     ASSERT_TRUE(volume.Put("GAME.PRG", std::vector<uint8_t>(2000, 0x60)));
-    kestrel::filesystem::Fat32* fat = volume.Mount();
+    tarn::filesystem::Fat32* fat = volume.Mount();
     ASSERT_TRUE(fat && fat->mounted());
     hm.attach_fat32(fat);
     // Mounting may have set the simulated bus up afresh: the keyboard
