@@ -1,9 +1,6 @@
 // Drive 8's files inside a .D64 image.
 #include "c64/drive/d64_store.h"
 
-using tarn::filesystem::D64Entry;
-using tarn::filesystem::D64Image;
-
 namespace drive {
 
 namespace {

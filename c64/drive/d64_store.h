@@ -5,7 +5,7 @@
 #define TARN_C64_DRIVE_D64_STORE_H
 
 #include "c64/drive/drive_store.h"
-#include "filesystem/d64.h"
+#include "c64/drive/d64_image.h"
 
 namespace drive {
 
@@ -33,10 +33,10 @@ public:
     u8 Status() override;
 
 private:
-    bool Find(const DriveEntry& e, tarn::filesystem::D64Entry* out);
+    bool Find(const DriveEntry& e, D64Entry* out);
     u8 WriteBack(u8 status);
 
-    tarn::filesystem::D64Image image_;
+    D64Image image_;
     u8* bytes_ = nullptr;
     u8* saved_ = nullptr;    // the image as the volume holds it, for undoing
     u32 length_ = 0;

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "filesystem/d64.h"
+#include "c64/drive/d64_image.h"
 
-using tarn::filesystem::D64Entry;
-using tarn::filesystem::D64Image;
+using drive::D64Entry;
+using drive::D64Image;
 
 namespace {
 

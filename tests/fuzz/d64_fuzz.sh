@@ -8,7 +8,7 @@ out=$2
 secs=${3:-20}
 mkdir -p "$out/corpus" "$out/seeds"
 flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$src -DTARN_HOST=1"
-clang++ $flags -include "$src/lib/host_names.h" "$src/filesystem/d64.cpp" \
+clang++ $flags -include "$src/lib/host_names.h" "$src/c64/drive/d64_image.cpp" \
     "$src/tests/fuzz/d64_fuzz.cpp" -o "$out/d64_fuzz"
 python3 "$src/tests/fuzz/make_d64_seeds.py" "$out/seeds"
 cd "$out"

@@ -9,7 +9,7 @@ targets="test_fat test_ata"
 [ -d "$src/tests/unit/bridge" ] && targets="$targets test_bridge"
 [ -d "$src/tests/unit/lib" ] && targets="$targets test_lib"
 [ -d "$src/tests/unit/console" ] && targets="$targets test_console"
-[ -d "$src/tests/unit/d64" ] && targets="$targets test_d64"
+[ -d "$src/tests/unit/drive" ] && targets="$targets test_drive"
 cmake -S "$src" -B "$out" -DTARN_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out" -j2 --target $targets
 for t in $targets; do

@@ -1,10 +1,9 @@
 // The 1541 disk image: every walk over a chain is bounded by the number of
 // sectors on the disk (a bitmap of those visited), so a hostile image ends
 // in a status, never in a loop or a read outside the buffer.
-#include "filesystem/d64.h"
+#include "c64/drive/d64_image.h"
 
-namespace tarn {
-namespace filesystem {
+namespace drive {
 
 namespace {
 
@@ -488,5 +487,4 @@ bool D64Image::Matches(const u8* pattern, u8 patternLength, const u8* name, u8 n
     return patternLength == nameLength;
 }
 
-}  // namespace filesystem
-}  // namespace tarn
+}  // namespace drive

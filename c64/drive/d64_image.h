@@ -9,13 +9,12 @@
 // of 0 ends the chain, its sector byte then indexing the last used byte.
 //
 // Statuses are CBM DOS error numbers, so the drive can show them unchanged.
-#ifndef TARN_FILESYSTEM_D64_H
-#define TARN_FILESYSTEM_D64_H
+#ifndef TARN_C64_DRIVE_D64_IMAGE_H
+#define TARN_C64_DRIVE_D64_IMAGE_H
 
 #include "lib/types.h"
 
-namespace tarn {
-namespace filesystem {
+namespace drive {
 
 struct D64Entry {
     u8 name[16];      // PETSCII, without the $A0 padding
@@ -112,7 +111,6 @@ private:
     void DetectExtendedBam();
 };
 
-}  // namespace filesystem
-}  // namespace tarn
+}  // namespace drive
 
 #endif

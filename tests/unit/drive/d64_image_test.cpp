@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "filesystem/d64.h"
+#include "c64/drive/d64_image.h"
 
 namespace {
 
-using tarn::filesystem::D64Entry;
-using tarn::filesystem::D64Image;
+using drive::D64Entry;
+using drive::D64Image;
 using Bytes = std::vector<u8>;
 
 int SectorsOn(int track) { return track <= 17 ? 21 : track <= 24 ? 19 : track <= 30 ? 18 : 17; }
