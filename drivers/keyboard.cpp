@@ -74,11 +74,12 @@ void KeyboardEventHandler::OnKeyDown(u8) {}
 void KeyboardEventHandler::OnKeyUp(u8) {}
 
 KeyboardDriver::KeyboardDriver(hardwarecommunication::InterruptManager* manager,
-                               KeyboardEventHandler* handler)
+                               KeyboardEventHandler* handler, KeyQueue* keys)
     : InterruptHandler(manager, kInterruptKeyboard),
       dataport(kDataPort),
       commandport(kCommandPort),
-      handler(handler) {
+      handler(handler),
+      keys(keys) {
     g_active_driver = this;
 }
 
@@ -106,11 +107,20 @@ u32 KeyboardDriver::HandleInterrupt(u32 esp) {
     return esp;
 }
 
+// One byte from the controller into the ring and, once it completes a key
+// event, into the key queue.
+u8 KeyboardDriver::ReadByte() {
+    u8 byte = dataport.Read();
+    keyboard_ring_push(byte);
+    KeyEvent event;
+    if (decoder.take(byte, &event) && keys) keys->push(event);
+    return byte;
+}
+
 bool KeyboardDriver::TakeByte() {
     if (!(commandport.Read() & kStatusOutputFull)) return false;
 
-    u8 byte = dataport.Read();
-    keyboard_ring_push(byte);
+    u8 byte = ReadByte();
     if (handler == nullptr) return true;
 
     bool extended = extended_pending;
@@ -122,8 +132,7 @@ bool KeyboardDriver::TakeByte() {
             extended_pending = true;
             return true;
         }
-        byte = dataport.Read();
-        keyboard_ring_push(byte);
+        byte = ReadByte();
         extended = true;
     }
     if (extended) {

@@ -3,8 +3,10 @@
 #define TARN_DRIVERS_KEYBOARD_H
 
 #include "drivers/driver.h"
+#include "drivers/keyboard_decoder.h"
 #include "hardwarecommunication/interrupts.h"
 #include "hardwarecommunication/port.h"
+#include "lib/key_queue.h"
 #include "lib/types.h"
 
 // Raw bytes from the keyboard in arrival order. g_scan_head counts bytes ever
@@ -66,7 +68,9 @@ u8 keyboard_extended_key_code(u8 make);
 
 class KeyboardDriver : public hardwarecommunication::InterruptHandler, public Driver {
 public:
-    KeyboardDriver(hardwarecommunication::InterruptManager* manager, KeyboardEventHandler* handler);
+    // Every key goes into `keys` as a key event (null: nowhere).
+    KeyboardDriver(hardwarecommunication::InterruptManager* manager, KeyboardEventHandler* handler,
+                   KeyQueue* keys = nullptr);
     ~KeyboardDriver();
 
     u32 HandleInterrupt(u32 esp) override;
@@ -75,9 +79,13 @@ public:
     bool TakeByte();
 
 private:
+    u8 ReadByte();
+
     hardwarecommunication::Port8Bit dataport;
     hardwarecommunication::Port8Bit commandport;
     KeyboardEventHandler* handler;
+    KeyQueue* keys;
+    ScanSet1Decoder decoder;
     bool extended_pending = false;  // an E0 arrived without its second byte
 };
 

@@ -20,6 +20,7 @@
 #include "kernel/multitasking.h"
 #include "kernel/startup.h"
 #include "kernel/syscalls.h"
+#include "lib/key_queue.h"
 #include "lib/stdio.h"
 #include "lib/types.h"
 #include "lib/vga.h"
@@ -79,8 +80,10 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     SyscallHandler syscalls(&interrupts, kSyscallVector);
 
     DriverManager driverManager;
+    // Every keyboard, PS/2 or USB, pushes its key events here.
+    static KeyQueue keys;
     IOKeyboardEventHandler keyboardHandler;
-    KeyboardDriver keyboard(&interrupts, &keyboardHandler);
+    KeyboardDriver keyboard(&interrupts, &keyboardHandler, &keys);
     driverManager.AddDriver(&keyboard);
     SerialEventHandler serialHandler;
     SerialDriver serial(&interrupts, &serialHandler);
