@@ -14,7 +14,7 @@ KFLAGS := -m32 -march=i686 -std=c++17 -ffreestanding -fno-exceptions -fno-rtti -
 KASFLAGS := --32
 LIBGCC := $(shell $(KCXX) -m32 -print-libgcc-file-name 2>/dev/null)
 
-SUBSYSTEMS := kernel lib hardwarecommunication drivers filesystem c64
+SUBSYSTEMS := kernel lib hardwarecommunication drivers filesystem host c64
 KSRC_CPP := $(shell find $(SUBSYSTEMS) -name '*.cpp' 2>/dev/null | sort)
 KSRC_ASM := $(shell find $(SUBSYSTEMS) -name '*.s' 2>/dev/null | sort)
 KOBJ := $(KSRC_CPP:%.cpp=$(KBUILD)/%.o) $(KSRC_ASM:%.s=$(KBUILD)/%.o) $(KBUILD)/data/blobs.o

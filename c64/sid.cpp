@@ -1,7 +1,7 @@
-// MOS 6581 SID: frequency and volume registers drive the PC speaker.
+// MOS 6581 SID: frequency and volume registers drive one tone.
 #include "c64/sid.h"
 
-#include "drivers/speaker.h"
+#include "lib/audio_sink.h"
 
 namespace {
 // Register numbers (offset from $D400).
@@ -50,11 +50,11 @@ u32 Sid::getFrequency(u8 hi, u8 lo) {
 void Sid::play() {
     // The whole byte counts: filter-mode bits alone keep the tone on.
     if (volume_ == 0) {
-        if (speaker_ != nullptr) speaker_->Nosound();
+        if (sink_ != nullptr) sink_->tone(0);
         return;
     }
     frequency_ = getFrequency(freq_hi_, freq_lo_);
     // Below one hertz there is no tone to set; the one sounding carries on.
-    // A machine built without a speaker stays silent.
-    if (frequency_ != 0 && speaker_ != nullptr) speaker_->Sound(frequency_);
+    // A machine built without a sound output stays silent.
+    if (frequency_ != 0 && sink_ != nullptr) sink_->tone(frequency_);
 }

@@ -1,10 +1,10 @@
-// MOS 6581 SID sound chip, reduced to one square-wave tone on the PC speaker.
+// MOS 6581 SID sound chip, reduced to one square-wave tone.
 #ifndef TARN_C64_SID_H
 #define TARN_C64_SID_H
 
 #include "lib/types.h"
 
-namespace tarn { namespace drivers { class SpeakerDriver; } }
+namespace tarn { class AudioSink; }
 
 // The three voices' frequency registers all feed the one tone; the volume
 // register switches it on and off. Waveform, gate, envelope, pulse width
@@ -14,10 +14,11 @@ public:
     Sid() {}
     ~Sid() {}
 
-    void speaker(tarn::drivers::SpeakerDriver* s) { speaker_ = s; }
+    // Where the sound goes (not owned); null leaves the machine silent.
+    void sink(tarn::AudioSink* s) { sink_ = s; }
     // r is the address minus $D400.
     void write_register(u8 r, u8 v);
-    // Sounds the tone the registers ask for, or silences the speaker.
+    // Sounds the tone the registers ask for, or silence.
     void play();
     // Tone in hertz for the 16-bit frequency value hi:lo (value x 0.06097,
     // truncated).
@@ -29,7 +30,7 @@ public:
 private:
     // Until the program writes them the registers read as after a chip reset,
     // so a first frequency byte never pairs with a stray other half.
-    tarn::drivers::SpeakerDriver* speaker_ = nullptr;  // not owned
+    tarn::AudioSink* sink_ = nullptr;
     u8 volume_ = 0;     // $D418: volume (bits 0-3) and filter mode (bits 4-7)
     u8 freq_lo_ = 0;    // last frequency low byte written to any voice
     u8 freq_hi_ = 0;    // last frequency high byte written to any voice

@@ -12,6 +12,7 @@
 #include "drivers/serial.h"
 #include "drivers/speaker.h"
 #include "filesystem/fat.h"
+#include "host/speaker_tone.h"
 #include "hardwarecommunication/interrupts.h"
 #include "hardwarecommunication/pci.h"
 #include "kernel/gdt.h"
@@ -121,6 +122,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     report_video_mode(multiboot_structure);
 
     SpeakerDriver speaker;
+    host::SpeakerTone speakerTone(&speaker);
     RTCDriver rtc;
     datetime now;
     rtc.GetRTC(&now);
@@ -137,7 +139,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
         // the last one ended in (F10 does not leave full mode).
         if (full_mode) machine->full_mode(true);
         full_mode = false;
-        machine->sid()->speaker(&speaker);
+        machine->sid()->sink(&speakerTone);
         machine->io()->init_display(g_fb_addr, g_fb_width, g_fb_height, g_fb_pitch, g_fb_bpp);
         startup::progress_square(3);
         machine->io()->fat32(&fat32);

@@ -6,6 +6,7 @@
 #include "c64/c64.h"
 #include "c64/sid.h"
 #include "drivers/speaker.h"
+#include "host/speaker_tone.h"
 #include "tests/support/headless_machine.h"
 #include "tests/support/sim_pit.h"
 
@@ -17,7 +18,7 @@ class SidMachine : public ::testing::Test {
 protected:
     void SetUp() override {
         simbus::bus().attach(&timer);
-        hm.machine().sid()->speaker(&speaker);  // as start-up does for each machine
+        hm.machine().sid()->sink(&tone);  // as start-up does for each machine
         ASSERT_TRUE(hm.boot());
     }
     void TearDown() override { simbus::bus().detach(&timer); }
@@ -25,6 +26,7 @@ protected:
     HeadlessMachine hm;
     simbus::SimPit timer;
     SpeakerDriver speaker;
+    tarn::host::SpeakerTone tone{&speaker};
 };
 
 }  // namespace
@@ -42,7 +44,7 @@ TEST_F(SidMachine, ToneOutlivesTheMachineUntilTheNextOneWritesTheSid) {
     hm.type_and_run("POKE54296,15:POKE54287,28:POKE54286,214\n", 20);  // voice 3
     ASSERT_EQ(timer.speaker_hz(), 450u);
     hm.rebuild();
-    hm.machine().sid()->speaker(&speaker);
+    hm.machine().sid()->sink(&tone);
     EXPECT_EQ(timer.speaker_hz(), 450u);  // nothing has run on the new machine yet
     hm.run_passes(1);                     // the KERNAL's reset turns the volume down
     EXPECT_FALSE(timer.speaker_on());

@@ -7,6 +7,7 @@
 #include "c64/memory.h"
 #include "c64/sid.h"
 #include "drivers/speaker.h"
+#include "host/speaker_tone.h"
 #include "tests/support/sim_pit.h"
 #include "tests/unit/devices/devices_fixture.h"
 
@@ -19,13 +20,14 @@ protected:
     void SetUp() override {
         DevicesBus::SetUp();
         simbus::bus().attach(&timer);
-        sid.speaker(&speaker);
+        sid.sink(&tone);
     }
     // Divisor the speaker driver programs for a tone of hz.
     static uint16_t divisor_for(uint32_t hz) { return static_cast<uint16_t>(1193180 / hz); }
 
     simbus::SimPit timer;
     SpeakerDriver speaker;
+    tarn::host::SpeakerTone tone{&speaker};
     Sid sid;
 };
 

@@ -12,6 +12,7 @@
 #include "c64/core6502_bridge.h"
 #include "c64/sid.h"
 #include "drivers/speaker.h"
+#include "host/speaker_tone.h"
 #include "tests/support/sim_pit.h"
 #include "c64/face_node.h"
 #include "c64/io.h"
@@ -202,12 +203,13 @@ TEST_F(Program, TunePlaysEveryNoteThroughTheSidOnThePcSpeaker) {
     ASSERT_TRUE(StartProgram());
     TimerOnBus timer;
     tarn::drivers::SpeakerDriver speaker;
-    hm.machine().sid()->speaker(&speaker);
+    tarn::host::SpeakerTone tone(&speaker);
+    hm.machine().sid()->sink(&tone);
     KeyIntoBuffer('2');
     std::vector<SidStore> stores;
     // The whole tune is well under two million instructions.
     StepWatchingSid(2500000, timer.pit, &stores);
-    hm.machine().sid()->speaker(nullptr);
+    hm.machine().sid()->sink(nullptr);
     ASSERT_FALSE(stores.empty());
 
     // A note sounds when the volume comes on; its pitch is what the
