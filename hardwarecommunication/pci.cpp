@@ -13,6 +13,9 @@ const u32 kConfigEnable = 0x80000000;
 
 const u16 kOffsetVendor = 0x00;
 const u16 kOffsetDevice = 0x02;
+const u16 kOffsetCommand = 0x04;     // 16 bits; the status register above it is RW1C
+const u16 kCommandMemorySpace = 1 << 1;
+const u16 kCommandBusMaster = 1 << 2;
 const u16 kOffsetRevision = 0x08;
 const u16 kOffsetProgIf = 0x09;
 const u16 kOffsetSubclass = 0x0A;
@@ -24,6 +27,13 @@ const u16 kOffsetInterrupt = 0x3C;
 const u16 kBuses = 8;
 const u16 kDevices = 32;
 const u16 kFunctions = 8;
+
+// Memory BAR: bit 0 clear, bits 2-1 the type (2: 64 bits wide), the
+// address from bit 4 up.
+const u32 kBarIo = 0x1;
+const u32 kBarType64 = 0x4;
+const u32 kBarTypeMask = 0x6;
+const u32 kBarMemoryAddressMask = ~0xFu;
 
 const u8 kClassDisplay = 0x03;
 const u8 kSubclassVga = 0x00;
@@ -109,6 +119,50 @@ BaseAddressRegister PeripheralComponentInterconnectController::GetBaseAddressReg
     }
     // Memory BARs are not decoded: nothing here maps device memory.
     return result;
+}
+
+int PeripheralComponentInterconnectController::FindByClass(
+    u8 classCode, u8 subclassCode, u8 progIf, PeripheralComponentInterconnectDeviceDescriptor* out,
+    int max) {
+    int found = 0;
+    for (u16 bus = 0; bus < kBuses; ++bus) {
+        for (u16 device = 0; device < kDevices; ++device) {
+            u16 numFunctions = DeviceHasFunctions(bus, device) ? kFunctions : 1;
+            for (u16 function = 0; function < numFunctions; ++function) {
+                PeripheralComponentInterconnectDeviceDescriptor dev =
+                    GetDeviceDescriptor(bus, device, function);
+                if (dev.vendorId == 0x0000 || dev.vendorId == 0xFFFF) continue;
+                if (dev.classCode != classCode || dev.subclassCode != subclassCode ||
+                    dev.progIf != progIf)
+                    continue;
+                if (found < max) out[found] = dev;
+                found++;
+            }
+        }
+    }
+    return found < max ? found : max;
+}
+
+u64 PeripheralComponentInterconnectController::MemoryBarAddress(u16 bus, u16 device, u16 function,
+                                                                u16 bar) {
+    u32 headertype = Read(bus, device, function, kOffsetHeaderType) & 0x7F;
+    int maxBARs = 6 - 4 * static_cast<int>(headertype);
+    if (static_cast<int>(bar) >= maxBARs) return 0;
+    u32 low = Read(bus, device, function, kOffsetBar0 + 4 * bar);
+    if (low & kBarIo) return 0;
+    u64 address = low & kBarMemoryAddressMask;
+    if ((low & kBarTypeMask) == kBarType64) {
+        if (static_cast<int>(bar) + 1 >= maxBARs) return 0;
+        address |= static_cast<u64>(Read(bus, device, function, kOffsetBar0 + 4 * (bar + 1))) << 32;
+    }
+    return address;
+}
+
+void PeripheralComponentInterconnectController::EnableMemoryAndBusMaster(u16 bus, u16 device,
+                                                                        u16 function) {
+    u32 command = Read(bus, device, function, kOffsetCommand) & 0xFFFF;
+    // Zeroes above leave the status register's RW1C bits as they are.
+    Write(bus, device, function, kOffsetCommand, command | kCommandMemorySpace | kCommandBusMaster);
 }
 
 drivers::Driver* PeripheralComponentInterconnectController::GetDriver(

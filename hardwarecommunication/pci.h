@@ -62,6 +62,17 @@ public:
                                                                          u16 function);
     BaseAddressRegister GetBaseAddressRegister(u16 bus, u16 device, u16 function, u16 bar);
 
+    // Functions of one class, subclass and programming interface in bus
+    // order, at most max of them into out; returns how many were found.
+    int FindByClass(u8 classCode, u8 subclassCode, u8 progIf,
+                    PeripheralComponentInterconnectDeviceDescriptor* out, int max);
+    // Physical address of memory BAR bar (a 64-bit BAR takes the next one
+    // as its high half); 0 for an I/O BAR, an unset one, or one the header
+    // does not have.
+    u64 MemoryBarAddress(u16 bus, u16 device, u16 function, u16 bar);
+    // Lets the function answer memory accesses and master the bus (DMA).
+    void EnableMemoryAndBusMaster(u16 bus, u16 device, u16 function);
+
 private:
     Port32Bit dataPort;
     Port32Bit commandPort;

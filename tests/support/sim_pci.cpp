@@ -99,6 +99,12 @@ void SimPci::write(uint16_t port, uint32_t value, int width) {
     auto* f = const_cast<Function*>(selected());
     if (f == nullptr || port != kConfigData || width != 32) return;
     uint8_t offset = static_cast<uint8_t>(latch_ & 0xFC);
+    if (offset == 0x04) {
+        // Command register written; status bits written as one are cleared.
+        uint32_t old = f->dword(offset);
+        f->dword(offset, (value & 0xFFFF) | (old & ~value & 0xFFFF0000));
+        return;
+    }
     if (offset < 0x10) return;  // identification and class are read-only
     f->dword(offset, value);
 }

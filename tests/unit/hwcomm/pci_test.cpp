@@ -145,3 +145,19 @@ TEST_F(Pci, LaterIoBarWinsAndMemoryBarsAreIgnored) {
     EXPECT_EQ(pci.GetBaseAddressRegister(0, 6, 0, 1).address, nullptr);
     EXPECT_EQ(pci.GetBaseAddressRegister(0, 6, 0, 6).address, nullptr);
 }
+
+TEST_F(Pci, ControllerIsFoundByClassAndItsSixtyFourBitBarIsEnabledForDma) {
+    // An xHCI controller (0C:03:30) with a 64-bit memory BAR across BARs 0-1.
+    sim.add(0, 4, 0).vendor_device(0x1B36, 0x000D).class_code(0x0C, 0x03, 0x30)
+        .bar(0, 0xFEBF0004).bar(1, 0x00000001).dword(0x04, 0x00100000);
+    tarn::hardwarecommunication::PeripheralComponentInterconnectDeviceDescriptor found[2];
+    ASSERT_EQ(pci.FindByClass(0x0C, 0x03, 0x30, found, 2), 1);
+    EXPECT_EQ(found[0].device, 4);
+    EXPECT_EQ(pci.MemoryBarAddress(0, 4, 0, 0), 0x1FEBF0000ull);
+    EXPECT_EQ(pci.MemoryBarAddress(0, 2, 0, 0), 0xFD000000ull);  // 32-bit, prefetchable
+    EXPECT_EQ(pci.MemoryBarAddress(0, 3, 0, 0), 0ull);           // an I/O BAR
+    pci.EnableMemoryAndBusMaster(0, 4, 0);
+    // Memory space and bus master on; the status half written as zeroes,
+    // so none of its write-one-to-clear bits is lost.
+    EXPECT_EQ(sim.add(0, 4, 0).dword(0x04), 0x00100006u);
+}
