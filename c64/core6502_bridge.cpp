@@ -9,19 +9,17 @@ Memory* g_cpu_mem = nullptr;
 namespace {
 constexpr u16 kPlaceTrigger = 0x0139;  // $FF stored here places the program images
 constexpr u8 kPlaceValue = 0xFF;
+// BASIC's POKE routine ends JSR $B7EB; TXA; LDY #0; STA ($14),Y; RTS. Only
+// that store counts: the trigger byte lies in the stack page, where pushes,
+// interrupt frames and programs' own stores must leave RAM alone.
+constexpr u16 kBasicPokeStore = 0xB82A;
+constexpr u8 kStaIndirectY = 0x91;
 
-// The store instructions (STA, STX, STY and the undocumented SAX) in every
-// addressing mode. The trigger byte lies in the stack page, so pushes and
-// the JSR, BRK and interrupt frames must not count as a POKE.
-bool is_store(u8 opcode) {
-    switch (opcode) {
-    case 0x81: case 0x83: case 0x84: case 0x85: case 0x86: case 0x87: case 0x8C: case 0x8D:
-    case 0x8E: case 0x8F: case 0x91: case 0x94: case 0x95: case 0x96: case 0x97: case 0x99:
-    case 0x9D:
-        return true;
-    default:
-        return false;
-    }
+// The handler of a store running from ROM has not yet moved ctx->pc past the
+// instruction: it still names the opcode's address.
+bool is_basic_poke(const core6502_context* ctx) {
+    return ctx->opcode == kStaIndirectY && ctx->pc == kBasicPokeStore &&
+           g_cpu_mem->bank(Memory::kBankBasic) == Memory::kROM;
 }
 }  // namespace
 
@@ -32,7 +30,7 @@ u8 core6502_mem_read(core6502_context*, u16 address) {
 void core6502_mem_write(core6502_context* ctx, u16 address, u8 value) {
     if (!g_cpu_mem) return;
     g_cpu_mem->write_byte(address, value);
-    if (address == kPlaceTrigger && value == kPlaceValue && is_store(ctx->opcode)) g_cpu_mem->patch_ram();
+    if (address == kPlaceTrigger && value == kPlaceValue && is_basic_poke(ctx)) g_cpu_mem->patch_ram();
 }
 
 void cpu6502_bind(Memory* mem) {

@@ -40,8 +40,8 @@ public:
         keyboard_patched_ = on;
         patch_roms();
     }
-    // Places the built-in program images; the core calls it when a store
-    // instruction writes $FF to $0139 (POKE 313,255).
+    // Places the built-in program images; the core calls it when BASIC's
+    // POKE statement writes $FF to $0139 (POKE 313,255).
     void patch_ram();
 
     // Called after a processor store of 4 to 7 to $0002, the request byte

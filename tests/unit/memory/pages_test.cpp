@@ -114,41 +114,31 @@ TEST(Pages, ReadModifyWriteReachesTheTrapWithEachStoredValue) {
     EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 8);
 }
 
-TEST(Pages, StoreInstructionsOfFFToTriggerPlaceImagesInEveryMode) {
+// Only BASIC's POKE places the images: the same $FF reaching $0139 through
+// any other store, a push, an interrupt frame or a copy of POKE's store in
+// RAM leaves RAM as it was.
+TEST(Pages, OnlyBasicsPokeStoreOfFFToTheTriggerPlacesImages) {
     const Store stores[] = {
         {{0x8D, 0x39, 0x01}, 0xFF, 0, 0}, {{0x9D, 0x38, 0x01}, 0xFF, 1, 0}, {{0x99, 0x29, 0x01}, 0xFF, 0, 0x10},
-        {{0x81, 0x22}, 0xFF, 0, 0},       {{0x91, 0x22}, 0xFF, 0, 0},       {{0x8E, 0x39, 0x01}, 0, 0xFF, 0},
-        {{0x8C, 0x39, 0x01}, 0, 0, 0xFF}, {{0x8F, 0x39, 0x01}, 0xFF, 0xFF, 0},
+        {{0x81, 0x22}, 0xFF, 0, 0},       {{0x91, 0x14}, 0xFF, 0, 0},       {{0x8E, 0x39, 0x01}, 0, 0xFF, 0},
+        {{0x8C, 0x39, 0x01}, 0, 0, 0xFF}, {{0x8F, 0x39, 0x01}, 0xFF, 0xFF, 0}, {{0x48}, 0xFF, 0, 0},
+        {{0xCE, 0x39, 0x01}, 0, 0, 0},
     };
     for (const Store& s : stores) {
         Bound b;
-        b.mem.write_byte_no_io(0x0022, 0x39);  // ($22) -> $0139
+        b.mem.write_byte_no_io(0x0022, 0x39);  // ($22) and ($14) -> $0139
         b.mem.write_byte_no_io(0x0023, 0x01);
+        b.mem.write_byte_no_io(0x0014, 0x39);
+        b.mem.write_byte_no_io(0x0015, 0x01);
+        b.mem.write_byte_no_io(0x0139, 0x00);  // DEC makes $FF of it
         b.mem.write_byte_no_io(0x0317, 0x00);
         g_ctx.a = s.a;
         g_ctx.x = s.x;
         g_ctx.y = s.y;
+        g_ctx.s = 0x39;  // PHA pushes to $0139
         b.run(s.code);
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x90) << "opcode $" << std::hex << int(*s.code.begin());
-    }
-    // Not a store instruction: PHA with S = $39, and DEC $0139 from $00,
-    // write $FF there but place nothing.
-    {
-        Bound b;
-        b.mem.write_byte_no_io(0x0317, 0x00);
-        g_ctx.a = 0xFF;
-        g_ctx.s = 0x39;
-        b.run({0x48});
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
-    }
-    {
-        Bound b;
-        b.mem.write_byte_no_io(0x0317, 0x00);
-        b.mem.write_byte_no_io(0x0139, 0x00);
-        b.run({0xCE, 0x39, 0x01});
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF) << "opcode $" << std::hex << int(*s.code.begin());
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00) << "opcode $" << std::hex << int(*s.code.begin());
     }
     {
         Bound b;  // an NMI right after a store: its frame puts PC low $FF at $0139
@@ -162,12 +152,26 @@ TEST(Pages, StoreInstructionsOfFFToTriggerPlaceImagesInEveryMode) {
         EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
         EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
     }
-    {
-        Bound b;  // $FE is not the trigger value
+    // POKE's own STA ($14),Y at $B82A: $FF places, $FE does not, and the
+    // same bytes at $B82A in the RAM under BASIC do not either.
+    struct Poke {
+        u8 port, value;
+        bool placed;
+    };
+    for (const Poke& p : {Poke{0x37, 0xFF, true}, Poke{0x37, 0xFE, false}, Poke{0x36, 0xFF, false}}) {
+        Bound b;
+        b.mem.write_byte_no_io(0x0014, 0x39);
+        b.mem.write_byte_no_io(0x0015, 0x01);
         b.mem.write_byte_no_io(0x0317, 0x00);
-        g_ctx.a = 0xFE;
-        b.run({0x8D, 0x39, 0x01});
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
+        b.mem.write_byte_no_io(0xB82A, 0x91);
+        b.mem.write_byte_no_io(0xB82B, 0x14);
+        b.mem.write_byte(0x0001, p.port);
+        g_ctx.a = p.value;
+        g_ctx.y = 0;
+        g_ctx.pc = 0xB82A;
+        cpu6502_step();
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0139), p.value);
+        EXPECT_EQ(b.mem.read_byte_no_io(0x0317), p.placed ? 0x90 : 0x00) << "port $" << std::hex << int(p.port);
     }
 }
 
