@@ -35,6 +35,7 @@ void core6502_mem_write(core6502_context* ctx, u16 address, u8 value) {
 
 void cpu6502_bind(Memory* mem) {
     g_cpu_mem = mem;
+    if (mem) mem->clock(&g_ctx.cycles);
     // Plain RAM and ROM pages bypass the hooks; the rest still reach
     // Memory::read_byte / write_byte through them.
     core6502_bind_pages(mem ? mem->read_pages() : nullptr, mem ? mem->write_pages() : nullptr);

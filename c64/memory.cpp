@@ -34,10 +34,14 @@ constexpr u8 kPortBitHiram = 0x02;
 constexpr u8 kPortBitCharen = 0x04;
 constexpr u8 kPortBankBits = kPortBitLoram | kPortBitHiram | kPortBitCharen;
 // Port lines that are inputs read what is outside: LORAM, HIRAM, CHAREN and
-// the cassette sense (bit 4) have pull-ups, the cassette motor line (bit 5)
-// reads low, and the unconnected bits 3, 6 and 7 keep the last value written.
+// the cassette sense (bit 4) have pull-ups, the cassette write and motor
+// lines (bits 3 and 5) read low. Bits 6 and 7 are connected to nothing: an
+// input there reads the charge the pin kept from when it was last driven,
+// which leaks away in a fraction of a second (a third of one here, varying
+// with the chip and its temperature on real machines).
 constexpr u8 kPortPulledUp = 0x17;
-constexpr u8 kPortFloating = 0xC8;
+constexpr u8 kPortFloating = 0xC0;
+constexpr u32 kPortFadeCycles = 350000;
 
 struct RomPatch {
     u16 address;
@@ -134,10 +138,12 @@ void Memory::setup_memory_banks(u8 value) {
     bool charen = (value & kPortBitCharen) != 0;
     if (hiram) banks[kBankKernal] = kROM;
     if (loram && hiram) banks[kBankBasic] = kROM;
-    if (charen && (loram || hiram))
-        banks[kBankCharen] = kIO;
-    else if (charen)
+    // With LORAM and HIRAM both low the PLA selects RAM everywhere,
+    // whatever CHAREN says.
+    if (!loram && !hiram)
         banks[kBankCharen] = kRAM;
+    else if (charen)
+        banks[kBankCharen] = kIO;
     else
         banks[kBankCharen] = kROM;
     ram[kPort] = value;
@@ -194,11 +200,13 @@ void Memory::map_pages() {
         read_pages_[kCia2Page >> 8] = write_pages_[kCia2Page >> 8] = nullptr;
         break;
     case kROM:
-        for (u32 page = kVicPage >> 8; page < kSidPage >> 8; page++) read_pages_[page] = rom;
+        for (u32 page = kCharRom >> 8; page < (kCharRom + kCharSize) >> 8; page++) read_pages_[page] = rom;
         break;
     default:
         break;
     }
+    // While a port bit's charge is leaking away, reads of $01 look at the clock.
+    read_pages_[kPort >> 8] = port_fading() ? nullptr : ram;
     write_pages_[kPort >> 8] = nullptr;          // port and trap request byte
     write_pages_[kPlaceTrigger >> 8] = nullptr;  // program placement trigger, seen by the core's hook
 }
@@ -211,6 +219,10 @@ u8 Memory::read_byte(u16 address) {
 
 u8 Memory::read_io(u16 address) {
     u16 page = address & 0xFF00;
+    if (page == 0) {
+        fade_port();
+        return ram[address];
+    }
     bool io = banks[kBankCharen] == kIO;
     if (page >= kVicPage && page < kSidPage) {
         if (io && vic_) return vic_->read_register(static_cast<u8>(address & 0x7F));
@@ -232,17 +244,7 @@ void Memory::write_byte(u16 address, u8 value) {
 void Memory::write_special(u16 address, u8 value) {
     u16 page = address & 0xFF00;
     if (page == 0) {
-        if (address == kPort || address == kPortDdr) {
-            if (address == kPort) port_out_ = value;
-            else ram[kPortDdr] = value;
-            u8 levels = port_levels();
-            // The KERNAL's interrupt rewrites the cassette bits every jiffy;
-            // the map (and the ROM images, which nothing else writes) only
-            // change with the three banking bits.
-            if (((levels ^ ram[kPort]) & kPortBankBits) == 0) ram[kPort] = levels;
-            else setup_memory_banks(levels);
-            return;
-        }
+        if (address == kPort || address == kPortDdr) return write_port(address, value);
         ram[address] = value;
         if (address == kTrapRequest && value >= kTrapFirst && value <= kTrapLast && trap_fn_) trap_fn_(trap_ctx_);
         return;
@@ -271,12 +273,43 @@ void Memory::write_special(u16 address, u8 value) {
     ram[address] = value;
 }
 
+void Memory::write_port(u16 address, u8 value) {
+    fade_port();
+    u8 released = ram[kPortDdr];
+    if (address == kPort) port_out_ = value;
+    else ram[kPortDdr] = value;
+    u8 ddr = ram[kPortDdr];
+    released &= static_cast<u8>(~ddr);
+    // Driven pins take the latch's level; a charged pin just released starts to leak.
+    port_charge_ = static_cast<u8>(((port_charge_ & ~ddr) | (port_out_ & ddr)) & kPortFloating);
+    if ((released & port_charge_) && clock_) fade_at_ = *clock_ + kPortFadeCycles;
+    u8 levels = port_levels();
+    // The KERNAL's interrupt rewrites the cassette bits every jiffy; the map
+    // (and the ROM images, which nothing else writes) only change with the
+    // three banking bits.
+    if (((levels ^ ram[kPort]) & kPortBankBits) != 0) return setup_memory_banks(levels);
+    ram[kPort] = levels;
+    read_pages_[kPort >> 8] = port_fading() ? nullptr : ram;
+}
+
+bool Memory::port_fading() const {
+    return clock_ && (port_charge_ & static_cast<u8>(~ram[kPortDdr])) != 0;
+}
+
+// Once its time has come, the charge of undriven pins is gone.
+void Memory::fade_port() {
+    if (!port_fading() || static_cast<i32>(*clock_ - fade_at_) < 0) return;
+    port_charge_ &= ram[kPortDdr];
+    ram[kPort] = port_levels();
+    read_pages_[kPort >> 8] = ram;
+}
+
 // What the port's pins carry: the output latch where $00 makes a bit an
 // output, the outside level where it is an input. Banking and reads of $01
 // both see these levels.
 u8 Memory::port_levels() const {
     u8 ddr = ram[kPortDdr];
-    u8 outside = static_cast<u8>(kPortPulledUp | (port_out_ & kPortFloating));
+    u8 outside = static_cast<u8>(kPortPulledUp | port_charge_);
     return static_cast<u8>((port_out_ & ddr) | (outside & static_cast<u8>(~ddr)));
 }
 

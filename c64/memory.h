@@ -43,6 +43,9 @@ public:
     // Places the built-in program images; the core calls it when BASIC's
     // POKE statement writes $FF to $0139 (POKE 313,255).
     void patch_ram();
+    // The processor's cycle counter, the time base of the port's fading
+    // input bits (null: they keep their charge).
+    void clock(const u32* cycles) { clock_ = cycles; }
 
     // Called after a processor store of 4 to 7 to $0002, the request byte
     // the patched serial bus routines leave for the host's drive 8.
@@ -62,13 +65,17 @@ public:
     // Processor page maps (see core6502_bind_pages): entry N is the array
     // that serves page N directly (ram or rom, indexed by the full address),
     // or null when page N needs the checks of read_byte/write_byte (I/O,
-    // the port and trap bytes in page 0, the trigger byte in page 1).
+    // the port and trap bytes in page 0, the trigger byte in page 1, and
+    // reads of page 0 while a port pin's charge leaks away).
     // Rebuilt on every bank change; the tables stay at the same address.
     u8* const* read_pages() const { return read_pages_; }
     u8* const* write_pages() const { return write_pages_; }
 
 private:
     u8 port_levels() const;
+    void write_port(u16 address, u8 value);
+    bool port_fading() const;
+    void fade_port();
     void copy_image(const u8* image, u32 len);
     void map_pages();
     u8 read_io(u16 address);
@@ -79,6 +86,9 @@ private:
     u8 banks[7];
     bool keyboard_patched_ = true;
     u8 port_out_ = 7;  // the 6510 port's output latch, as last written to $01
+    u8 port_charge_ = 0;   // bits 6-7: the level they held when last driven
+    u32 fade_at_ = 0;      // cycle at which an undriven charge has leaked away
+    const u32* clock_ = nullptr;
     Vic* vic_ = nullptr;
     Cia1* cia1_ = nullptr;
     Cia2* cia2_ = nullptr;

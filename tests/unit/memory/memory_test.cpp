@@ -52,7 +52,7 @@ struct PortRow {
 
 const PortRow kMap[] = {
     {7, BASIC, IO, KERNAL}, {6, RAM, IO, KERNAL}, {5, RAM, IO, RAM},     {4, RAM, RAM, RAM},
-    {3, BASIC, CHAR, KERNAL}, {2, RAM, CHAR, KERNAL}, {1, RAM, CHAR, RAM}, {0, RAM, CHAR, RAM},
+    {3, BASIC, CHAR, KERNAL}, {2, RAM, CHAR, KERNAL}, {1, RAM, CHAR, RAM}, {0, RAM, RAM, RAM},
 };
 
 TEST(Memory, BankingMapMatchesEveryPortValue) {
@@ -71,11 +71,13 @@ TEST(Memory, BankingMapMatchesEveryPortValue) {
         if (row.d000 == IO) EXPECT_EQ(d, 0xF9);  // background colour 2: low nibble, unused bits 1
         if (row.d000 == CHAR) EXPECT_EQ(d, data_char_rom[0x123]);
         if (row.d000 == RAM) EXPECT_EQ(d, 0xC5);
-        // Colour RAM and the SID page always read RAM; CIA pages only dispatch in I/O.
-        EXPECT_EQ(w.mem.read_byte(0xD812), 0xC5);
-        EXPECT_EQ(w.mem.read_byte(0xD412), 0xC5);
-        EXPECT_EQ(w.mem.read_byte(0xDC01), row.d000 == IO ? 0xFF : 0xC5);  // no key pressed
-        EXPECT_EQ(w.mem.read_byte(0xDD01), row.d000 == IO ? 0xFF : 0xC5);
+        // The character ROM fills $D000-$DFFF; in I/O, colour RAM and the
+        // SID page read RAM and the CIA pages dispatch.
+        EXPECT_EQ(w.mem.read_byte(0xD812), row.d000 == CHAR ? data_char_rom[0x812] : 0xC5);
+        EXPECT_EQ(w.mem.read_byte(0xD412), row.d000 == CHAR ? data_char_rom[0x412] : 0xC5);
+        u8 cia = row.d000 == IO ? 0xFF : row.d000 == CHAR ? data_char_rom[0xC01] : 0xC5;  // no key pressed
+        EXPECT_EQ(w.mem.read_byte(0xDC01), cia);
+        EXPECT_EQ(w.mem.read_byte(0xDD01), row.d000 == CHAR ? data_char_rom[0xD01] : row.d000 == IO ? 0xFF : 0xC5);
         EXPECT_EQ(w.mem.bank(Memory::kBankCharen), row.d000 == IO ? Memory::kIO : row.d000 == CHAR ? Memory::kROM : Memory::kRAM);
     }
 }
@@ -90,17 +92,6 @@ TEST(Memory, WritesUnderRomLandInRam) {
     EXPECT_EQ(w.mem.read_byte(0xE000), data_kernal_rom[0]);
     w.mem.write_byte(0x0001, 0x35);
     EXPECT_EQ(w.mem.read_byte(0xE000), 0x34);
-}
-
-TEST(Memory, CharacterRomOnlyShowsInFirstKilobyteOfD000) {
-    Wired w;
-    w.mem.write_byte_no_io(0xD800, 0x11);
-    w.mem.write_byte_no_io(0xDC00, 0x22);
-    w.mem.write_byte(0x0001, 0x33);
-    EXPECT_EQ(w.mem.read_byte(0xD000), data_char_rom[0]);
-    EXPECT_EQ(w.mem.read_byte(0xD3FF), data_char_rom[0x3FF]);
-    EXPECT_EQ(w.mem.read_byte(0xD800), 0x11);
-    EXPECT_EQ(w.mem.read_byte(0xDC00), 0x22);
 }
 
 TEST(Memory, IoWritesDispatchWithMasksAndLeaveRamAlone) {
@@ -155,22 +146,33 @@ TEST(Memory, ZeroPageAddressZeroIsPlainRam) {
 
 TEST(Memory, ProcessorPortReadsOutputsWhereDirectedAndPinLevelsElsewhere) {
     Wired w;
+    u32 cycles = 1000;
+    w.mem.clock(&cycles);
     w.mem.write_byte(0x0000, 0x00);  // every line an input
     w.mem.write_byte(0x0001, 0xFF);
-    EXPECT_EQ(w.mem.read_byte(0x0001), 0xDF);  // pull-ups, motor line low, 6-7 as written
-    w.mem.write_byte(0x0001, 0x00);
-    EXPECT_EQ(w.mem.read_byte(0x0001), 0x17);
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0x17);  // pull-ups; 3 and 5 low; 6-7 never driven
     // Inputs pulled up: LORAM, HIRAM and CHAREN high whatever was written.
     EXPECT_EQ(w.mem.read_byte(0xA000), data_basic_rom[0]);
     EXPECT_EQ(w.mem.bank(Memory::kBankCharen), Memory::kIO);
     w.mem.write_byte(0x0000, 0x2F);  // the KERNAL's directions: now the zeros count
+    w.mem.write_byte(0x0001, 0x00);
     EXPECT_EQ(w.mem.read_byte(0x0001), 0x10);
-    EXPECT_EQ(w.mem.bank(Memory::kBankCharen), Memory::kROM);
+    EXPECT_EQ(w.mem.bank(Memory::kBankCharen), Memory::kRAM);
     EXPECT_EQ(w.mem.bank(Memory::kBankKernal), Memory::kRAM);
     w.mem.write_byte(0x0001, 0xF6);
-    EXPECT_EQ(w.mem.read_byte(0x0001), 0xF6);  // bit 4 pulled up, 6-7 as last written
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0x36);  // bit 4 pulled up, 6-7 undriven
     EXPECT_EQ(w.mem.bank(Memory::kBankBasic), Memory::kRAM);
     EXPECT_EQ(w.mem.bank(Memory::kBankKernal), Memory::kROM);
+    // Bits 6-7 driven high, then released: they read high until the charge
+    // has leaked away, a third of a second later.
+    w.mem.write_byte(0x0000, 0xEF);
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0xF6);
+    w.mem.write_byte(0x0000, 0x2F);
+    cycles += 349000;
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0xF6);
+    cycles += 2000;
+    EXPECT_EQ(w.mem.read_byte(0x0001), 0x36);
+    EXPECT_EQ(w.mem.read_pages()[0], w.mem.read_pages()[2]);  // page 0 mapped again
 }
 
 TEST(Memory, RomPatchesSurviveEveryBankSwitch) {

@@ -12,6 +12,7 @@
 #include "c64/memory.h"
 #include "c64/sid.h"
 #include "c64/vic.h"
+#include "data/blobs.h"
 
 namespace {
 
@@ -190,6 +191,70 @@ TEST(Pages, PortStoreRebanksBeforeTheNextInstruction) {
     b.run({0x86, 0x01});  // STX $01: BASIC back
     b.run({0xAD, 0x00, 0xA0});
     EXPECT_EQ(g_ctx.a, basic0);
+}
+
+// Code in the RAM under a ROM stores to $01, and the very next instruction
+// comes from what that store mapped: the ROM's RTS, or the RAM's LDA #$EE;
+// RTS. Every pair of port values, in-page (the mapped path) and with the
+// next opcode on a page's last bytes (the path through the bus hooks); and
+// the KERNAL's own STA $01 mapping itself out.
+TEST(Pages, FetchesFollowThePortAtTheVeryNextInstruction) {
+    struct Region {
+        u16 base;
+        const u8* rom;
+        int bank;
+    };
+    const Region regions[] = {{0xA000, data_basic_rom, Memory::kBankBasic},
+                              {0xD000, data_char_rom, Memory::kBankCharen},
+                              {0xE000, data_kernal_rom, Memory::kBankKernal}};
+    constexpr u8 kRts = 0x60;
+    int checked[2] = {0, 0};
+    for (const Region& r : regions) {
+        u16 size = r.bank == Memory::kBankBasic ? 0x2000 : r.bank == Memory::kBankCharen ? 0x1000 : 0x1FF0;
+        for (int hooked = 0; hooked < 2; hooked++) {
+            // An RTS in the ROM with room for the store before it.
+            u16 next = 0;
+            for (u16 i = 2; i < size && !next; i++)
+                if (r.rom[i] == kRts && ((i & 0xFF) >= 0xFE) == (hooked == 1)) next = r.base + i;
+            if (!next) continue;
+            for (u8 from = 0; from < 8; from++) {
+                for (u8 to = 0; to < 8; to++) {
+                    Bound b;
+                    b.mem.write_byte(0x0001, 0x30 | from);
+                    if (b.mem.bank(r.bank) != Memory::kRAM) continue;
+                    b.mem.write_byte(0x0001, 0x30 | to);
+                    u8 target = b.mem.bank(r.bank);
+                    if (target == Memory::kIO) continue;
+                    b.mem.write_byte(0x0001, 0x30 | from);
+                    const u8 code[] = {0x85, 0x01, 0xA9, 0xEE, kRts};  // STA $01; LDA #$EE; RTS
+                    for (u16 i = 0; i < sizeof code; i++) b.mem.write_byte_no_io(next - 2 + i, code[i]);
+                    b.mem.write_byte_no_io(kCode, 0x20);  // JSR to the store
+                    b.mem.write_byte_no_io(kCode + 1, (next - 2) & 0xFF);
+                    b.mem.write_byte_no_io(kCode + 2, (next - 2) >> 8);
+                    g_ctx.pc = kCode;
+                    g_ctx.a = 0x30 | to;
+                    for (int step = 0; step < 4 && g_ctx.pc != kCode + 3; step++) cpu6502_step();
+                    SCOPED_TRACE(testing::Message() << std::hex << "store at $" << next - 2 << ", $01 from $"
+                                                    << int(from) << " to $" << int(to));
+                    EXPECT_EQ(g_ctx.pc, kCode + 3);
+                    EXPECT_EQ(g_ctx.a, target == Memory::kRAM ? 0xEE : 0x30 | to);
+                    checked[hooked]++;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked[0], 40);
+    EXPECT_GT(checked[1], 10);
+    // KERNAL: $FCCE STA $01; RTS. With $35 the RTS comes from the RAM below.
+    Bound b;
+    const u8 ram[] = {0xA9, 0xEE, kRts};
+    for (u16 i = 0; i < sizeof ram; i++) b.mem.write_byte_no_io(0xFCD0 + i, ram[i]);
+    ASSERT_EQ(b.mem.read_byte(0xFCCE), 0x85);
+    b.run({0x20, 0xCE, 0xFC});  // JSR $FCCE
+    g_ctx.a = 0x35;
+    for (int step = 0; step < 3 && g_ctx.pc != kCode + 3; step++) cpu6502_step();
+    EXPECT_EQ(g_ctx.pc, kCode + 3);
+    EXPECT_EQ(g_ctx.a, 0xEE);
 }
 
 TEST(Pages, ChipRegistersSeeProcessorAccessesOnlyWhenBankedIn) {
