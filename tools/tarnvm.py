@@ -11,16 +11,104 @@ import os
 import shutil
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 
 QEMU = "qemu-system-i386"
+_HERE = os.path.dirname(os.path.abspath(__file__))
+_BUILD = os.environ.get("TARN_BUILD", os.path.join(_HERE, "..", "build"))
+PROBE_SOURCE = os.path.join(_HERE, "kvmprobe.s")
+PROBE_STATUS = 99           # (0x31 << 1) | 1: the probe ran to its end
+_chosen = None
 
 
 def accelerator():
-    """QEMU's own translator unless TARN_ACCEL asks for another (kvm): some
-    KVM hosts trap every framebuffer store, which makes a boot take minutes."""
-    return os.environ.get("TARN_ACCEL", "tcg")
+    """The accelerator QEMU runs Tarn with.  TARN_ACCEL names one (tcg or
+    kvm) outright; otherwise KVM where /dev/kvm is usable and a short probe
+    shows it beats QEMU's own translator (some KVM hosts trap every
+    framebuffer store, or every instruction, and a boot takes minutes), else
+    the translator.  The verdict is kept in the build directory for the
+    life of the host's boot."""
+    global _chosen
+    forced = os.environ.get("TARN_ACCEL")
+    if forced:
+        return forced
+    if _chosen is None:
+        _chosen = _cached_verdict() if kvm_usable() else "tcg"
+    return _chosen
+
+
+def kvm_usable():
+    return os.access("/dev/kvm", os.R_OK | os.W_OK)
+
+
+def _cache_key():
+    try:
+        with open("/proc/sys/kernel/random/boot_id") as f:
+            boot = f.read().strip()
+    except OSError:
+        boot = "?"
+    qemu = shutil.which(QEMU) or QEMU
+    stamp = lambda p: int(os.path.getmtime(p)) if os.path.exists(p) else 0
+    return "%s %s %d %d" % (boot, qemu, stamp(qemu), stamp(PROBE_SOURCE))
+
+
+def _cached_verdict():
+    path = os.path.join(_BUILD, "accel-probe")
+    key = _cache_key()
+    try:
+        with open(path) as f:
+            cached_key, verdict = f.read().rsplit("\n", 2)[:2]
+        if cached_key == key and verdict in ("kvm", "tcg"):
+            return verdict
+    except (OSError, ValueError):
+        pass
+    verdict = probe()
+    try:
+        os.makedirs(_BUILD, exist_ok=True)
+        tmp = "%s.%d" % (path, os.getpid())
+        with open(tmp, "w") as f:
+            f.write("%s\n%s\n" % (key, verdict))
+        os.replace(tmp, path)
+    except OSError:
+        pass
+    return verdict
+
+
+def _run_probe(elf, accel, timeout):
+    """Seconds the probe kernel took under accel, or None when it did not
+    reach its end in time."""
+    cmd = [QEMU, "-accel", accel, "-m", "32", "-vga", "std", "-display", "none", "-no-reboot",
+           "-serial", "null", "-monitor", "none", "-kernel", elf,
+           "-device", "isa-debug-exit,iobase=0xf4,iosize=0x04"]
+    t0 = time.monotonic()
+    try:
+        status = subprocess.run(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, timeout=timeout).returncode
+    except subprocess.TimeoutExpired:   # run() has killed QEMU
+        return None
+    return time.monotonic() - t0 if status == PROBE_STATUS else None
+
+
+def probe():
+    """"kvm" when the probe kernel finishes under KVM sooner than under the
+    translator, else "tcg"."""
+    work = tempfile.mkdtemp(prefix="tarn-probe-")
+    try:
+        obj, elf = os.path.join(work, "probe.o"), os.path.join(work, "probe.elf")
+        subprocess.run(["as", "--32", PROBE_SOURCE, "-o", obj], check=True)
+        subprocess.run(["ld", "-m", "elf_i386", "-Ttext", "0x100000", "-e", "start", "-o", elf, obj], check=True)
+        translated = _run_probe(elf, "tcg", 60)
+        limit = max(3.0, 2 * translated) if translated else 10.0
+        virtualised = _run_probe(elf, "kvm", limit)
+    except (OSError, subprocess.CalledProcessError):
+        return "tcg"
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    if virtualised is not None and (translated is None or virtualised < translated):
+        return "kvm"
+    return "tcg"
 
 # Characters to QEMU key names (US layout, the layout the kernel decodes).
 _PLAIN = {
@@ -91,6 +179,15 @@ class TarnVM:
         return cmd + self.extra
 
     def start(self, timeout=20):
+        """Starts QEMU and connects to QMP; on any failure QEMU is stopped
+        again before the error goes up."""
+        try:
+            return self._start(timeout)
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self, timeout):
         self._dir = tempfile.mkdtemp(prefix="tarnvm-")
         qmp_path = os.path.join(self._dir, "qmp.sock")
         out = open(self.log_path or os.devnull, "wb")
@@ -259,3 +356,11 @@ class Image:
         with open(path, "wb") as f:
             f.write(b"P6\n%d %d\n255\n" % (self.width, self.height))
             f.write(self.rgb)
+
+
+if __name__ == "__main__":
+    # `tarnvm.py accelerator`: prints the accelerator QEMU should use here.
+    if sys.argv[1:] == ["accelerator"]:
+        print(accelerator())
+    else:
+        sys.exit("usage: tarnvm.py accelerator")

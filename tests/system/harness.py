@@ -14,7 +14,7 @@ sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 import screen  # noqa: E402
 import tarndisk  # noqa: E402
-from tarnvm import QEMU, TarnVM  # noqa: E402
+from tarnvm import QEMU, TarnVM, accelerator  # noqa: E402
 
 BUILD = os.environ.get("TARN_BUILD", os.path.join(ROOT, "build"))
 KERNEL = os.path.join(BUILD, "tarn.elf")
@@ -75,7 +75,22 @@ class Machine:
         self.last_image = None
 
     def start(self):
-        self.vm.start()
+        try:
+            self.vm.start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def boot(self, wait):
+        """Starts QEMU and runs wait(self); QEMU is stopped again when
+        either fails, so a set-up that raises leaves no process behind."""
+        self.start()
+        try:
+            wait(self)
+        except BaseException:
+            self.close()
+            raise
         return self
 
     def close(self):
@@ -204,6 +219,8 @@ def main(module_name):
     if len(sys.argv) > 1:
         suite = unittest.TestSuite(unittest.defaultTestLoader.loadTestsFromName(n, sys.modules["__main__"])
                                    for n in sys.argv[1:])
+    if shutil.which(QEMU):
+        print("QEMU accelerator: %s" % accelerator(), file=sys.stderr)
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     if not result.wasSuccessful():
         sys.exit(1)

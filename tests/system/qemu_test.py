@@ -89,8 +89,11 @@ class Session(unittest.TestCase):
         args = dict(cls.boot_args)
         if cls.with_disk:
             args["disk"] = cls.disk
-        cls.machine = Machine(**args).start()
-        cls.machine.wait_text(READY, BOOT_DEADLINE)
+        try:
+            cls.machine = Machine(**args).boot(lambda m: m.wait_text(READY, BOOT_DEADLINE))
+        except BaseException:
+            shutil.rmtree(cls.dir, ignore_errors=True)
+            raise
 
     @classmethod
     def tearDownClass(cls):
