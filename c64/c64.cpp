@@ -50,6 +50,7 @@ bool C64::shift_down = false;
 u32 C64::frame_ctr = 0;
 bool C64::draw_due = false;
 bool C64::full_mode_on = false;
+void (*C64::host_poll)() = nullptr;
 
 // Scan code (set 1) to character; 0 types nothing. Esc (the monitor's key)
 // and Tab (RUN/STOP on the keyboard matrix) type nothing.
@@ -153,6 +154,7 @@ void C64::begin_run() {
 }
 
 bool C64::run_pass() {
+    if (host_poll) host_poll();
     if (!running) {
         monitor_->Start();
         io_->invalidate_picture();  // the monitor drew over the screen

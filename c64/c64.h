@@ -67,6 +67,9 @@ public:
     static const u8 kmap[128];
     static const u8 kmap_shift[128];
 
+    // Called once a pass: the host's devices that are polled (USB).
+    static void (*host_poll)();
+
     // Main-loop state kept across machines for the whole kernel run.
     static u32 frame_counter() { return frame_ctr; }
     static void frame_counter(u32 n) { frame_ctr = n; }
