@@ -15,6 +15,7 @@
 #include "host/speaker_tone.h"
 #include "hardwarecommunication/interrupts.h"
 #include "hardwarecommunication/pci.h"
+#include "host/usb_host.h"
 #include "kernel/gdt.h"
 #include "kernel/globals.h"
 #include "kernel/memorymanagement.h"
@@ -99,6 +100,10 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
 
     printf("Initializing interrupts..........[OK]\n");
     interrupts.Activate();
+
+    static host::UsbHost usb;
+    usb.Start(&pci, [] { return static_cast<u32>(current_milli); }, &keys);
+    C64::host_poll = [] { usb.Poll(); };
 
     // Each label goes out before its probe, so an empty position still
     // shows its line followed by what the probe reports.
