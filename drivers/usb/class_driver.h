@@ -36,12 +36,21 @@ public:
     // A hub's ports, for the devices below it; null for other classes.
     virtual PortOwner* ports() { return nullptr; }
 
+    // Starts the driver; it is polled from then on.
+    void Begin() {
+        started_ = true;
+        Start();
+    }
+    bool started() const { return started_; }
     State state() const { return state_; }
     Device* device() const { return device_; }
 
 protected:
     Device* device_;
     State state_ = State::Starting;
+
+private:
+    bool started_ = false;
 };
 
 // Makes the class drivers for the device's interfaces (they claim their

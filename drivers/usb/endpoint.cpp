@@ -145,22 +145,36 @@ void Endpoint::Finish(int index, u8 code, u32 length) {
     if (halted) StartRecovery();
 }
 
-void Endpoint::StartRecovery() {
-    // What was queued behind the failed transfer is skipped with it.
+void Endpoint::Flush(u8 code) {
     while (count_ > 0) {
         Transfer t = transfers_[first_];
         first_ = (first_ + 1) % kMaxTransfers;
         count_--;
-        if (client_) client_->TransferDone(this, trb::kStopped, 0, t.buffer);
+        if (client_) client_->TransferDone(this, code, 0, t.buffer);
     }
+}
+
+void Endpoint::StartRecovery() {
+    // What was queued behind the failed transfer is skipped with it.
+    Flush(trb::kStopped);
     recovery_ = kResetting;
     if (!hc_->Command(trb::type(trb::kResetEndpoint) | trb::slot(slot_) | trb::endpoint(dci_), 0, 0,
                       this))
         recovery_ = kNone;
 }
 
-void Endpoint::CommandDone(u8 code, u8) {
-    if (recovery_ == kResetting) {
+void Endpoint::Cancel() {
+    if (count_ == 0 || Recovering()) return;
+    recovery_ = kStopping;
+    if (!hc_->Command(trb::type(trb::kStopEndpoint) | trb::slot(slot_) | trb::endpoint(dci_), 0, 0, this))
+        recovery_ = kNone;
+}
+
+void Endpoint::CommandDone(u8, u8) {
+    if (recovery_ == kResetting || recovery_ == kStopping) {
+        // Stopped or reset (or refused because it was neither running nor
+        // halted): the ring goes on from past everything queued.
+        Flush(trb::kStopped);
         recovery_ = kMovingDequeue;
         u64 dequeue = ring_.EnqueuePointer() | (ring_.cycle() ? 1 : 0);
         if (!hc_->Command(trb::type(trb::kSetDequeue) | trb::slot(slot_) | trb::endpoint(dci_),
@@ -176,12 +190,7 @@ void Endpoint::CommandDone(u8 code, u8) {
 
 void Endpoint::Abandon() {
     recovery_ = kNone;
-    while (count_ > 0) {
-        Transfer t = transfers_[first_];
-        first_ = (first_ + 1) % kMaxTransfers;
-        count_--;
-        if (client_) client_->TransferDone(this, trb::kGone, 0, t.buffer);
-    }
+    Flush(trb::kGone);
 }
 
 }  // namespace usb

@@ -76,6 +76,10 @@ public:
     // After a halt, until the controller takes transfers again.
     bool Recovering() const { return recovery_ != kNone; }
 
+    // Stops the endpoint and skips whatever is queued on it (each ends as
+    // trb::kStopped): for a transfer a wait gave up on.
+    void Cancel();
+
     // From the controller's event ring.
     void OnTransferEvent(u64 trb, u8 code, u32 residual);
     // The device left: everything outstanding ends with trb::kGone.
@@ -92,13 +96,14 @@ private:
         u32 short_residual;  // control: what the data stage fell short by
         void* buffer;
     };
-    enum Recovery : u8 { kNone, kResetting, kMovingDequeue };
+    enum Recovery : u8 { kNone, kResetting, kStopping, kMovingDequeue };
 
     bool Push(u64 parameter, u32 status, u32 control, Transfer* t);
     // Bytes a transfer moved when it ended at its TRB ended_at.
     u32 Moved(const Transfer& t, int ended_at, u32 residual) const;
     void Finish(int index, u8 code, u32 length);
     void StartRecovery();
+    void Flush(u8 code);
 
     Xhci* hc_;
     u8 slot_;

@@ -102,7 +102,7 @@ void Enumerator::Poll(u32 now) {
         while (driver_ < device_->driver_count()) {
             ClassDriver* d = device_->driver(driver_);
             if (!issued_) {
-                d->Start();
+                d->Begin();
                 issued_ = true;
                 deadline_ = now + kClassSetupMs;
             }

@@ -4,13 +4,14 @@
 #ifndef TARN_DRIVERS_USB_USB_EVENTS_H
 #define TARN_DRIVERS_USB_USB_EVENTS_H
 
-#include "drivers/block_device.h"
 #include "lib/key_event.h"
 #include "lib/types.h"
 
 namespace tarn {
 namespace drivers {
 namespace usb {
+
+class UsbDisk;
 
 // A game pad or joystick as the C64 sees one: four directions and fire.
 struct PadState {
@@ -36,9 +37,9 @@ public:
     virtual void PadChanged(u8 pad, const PadState& state) = 0;
     // A disk is ready for use, or has left. A disk that left stays a valid
     // object answering kNoMedium until the host gives it back with
-    // ReleaseDisk.
-    virtual void DiskArrived(BlockDevice* disk) = 0;
-    virtual void DiskLeft(BlockDevice* disk) = 0;
+    // UsbDisk::Release.
+    virtual void DiskArrived(UsbDisk* disk) = 0;
+    virtual void DiskLeft(UsbDisk* disk) = 0;
 
 protected:
     ~UsbEvents() = default;

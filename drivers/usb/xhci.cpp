@@ -258,7 +258,8 @@ void Xhci::Poll() {
             enumerator_.Poll(now);
             for (Device* d : devices_)
                 if (d)
-                    for (int i = 0; i < d->driver_count(); i++) d->driver(i)->Poll(now);
+                    for (int i = 0; i < d->driver_count(); i++)
+                        if (d->driver(i)->started()) d->driver(i)->Poll(now);
         }
     }
     // A device is freed only where no wait can still be using it.
