@@ -29,7 +29,9 @@ bool same(const PadState& a, const PadState& b) {
 }
 }  // namespace
 
-PadState pad_state(const HidLayout& layout, const u8* report, u32 length) {
+bool pad_state(const HidLayout& layout, const u8* report, u32 length, PadState* out) {
+    const HidField& key = layout.x.present ? layout.x : layout.hat;
+    if (key.report_id && (length == 0 || report[0] != key.report_id)) return false;
     PadState s{};
     if (layout.x.present && layout.y.present) {
         i32 x = HidLayout::Value(layout.x, report, length);
@@ -53,7 +55,8 @@ PadState pad_state(const HidLayout& layout, const u8* report, u32 length) {
     }
     for (int b = 0; b < 4; b++)
         if (HidLayout::Value(layout.buttons[b], report, length)) s.fire = true;
-    return s;
+    *out = s;
+    return true;
 }
 
 HidInput::HidInput(Device* device, const InterfaceInfo& interface)
@@ -197,13 +200,8 @@ void HidInput::PointerReport(const u8* report, u32 length) {
 }
 
 void HidInput::PadReport(const u8* report, u32 length) {
-    if (pad_ < 0) return;
-    if (layout_.numbered_reports) {
-        const HidField& f = layout_.x.present ? layout_.x : layout_.hat;
-        if (length == 0 || report[0] != f.report_id) return;
-    }
-    PadState s = pad_state(layout_, report, length);
-    if (same(s, last_pad_)) return;
+    PadState s;
+    if (pad_ < 0 || !pad_state(layout_, report, length, &s) || same(s, last_pad_)) return;
     last_pad_ = s;
     device_->controller()->events()->PadChanged(static_cast<u8>(pad_), s);
 }

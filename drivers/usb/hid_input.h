@@ -18,7 +18,8 @@ namespace usb {
 
 // A pad's report as the C64 joystick: X and Y beyond a quarter of their
 // range from the middle, or the hat, give the directions; buttons 1-4 fire.
-PadState pad_state(const HidLayout& layout, const u8* report, u32 length);
+// False (and nothing stored) for a report other than the one they are in.
+bool pad_state(const HidLayout& layout, const u8* report, u32 length, PadState* out);
 
 class HidInput : public ClassDriver {
 public:
