@@ -1,6 +1,7 @@
 // xHCI controllers from PCI, polled from the main loop.
 #include "host/usb_host.h"
 
+#include "drivers/usb/mass_storage.h"
 #include "drivers/usb/xhci.h"
 #include "hardwarecommunication/cpu_control.h"
 #include "hardwarecommunication/pci.h"
@@ -67,8 +68,8 @@ void UsbHost::Key(KeyEvent event) {
 
 void UsbHost::PointerMoved(i32, i32, u8) {}
 void UsbHost::PadChanged(u8, const drivers::usb::PadState&) {}
-void UsbHost::DiskArrived(drivers::BlockDevice*) {}
-void UsbHost::DiskLeft(drivers::BlockDevice*) {}
+void UsbHost::DiskArrived(drivers::usb::UsbDisk*) {}
+void UsbHost::DiskLeft(drivers::usb::UsbDisk* disk) { disk->Release(); }
 
 }  // namespace host
 }  // namespace tarn

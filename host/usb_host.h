@@ -33,8 +33,8 @@ public:
     void Key(KeyEvent event) override;
     void PointerMoved(i32 dx, i32 dy, u8 buttons) override;
     void PadChanged(u8 pad, const drivers::usb::PadState& state) override;
-    void DiskArrived(drivers::BlockDevice* disk) override;
-    void DiskLeft(drivers::BlockDevice* disk) override;
+    void DiskArrived(drivers::usb::UsbDisk* disk) override;
+    void DiskLeft(drivers::usb::UsbDisk* disk) override;
 
 private:
     drivers::usb::Xhci* controllers_[kMaxControllers] = {};
