@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "c64/core6502_bridge.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 
 namespace {
 constexpr u16 kOrg = 0xC000;   // code
@@ -33,16 +33,25 @@ struct Run {
     double seconds;
 };
 
-Run run_until(u16 stop) {
+Run run_until(Processor& cpu, u16 stop) {
     u64 count = 0;
-    u32 cycles0 = g_ctx.cycles;
+    u32 cycles0 = cpu.cycles();
     auto t0 = std::chrono::steady_clock::now();
-    while (g_ctx.pc != stop && count < kStepLimit) {
-        cpu6502_step();
+    while (cpu.pc() != stop && count < kStepLimit) {
+        cpu.step();
         count++;
     }
     auto t1 = std::chrono::steady_clock::now();
-    return {count, static_cast<u32>(g_ctx.cycles - cycles0), std::chrono::duration<double>(t1 - t0).count()};
+    return {count, static_cast<u32>(cpu.cycles() - cycles0), std::chrono::duration<double>(t1 - t0).count()};
+}
+
+// A call of the routine at pc with the stack at s and the status flags given.
+void enter(Processor& cpu, u16 pc, u8 s, u8 flags) {
+    Processor::Registers r = cpu.registers();
+    r.pc = pc;
+    r.s = s;
+    r.flags = flags;
+    cpu.registers(r);
 }
 
 void report(const Run& r) {
@@ -75,10 +84,9 @@ int run_builtin(int outer) {
     };
     Memory mem;
     for (u32 i = 0; i < sizeof code; i++) mem.write_byte(static_cast<u16>(kOrg + i), code[i]);
-    cpu6502_bind(&mem);
-    g_ctx.pc = kOrg;
-    g_ctx.s = 0xFF;
-    report(run_until(kExit));
+    Processor cpu(&mem);
+    enter(cpu, kOrg, 0xFF, cpu.registers().flags);
+    report(run_until(cpu, kExit));
     return 0;
 }
 
@@ -105,16 +113,13 @@ int run_image(const char* path, const char* entry_text) {
     }
     Memory mem;
     for (u32 i = 0; i < length; i++) mem.write_byte(static_cast<u16>(load + i), file[kImageHeader + i]);
-    cpu6502_bind(&mem);
+    Processor cpu(&mem);
     // Call the routine: RTS pulls this address and continues one past it.
-    g_ctx.s = 0xFF;
-    g_ctx.flags = CORE6502_U | CORE6502_I;
     mem.write_byte(0x01FF, static_cast<u8>((kReturnTrap - 1) >> 8));
     mem.write_byte(0x01FE, static_cast<u8>((kReturnTrap - 1) & 0xFF));
-    g_ctx.s = 0xFD;
-    g_ctx.pc = static_cast<u16>(entry);
-    Run r = run_until(kReturnTrap);
-    if (g_ctx.pc != kReturnTrap) {
+    enter(cpu, static_cast<u16>(entry), 0xFD, CORE6502_U | CORE6502_I);
+    Run r = run_until(cpu, kReturnTrap);
+    if (cpu.pc() != kReturnTrap) {
         fprintf(stderr, "%s: routine did not return within %llu instructions\n", path,
                 static_cast<unsigned long long>(kStepLimit));
         return 1;

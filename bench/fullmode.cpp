@@ -9,7 +9,7 @@
 #include <string>
 
 #include "c64/c64.h"
-#include "c64/core6502_bridge.h"
+#include "c64/processor.h"
 #include "c64/face_node.h"
 #include "c64/io.h"
 #include "c64/memory.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
 
     using clock = std::chrono::steady_clock;
     auto start = clock::now();
-    u32 cycles0 = cpu6502_cycles();
+    u32 cycles0 = hm.cpu().cycles();
     long frames = 0;
     double elapsed = 0;
     while (elapsed < seconds) {
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         frames += 50;
         elapsed = std::chrono::duration<double>(clock::now() - start).count();
     }
-    double emulated = (cpu6502_cycles() - cycles0) / kPalHz;
+    double emulated = (hm.cpu().cycles() - cycles0) / kPalHz;
     bool running = hm.mem().read_byte_no_io(0x0400 + 40 * 24) != 0x20 || frames == 0;
 
     std::printf("full mode, unpaced, every line painted: %.0f frames/s = %.1f emulated s per host s (%.0fx real time)\n",

@@ -2,16 +2,13 @@
 // kernel event sinks that feed it keys and timer ticks.
 #include "c64/c64.h"
 
-#include <new>
-
 #include "c64/cia1.h"
 #include "c64/cia2.h"
-#include "c64/core6502_bridge.h"
-#include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
+#include "c64/processor.h"
 #include "c64/sid.h"
 #include "c64/vic.h"
 #include "hardwarecommunication/cpu_control.h"
@@ -77,21 +74,15 @@ const u8 C64::kmap_shift[128] = {
 
 C64::C64() : running(true), reset_requested(false) {
     io_ = new IO();
-    // The register file starts from all zeroes before its constructor runs.
-    void* raw = new u8[sizeof(Cpu)];
-    u8* bytes = static_cast<u8*>(raw);
-    for (u32 i = 0; i < sizeof(Cpu); i++) bytes[i] = 0;
-    cpu_ = ::new (raw) Cpu();
     mem_ = new Memory();
+    cpu_ = new Processor(mem_);
     cia1_ = new Cia1();
     cia2_ = new Cia2();
     vic_ = new Vic();
     sid_ = new Sid();
     monitor_ = new Monitor();
-    key_matrix_ = new KeyMatrix(io_);
+    key_matrix_ = new KeyMatrix(io_, cpu_);
 
-    cpu_->memory(mem_);
-    cpu_->reset();
     vic_->memory(mem_);
     vic_->cpu(cpu_);
     vic_->io(io_);
@@ -111,13 +102,12 @@ C64::C64() : running(true), reset_requested(false) {
 }
 
 C64::~C64() {
-    // The core and the face must not keep pointing at freed memory.
-    if (g_cpu_mem == mem_) cpu6502_bind(nullptr);
-    if (g_c64_self.mem == mem_) g_c64_self.mem = nullptr;
-    if (cpu_) {
-        cpu_->~Cpu();
-        delete[] reinterpret_cast<u8*>(cpu_);
+    // The face must not keep pointing at freed objects.
+    if (g_c64_self.mem == mem_) {
+        g_c64_self.mem = nullptr;
+        g_c64_self.cpu = nullptr;
     }
+    delete cpu_;
     delete mem_;
     delete cia1_;
     delete cia2_;
@@ -148,7 +138,7 @@ void C64::start() {
 }
 
 void C64::begin_run() {
-    face_bind_c64(&g_c64_face, mem_);
+    face_bind_c64(&g_c64_face, cpu_, mem_);
     face_realize(&g_c64_face);
     enter_mode(full_mode_on);
 }
@@ -184,9 +174,9 @@ bool C64::run_pass() {
     }
     drain_scan_ring(true);
 
-    if (!cia1_->emulate()) return false;
-    if (!cia2_->emulate()) return false;
-    if (!vic_->emulate()) return false;
+    // The CIAs count the processor's cycles in text mode too.
+    cia1_->catch_up();
+    cia2_->catch_up();
     if (!io_->emulate()) return false;
 
     if (g_vic_border != last_border || g_vic_backgnd != last_bg) {
@@ -227,7 +217,7 @@ void C64::drain_scan_ring(bool type_keys) {
     if (full_mode_on) {
         // A byte the matrix cannot take yet stays in the ring for the next pass.
         while (g_scan_tail != head &&
-               key_matrix_->scan_byte(g_scan_ring[g_scan_tail & 0xFF], cpu6502_cycles(), head - g_scan_tail - 1))
+               key_matrix_->scan_byte(g_scan_ring[g_scan_tail & 0xFF], cpu_->cycles(), head - g_scan_tail - 1))
             g_scan_tail = g_scan_tail + 1;
         return;
     }

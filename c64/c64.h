@@ -9,7 +9,7 @@
 #include "drivers/pit.h"
 #include "lib/types.h"
 
-class Cpu;
+class Processor;
 class Cia1;
 class Cia2;
 class Memory;
@@ -39,7 +39,7 @@ public:
     void begin_run();
     bool run_pass();
 
-    Cpu* cpu() const { return cpu_; }
+    Processor* cpu() const { return cpu_; }
     Cia1* cia1() const { return cia1_; }
     Cia2* cia2() const { return cia2_; }
     Memory* mem() const { return mem_; }
@@ -97,7 +97,7 @@ private:
     static bool full_mode_on;
 
     volatile bool running;
-    Cpu* cpu_;
+    Processor* cpu_;
     Cia1* cia1_;
     Cia2* cia2_;
     Memory* mem_;

@@ -1,8 +1,7 @@
 // MOS 6526 CIA: interval timers, time-of-day clock and interrupt control.
 #include "c64/cia.h"
 
-#include "c64/core6502_bridge.h"
-#include "c64/cpu.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -23,14 +22,10 @@ u8 bcd_increment(u8 v) {
 
 // ---- time base ------------------------------------------------------------
 
-u32 Cia::now() const {
-    if (core_clock_) return g_ctx.cycles;
-    return cpu_ ? cpu_->cycles() : last_;
-}
+u32 Cia::now() const { return cpu_ ? cpu_->cycles() : last_; }
 
-void Cia::use_core_clock(bool on) {
-    catch_up();
-    core_clock_ = on;
+void Cia::cpu(Processor* c) {
+    cpu_ = c;
     last_ = now();
 }
 
@@ -152,7 +147,7 @@ void Cia::raise(u8 sources) {
     icr_ |= sources;
     if ((icr_ & mask_ & 0x1F) && !(icr_ & kIntAny)) {
         icr_ |= kIntAny;
-        if (line_) line_(true);
+        interrupt_line(true);
     }
 }
 
@@ -174,7 +169,7 @@ u8 Cia::read_common(u8 r) {
         // Reading acknowledges: every flag clears and the line is let go.
         u8 v = icr_;
         icr_ = 0;
-        if ((v & kIntAny) && line_) line_(false);
+        if (v & kIntAny) interrupt_line(false);
         return v;
     }
     case kCra: return timer_a_.control;

@@ -6,7 +6,7 @@
 
 #include "lib/types.h"
 
-class Cpu;
+class Processor;
 
 class Cia {
 public:
@@ -41,27 +41,20 @@ public:
     static constexpr u32 kClockHz = 985248;
     static constexpr u32 kTodInputHz = 50;
 
-    // The interrupt output: called with true when the chip pulls its line,
-    // false when it lets go.
-    typedef void (*LineFn)(bool asserted);
-    explicit Cia(LineFn line) : line_(line) {}
-
-    void cpu(Cpu* c) { cpu_ = c; }
-    // Time base: the running core's cycle counter (full mode) or the Cpu
-    // object's (text mode). Switching does not make the timers jump.
-    void use_core_clock(bool on);
-    // Brings the timers and TOD up to the time base's present.
+    // Time base: the processor's cycle counter, in both modes; the chip's
+    // interrupt output drives one of its lines.
+    void cpu(Processor* c);
+    // Brings the timers and TOD up to the processor's present.
     void catch_up();
-    // Text mode's per-pass step; always true.
-    bool emulate() {
-        catch_up();
-        return true;
-    }
     void reset_timer_a() { timer_a_.counter = timer_a_.latch; }
     void reset_timer_b() { timer_b_.counter = timer_b_.latch; }
     bool interrupt_asserted() const { return (icr_ & kIntAny) != 0; }
 
 protected:
+    // The interrupt output: true when the chip pulls its line, false when
+    // it lets go.
+    virtual void interrupt_line(bool asserted) = 0;
+    Processor* processor() const { return cpu_; }
     // Registers 4-15; the ports (0-3) are the subclass's.
     u8 read_common(u8 r);
     void write_common(u8 r, u8 v);
@@ -91,9 +84,7 @@ private:
     void write_tod(u8 r, u8 v);
     u8 read_tod(u8 r);
 
-    LineFn line_;
-    Cpu* cpu_ = nullptr;
-    bool core_clock_ = false;
+    Processor* cpu_ = nullptr;
     u32 last_ = 0;
     Timer timer_a_, timer_b_;
     u8 icr_ = 0;        // latched sources, bit 7 when one of them is enabled

@@ -1,16 +1,19 @@
 // CIA 1 ($DC00): the keyboard matrix and both joysticks on its ports.
 #include "c64/cia1.h"
 
-#include "c64/core6502_bridge.h"
 #include "c64/io.h"
+#include "c64/processor.h"
 
 namespace {
-void irq_line(bool asserted) { cpu6502_set_irq(CORE6502_IRQ_CIA1, asserted); }
 constexpr u8 kJoystickPort1 = 1;  // on port B, beside the keyboard rows
 constexpr u8 kJoystickPort2 = 2;  // on port A, beside the keyboard columns
 }  // namespace
 
-Cia1::Cia1() : Cia(irq_line) {}
+Cia1::Cia1() {}
+
+void Cia1::interrupt_line(bool asserted) {
+    if (processor()) processor()->set_irq(Processor::kIrqCia1, asserted);
+}
 
 void Cia1::write_register(u8 r, u8 v) {
     switch (r & 0x0F) {

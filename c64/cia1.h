@@ -8,13 +8,16 @@
 
 class IO;
 
-class Cia1 : public Cia {
+class Cia1 final : public Cia {
 public:
     Cia1();
     void io(IO* i) { io_ = i; }
 
     void write_register(u8 r, u8 v);
     u8 read_register(u8 r);
+
+protected:
+    void interrupt_line(bool asserted) override;
 
 private:
     u8 port_a() const;

@@ -1,13 +1,13 @@
 // CIA 2 ($DD00): VIC bank select, serial bus and user port.
 #include "c64/cia2.h"
 
-#include "c64/core6502_bridge.h"
+#include "c64/processor.h"
 
-namespace {
-void nmi_line(bool asserted) { cpu6502_set_nmi(CORE6502_NMI_CIA2, asserted); }
-}  // namespace
+Cia2::Cia2() {}
 
-Cia2::Cia2() : Cia(nmi_line) {}
+void Cia2::interrupt_line(bool asserted) {
+    if (processor()) processor()->set_nmi(Processor::kNmiCia2, asserted);
+}
 
 void Cia2::write_register(u8 r, u8 v) {
     switch (r & 0x0F) {

@@ -6,7 +6,7 @@
 #include "c64/cia.h"
 #include "lib/types.h"
 
-class Cia2 : public Cia {
+class Cia2 final : public Cia {
 public:
     Cia2();
 
@@ -14,6 +14,9 @@ public:
     u8 read_register(u8 r);
     // Port A bits 1-0 are inverted bank bits: 11 = $0000 ... 00 = $C000.
     u16 vic_base_address() const { return static_cast<u16>((static_cast<u8>(~port_a()) & 3) * 16384u); }
+
+protected:
+    void interrupt_line(bool asserted) override;
 
 private:
     // Input bits read high through their pull-ups.

@@ -26,8 +26,6 @@ constexpr u32 kInterruptCycles = 7;
 
 // All pages through the hooks.
 u8* const kNoPages[256] = {};
-u8* const* g_read_pages = kNoPages;
-u8* const* g_write_pages = kNoPages;
 
 // The registers of one context as an instruction sees them. A, X, Y, the
 // status, S and the opcode are references into the context, so only the
@@ -54,7 +52,7 @@ struct Cpu {
 
     CORE_INLINE Cpu(core6502_context* c, u16 pc_now)
         : a(c->a), x(c->x), y(c->y), p(c->flags), s(c->s), opcode(c->opcode), acc(false), ea_set(false), pc(pc_now),
-          ea(c->ea), cycles(0), direct(false), ea_code(false), code(nullptr), ctx(c), rpages(g_read_pages), wpages(g_write_pages) {}
+          ea(c->ea), cycles(0), direct(false), ea_code(false), code(nullptr), ctx(c), rpages(c->read_pages), wpages(c->write_pages) {}
     CORE_INLINE explicit Cpu(core6502_context* c) : Cpu(c, c->pc) {}
 
     CORE_INLINE void save(core6502_context* c) const {
@@ -71,7 +69,7 @@ CORE_INLINE u8 rd(Cpu& c, u16 a) {
 }
 
 inline u8 rd_bus(core6502_context* ctx, u16 a) {
-    const u8* base = g_read_pages[a >> 8];
+    const u8* base = ctx->read_pages[a >> 8];
     return base ? base[a] : core6502_mem_read(ctx, a);
 }
 
@@ -712,9 +710,9 @@ const core6502_handler kHandlers[256] = {
 
 }  // namespace
 
-void core6502_bind_pages(u8* const* read_pages, u8* const* write_pages) {
-    g_read_pages = read_pages ? read_pages : kNoPages;
-    g_write_pages = write_pages ? write_pages : kNoPages;
+void core6502_bind_pages(core6502_context* ctx, u8* const* read_pages, u8* const* write_pages) {
+    ctx->read_pages = read_pages ? read_pages : kNoPages;
+    ctx->write_pages = write_pages ? write_pages : kNoPages;
 }
 
 u16 core6502_get_value(core6502_context* ctx) {
@@ -797,7 +795,7 @@ void step_through_bus(core6502_context* ctx, u16 pc) {
 
 CORE_INLINE void step_running(core6502_context* ctx) {
     u16 pc = ctx->pc;
-    const u8* base = g_read_pages[pc >> 8];
+    const u8* base = ctx->read_pages[pc >> 8];
     ctx->flags |= CORE6502_U;
     // Up to two operand bytes follow the opcode: in-page from $xxFD down.
     if (CORE_LIKELY(base && (pc & 0xFF) <= 0xFD)) {

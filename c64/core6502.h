@@ -19,6 +19,10 @@ struct core6502_context {
     bool nmi_pending;  // an NMI edge not yet taken
     bool jammed;       // a halting opcode ran: nothing more until reset
     u8 i_before;       // I before the last CLI, SEI or PLP (the IRQ check's view)
+    // Page maps (core6502_bind_pages) and the bus object the hooks serve.
+    u8* const* read_pages;
+    u8* const* write_pages;
+    void* bus;
 };
 
 // Interrupt sources, one bit each on their line.
@@ -78,7 +82,8 @@ u8 core6502_pull_8(core6502_context* ctx);
 u16 core6502_pull_16(core6502_context* ctx);
 u16 core6502_mem_read16(core6502_context* ctx, u16 address);
 
-// Bus hooks supplied by the host of the core (core6502_bridge).
+// Bus hooks supplied by the owner of the core (the machine's Processor),
+// reaching its bus through ctx->bus.
 u8 core6502_mem_read(core6502_context* ctx, u16 address);
 void core6502_mem_write(core6502_context* ctx, u16 address, u8 value);
 
@@ -87,7 +92,7 @@ void core6502_mem_write(core6502_context* ctx, u16 address, u8 value);
 // through the hooks) or the base of a 64 KiB array indexed by the full
 // address. The owner of the tables may change entries at any time (bank
 // switching); the core reads them on every access. Null tables mean "all
-// pages through the hooks", the state after load.
-void core6502_bind_pages(u8* const* read_pages, u8* const* write_pages);
+// pages through the hooks". A context must be bound before it runs.
+void core6502_bind_pages(core6502_context* ctx, u8* const* read_pages, u8* const* write_pages);
 
 #endif

@@ -1,8 +1,8 @@
 // Face nodes and the C64 face: the processor's pace and its text picture.
 #include "c64/face_node.h"
 
-#include "c64/core6502_bridge.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ constexpr u8 kReverseBit = 0x80;     // screen code bit 7: the cell in reverse v
 
 }  // namespace
 
-C64FaceSelf g_c64_self = {nullptr, 0};
+C64FaceSelf g_c64_self = {nullptr, nullptr, 0};
 u8 g_face_color[kFaceCells];
 u8 g_face_reverse[kFaceCells];
 volatile u8 g_vic_border = 6;
@@ -69,8 +69,9 @@ void face_key(FaceNode* node, u8 character) {
     if (node && node->active && node->input) node->input(node->user, character);
 }
 
-void face_bind_c64(FaceNode* node, Memory* mem) {
+void face_bind_c64(FaceNode* node, Processor* cpu, Memory* mem) {
     g_c64_self.mem = mem;
+    g_c64_self.cpu = cpu;
     g_c64_self.steps = 0;
     if (!node) return;
     node->name = "c64";
@@ -88,18 +89,19 @@ void face_bind_c64(FaceNode* node, Memory* mem) {
 
 void c64_init(void* user) {
     C64FaceSelf* self = static_cast<C64FaceSelf*>(user);
-    cpu6502_bind(self->mem);
-    cpu6502_reset();
+    if (self->cpu) self->cpu->reset();
     self->steps = 0;
 }
 
 i32 c64_step(void* user, u32 count) {
     C64FaceSelf* self = static_cast<C64FaceSelf*>(user);
+    Processor* cpu = self->cpu;
+    if (!cpu) return 0;
     for (u32 i = 0; i < count; i++) {
-        cpu6502_step();
+        cpu->step();
         self->steps++;
         // The core drops the request while its I flag is set.
-        if (self->steps % kStepsPerIrq == 0) cpu6502_irq();
+        if (self->steps % kStepsPerIrq == 0) cpu->tick();
     }
     return 0;
 }
@@ -151,4 +153,7 @@ void c64_input(void* user, u8 ch) {
     mem->write_byte(kRepeatFlag, kNoKey);
 }
 
-u32 c64_coord(void*) { return cpu6502_pc(); }
+u32 c64_coord(void* user) {
+    Processor* cpu = static_cast<C64FaceSelf*>(user)->cpu;
+    return cpu ? cpu->pc() : 0;
+}

@@ -6,6 +6,7 @@
 #include "lib/types.h"
 
 class Memory;
+class Processor;
 
 static constexpr int kFaceCells = 1000;  // 40 x 25 text cells
 
@@ -27,7 +28,8 @@ struct FaceNode {
 
 // The C64 face's callback record.
 struct C64FaceSelf {
-    Memory* mem;  // not owned
+    Memory* mem;     // not owned
+    Processor* cpu;  // not owned
     u32 steps;    // instructions since the last init
 };
 
@@ -45,7 +47,7 @@ void face_realize(FaceNode* node);
 void face_tick_steps(FaceNode* node, u32 count);
 void face_tick_observe(FaceNode* node);
 void face_key(FaceNode* node, u8 character);
-void face_bind_c64(FaceNode* node, Memory* mem);
+void face_bind_c64(FaceNode* node, Processor* cpu, Memory* mem);
 
 void c64_init(void* user);
 i32 c64_step(void* user, u32 count);

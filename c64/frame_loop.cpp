@@ -6,10 +6,10 @@
 #include "c64/c64.h"
 #include "c64/cia1.h"
 #include "c64/cia2.h"
-#include "c64/core6502_bridge.h"
 #include "c64/io.h"
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 #include "c64/vic.h"
 #include "drivers/keyboard.h"
 #include "hardwarecommunication/cpu_control.h"
@@ -45,13 +45,11 @@ void wait_until_ms(u32 due_ms) {
 
 void C64::enter_mode(bool full) {
     full_mode_on = full;
-    cia1_->use_core_clock(full);
-    cia2_->use_core_clock(full);
     mem_->keyboard_table_patched(!full);
     key_matrix_->release_all();
     if (full) {
         g_face_active = 0;
-        next_line_at_ = cpu6502_cycles();
+        next_line_at_ = cpu_->cycles();
         pacer_.restart(current_milli);
         warp_frames_ = 0;
     } else {
@@ -69,9 +67,9 @@ bool C64::run_frame() {
         u32 budget = vic_->start_line(r);
         u32 line_start = next_line_at_;
         next_line_at_ += kPalLineCycles;
-        cpu6502_run(line_start + budget);
+        cpu_->run(line_start + budget);
         // On a badline the VIC holds the processor for the rest of the line.
-        if (budget < kPalLineCycles) g_ctx.cycles += kPalLineCycles - budget;
+        if (budget < kPalLineCycles) cpu_->stall(kPalLineCycles - budget);
         vic_->render_line(r);
         cia1_->catch_up();
         cia2_->catch_up();

@@ -6,7 +6,7 @@
 #include "c64/drive/fat_store.h"
 #include "lib/types.h"
 
-class Cpu;
+class Processor;
 class Memory;
 namespace tarn {
 namespace drivers { class SerialDriver; class RTCDriver; }
@@ -46,7 +46,7 @@ public:
     IO(const IO&) = delete;
     IO& operator=(const IO&) = delete;
 
-    void cpu(Cpu* c) { cpu_ = c; }
+    void cpu(Processor* c) { cpu_ = c; }
     void memory(Memory* m) { mem_ = m; }
     // The volume drive 8 serves (null: no disk).
     void fat32(tarn::filesystem::Fat32* f);
@@ -118,7 +118,7 @@ private:
     void set_matrix_bit(int row, int bit, bool down);
     u8 load_rest();
 
-    Cpu* cpu_ = nullptr;
+    Processor* cpu_ = nullptr;
     Memory* mem_ = nullptr;
     u32 cols_;
     u32 rows_;

@@ -3,7 +3,7 @@
 #include "c64/io.h"
 
 #include "c64/c64.h"
-#include "c64/core6502_bridge.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ void IO::OnKeyDown(u8 code) {
     }
     // RESTORE is not in the matrix: it pulls the processor's NMI line.
     if (code == kKeyRestore || code == kKeyPageUp) {
-        cpu6502_set_nmi(CORE6502_NMI_RESTORE, true);
+        if (cpu_) cpu_->set_nmi(Processor::kNmiRestore, true);
         return;
     }
     // RUN/STOP stays on the matrix in text mode too: the KERNAL's own scan
@@ -143,7 +143,7 @@ void IO::OnKeyUp(u8 code) {
         return;
     }
     if (code == kKeyRestore || code == kKeyPageUp) {
-        cpu6502_set_nmi(CORE6502_NMI_RESTORE, false);
+        if (cpu_) cpu_->set_nmi(Processor::kNmiRestore, false);
         return;
     }
     if (code == kKeyRunStop && run_stop_hold_passes_ > 0) {

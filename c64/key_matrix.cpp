@@ -9,8 +9,8 @@
 // up-arrow, the backquote the left-arrow.
 #include "c64/key_matrix.h"
 
-#include "c64/core6502_bridge.h"
 #include "c64/io.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -245,6 +245,6 @@ void KeyMatrix::publish() {
     io_->joystick(port_, joystick);
     io_->joystick(port_ == 2 ? 1 : 2, 0);
     // RESTORE pulls the NMI line while held; the core takes the edge.
-    if (restore != restore_) cpu6502_set_nmi(CORE6502_NMI_RESTORE, restore);
+    if (restore != restore_ && cpu_) cpu_->set_nmi(Processor::kNmiRestore, restore);
     restore_ = restore;
 }

@@ -8,6 +8,7 @@
 #include "lib/types.h"
 
 class IO;
+class Processor;
 
 class KeyMatrix {
 public:
@@ -17,7 +18,7 @@ public:
     static constexpr u32 kLeastHold = 19656;
     static constexpr int kMaxHeld = 16;
 
-    explicit KeyMatrix(IO* io) : io_(io) {}
+    KeyMatrix(IO* io, Processor* cpu) : io_(io), cpu_(cpu) {}
 
     // One byte from the keyboard at cycle now. False when the byte changes a
     // key that changed less than kLeastHold cycles ago: nothing is done and
@@ -44,6 +45,7 @@ private:
     int find(u16 key) const;
 
     IO* io_;
+    Processor* cpu_;
     u8 prefix_ = 0;       // 0xE0 after an extended prefix; E1 sequences skip bytes
     u8 skip_ = 0;
     bool left_shift_ = false, right_shift_ = false;

@@ -24,6 +24,8 @@ public:
     u8 read_byte(u16 address);
     void write_byte(u16 address, u8 value);
     u8 read_byte_no_io(u16 address) const { return ram[address]; }
+    // The 64 KiB of RAM, for debuggers.
+    const u8* ram_image() const { return ram; }
     void write_byte_no_io(u16 address, u8 value) { ram[address] = value; }
     u16 read_word(u16 address);
     u8 vic_read_byte(u16 address);

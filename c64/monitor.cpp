@@ -1,37 +1,12 @@
 // Machine-language monitor: line editor and command interpreter on the console.
 #include "c64/monitor.h"
 
-#include "c64/core6502_bridge.h"
-#include "filesystem/fat.h"
-// The machine core and the console library are built alongside; until their
-// headers are in the tree, the operations used here are declared as their
-// interfaces fix them.
-#if __has_include("c64/cpu.h") && __has_include("c64/memory.h")
-#include "c64/cpu.h"
 #include "c64/memory.h"
-#else
-class Cpu {
-public:
-    u16 pc();
-    u8 a();
-    u8 x();
-    u8 y();
-    u8 sp();
-};
-class Memory {
-public:
-    u8 read_byte(u16 address);
-    void write_byte(u16 address, u8 value);
-};
-#endif
+#include "c64/processor.h"
+#include "filesystem/fat.h"
 #include "lib/stdio.h"
 #include "lib/vga.h"
-#if __has_include("lib/stdlib.h")
 #include "lib/stdlib.h"
-#else
-int htoi(char* text);
-int atoi(char* text);
-#endif
 
 using tarn::filesystem::Fat32;
 
@@ -248,7 +223,9 @@ void Monitor::memory_display(const char* from, const char* to) {
 // The running core's registers, as they stood when Esc stopped the machine.
 void Monitor::register_display() {
     printf("\n PC  SR AC XR YR SP\n");
-    printf("%04X %02X %02X %02X %02X %02X\n", g_ctx.pc, g_ctx.flags, g_ctx.a, g_ctx.x, g_ctx.y, g_ctx.s);
+    if (!cpu_) return;
+    Processor::Registers r = cpu_->registers();
+    printf("%04X %02X %02X %02X %02X %02X\n", r.pc, r.flags, r.a, r.x, r.y, r.s);
 }
 
 // F: the whole file, or only a status when it could not all be read.

@@ -5,7 +5,7 @@
 
 #include "lib/types.h"
 
-class Cpu;
+class Processor;
 class IO;
 class Memory;
 namespace tarn { namespace filesystem { class Fat32; } }
@@ -17,7 +17,7 @@ public:
     Monitor();
     ~Monitor();
 
-    void cpu(Cpu* c) { cpu_ = c; }
+    void cpu(Processor* c) { cpu_ = c; }
     void io(IO* i) { io_ = i; }
     void mem(Memory* m) { mem_ = m; }
     void fat32(tarn::filesystem::Fat32* f) { fat_ = f; }
@@ -49,7 +49,7 @@ private:
     void close_written(u8* status);
     bool volume_ready();
 
-    Cpu* cpu_ = nullptr;
+    Processor* cpu_ = nullptr;
     IO* io_ = nullptr;
     Memory* mem_ = nullptr;
     char line[kLineMax + 1];

@@ -1,10 +1,8 @@
 // MOS 6569 VIC-II video chip: register file, raster counter and line renderer.
 #include "c64/vic.h"
 
-#include "c64/core6502_bridge.h"
-#include "c64/cpu.h"
-#include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -57,7 +55,7 @@ u8 take_collisions(u8& latched) {
 
 Vic::Vic()
     : msbx_(0), sprite_enabled_(0), sprite_priority_(0), sprite_multicolor_(0), sprite_double_width_(0),
-      sprite_double_height_(0), border_color_(0), next_raster_at_(kLineCycles), frame_c_(0), cr1_(0), cr2_(0),
+      sprite_double_height_(0), border_color_(0), frame_c_(0), cr1_(0), cr2_(0),
       raster_c_(0), raster_irq_(0), irq_status_(0), irq_enabled_(0), screen_mem_(0x0400), char_mem_(0xD000),
       bitmap_mem_(0), mem_pointers_(1), graphic_mode_(kModeChar) {
     for (int i = 0; i < 8; i++) {
@@ -208,30 +206,7 @@ u16 Vic::get_sprite_ptr(int n) {
     return static_cast<u16>(64 * mem_->vic_read_byte(static_cast<u16>(screen_mem_ + 1016 + n)));
 }
 
-// ---- raster ------------------------------------------------------------------
-
-bool Vic::emulate() {
-    if (!cpu_) return true;
-    // A latched, unacknowledged flag keeps asking for the interrupt.
-    if (read_register(kRegIrqStatus) & 0x80) cpu_->irq();
-    if (cpu_->cycles() < next_raster_at_) return true;
-
-    int r = raster_counter();
-    if (raster_irq_enabled() && r == raster_irq_) {
-        irq_status_ |= 1;
-        cpu_->irq();
-    }
-    if (!render_line(r)) return false;
-    next_raster_at_ += is_bad_line() ? kBadLineCycles : kLineCycles;
-
-    raster_counter(r + 1);
-    if (r + 1 > kLastLine) {
-        if (io_) io_->screen_refresh();
-        frame_c_++;
-        raster_counter(0);
-    }
-    return true;
-}
+// ---- interrupts ------------------------------------------------------------
 
 void Vic::latch_interrupt(u8 bits) {
     // $D019: - - - - LP SSC SBC RST (light pen, sprite-sprite,
@@ -241,4 +216,6 @@ void Vic::latch_interrupt(u8 bits) {
 }
 
 // The chip holds its IRQ output low while a latched source is enabled.
-void Vic::update_irq_line() { cpu6502_set_irq(CORE6502_IRQ_VIC, (irq_status_ & irq_enabled_ & 0x0F) != 0); }
+void Vic::update_irq_line() {
+    if (cpu_) cpu_->set_irq(Processor::kIrqVic, (irq_status_ & irq_enabled_ & 0x0F) != 0);
+}

@@ -5,7 +5,7 @@
 #include "lib/types.h"
 
 class Memory;
-class Cpu;
+class Processor;
 class IO;
 
 class Vic {
@@ -32,14 +32,11 @@ public:
 
     Vic();
     void memory(Memory* m) { mem_ = m; }
-    void cpu(Cpu* c) { cpu_ = c; }
+    void cpu(Processor* c) { cpu_ = c; }
     void io(IO* i) { io_ = i; }
 
     u8 read_register(u8 r);
     void write_register(u8 r, u8 v);
-    // Advances the raster by at most one line; false on a visible line in
-    // an invalid mode.
-    bool emulate();
     // Full mode: makes r the current raster line (counter, compare
     // interrupt, badline) and returns the cycles the processor gets in it.
     u32 start_line(int r);
@@ -66,7 +63,6 @@ public:
 
     int graphic_mode() const { return graphic_mode_; }
     int raster_irq() const { return raster_irq_; }
-    u32 next_raster_at() const { return next_raster_at_; }
     u32 frame_count() const { return frame_c_; }
     u16 screen_mem() const { return screen_mem_; }
     u16 char_mem() const { return char_mem_; }
@@ -111,7 +107,7 @@ private:
     u8 sprite_data_collision_ = 0;
 
     Memory* mem_ = nullptr;
-    Cpu* cpu_ = nullptr;
+    Processor* cpu_ = nullptr;
     IO* io_ = nullptr;
     u8 mx_[8];
     u8 my_[8];
@@ -125,7 +121,6 @@ private:
     u8 sprite_colors_[8];
     u8 border_color_;
     u8 bgcolor_[4];
-    u32 next_raster_at_;
     u32 frame_c_;
     u8 cr1_;
     u8 cr2_;

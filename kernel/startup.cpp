@@ -2,6 +2,7 @@
 #include "kernel/startup.h"
 
 #include "c64/c64.h"
+#include "c64/memory.h"
 #include "drivers/keyboard.h"
 #include "hardwarecommunication/cpu_control.h"
 #include "kernel/globals.h"
@@ -132,13 +133,19 @@ void progress_square(int n) {
     }
 }
 
+const u8* volatile g_machine_ram = nullptr;
+
 void publish_machine(C64* machine) {
     tarn::hardwarecommunication::cpu_disable_interrupts();
     g_scan_tail = g_scan_head;
     c64ptr = machine;
+    g_machine_ram = machine->mem()->ram_image();
     tarn::hardwarecommunication::cpu_enable_interrupts();
 }
 
-void withdraw_machine() { c64ptr = nullptr; }
+void withdraw_machine() {
+    c64ptr = nullptr;
+    g_machine_ram = nullptr;
+}
 
 }  // namespace startup

@@ -66,6 +66,10 @@ void progress_square(int n);
 void publish_machine(C64* machine);
 void withdraw_machine();
 
+// The published machine's 64 KiB of RAM (null while none is published), for
+// debuggers and the system tests, which read it through QEMU.
+extern const u8* volatile g_machine_ram;
+
 }  // namespace startup
 
 #endif

@@ -136,7 +136,7 @@ public:
     C64& machine() { return *machine_; }
     IO& io() { return *machine_->io(); }
     Memory& mem() { return *machine_->mem(); }
-    Cpu& cpu() { return *machine_->cpu(); }
+    Processor& cpu() { return *machine_->cpu(); }
     Vic& vic() { return *machine_->vic(); }
     Monitor& monitor() { return *machine_->monitor(); }
     IOKeyboardEventHandler& handler() { return handler_; }

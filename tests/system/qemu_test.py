@@ -25,6 +25,7 @@ READY = "READY."
 BANNER = "**** COMMODORE 64 BASIC V2 ****"
 FREE = "38911 BASIC BYTES FREE"
 MONITOR_BANNER = "Tarn v0.10 - Debugging:"
+RAM_SYMBOL = "startup::g_machine_ram"  # the running machine's RAM, for reading its screen
 SAVED_LINE = '10 PRINT "SAVED"'
 
 
@@ -303,7 +304,7 @@ class FullModeBoot(unittest.TestCase):
     """`c64` on the kernel command line: the machine starts in full C64 mode.
     The raster picture is not a text view, so the C64's screen is read from
     guest memory: the kernel's pointer to the running machine's memory map
-    (g_cpu_mem) leads to its RAM, whose address is the map's first field."""
+    (startup::g_machine_ram) leads to its RAM."""
 
     @classmethod
     def setUpClass(cls):
@@ -316,10 +317,9 @@ class FullModeBoot(unittest.TestCase):
 
     def c64_ram(self, address, size):
         vm = self.machine.vm
-        memory_map = struct.unpack("<I", vm.read_physical(harness.kernel_symbol("g_cpu_mem"), 4))[0]
-        if memory_map == 0:
+        ram = struct.unpack("<I", vm.read_physical(harness.kernel_symbol(RAM_SYMBOL), 4))[0]
+        if ram == 0:
             return bytes(size)
-        ram = struct.unpack("<I", vm.read_physical(memory_map, 4))[0]
         return vm.read_physical(ram + address, size)
 
     def screen_rows(self):

@@ -32,6 +32,7 @@ struct Machine {
         g_bus.reads.clear();
         g_bus.log_reads = false;
         load(org, code);
+        core6502_bind_pages(&c, nullptr, nullptr);  // every access through the hooks
         c.pc = org;
         c.s = 0xFF;
         c.flags = 0x20;

@@ -74,9 +74,9 @@ Outcome run(const Start& s, bool maps, int steps, std::bitset<256>* seen = nullp
     g_bus.reads.clear();
     g_bus.log_reads = true;
     Maps m;
-    if (maps) core6502_bind_pages(m.read, m.write);
     Outcome o;
     o.c = s.c;
+    core6502_bind_pages(&o.c, maps ? m.read : nullptr, maps ? m.write : nullptr);
     for (int i = 1; i <= steps; i++) {
         core6502_step(&o.c);
         if (seen) seen->set(o.c.opcode);
@@ -86,7 +86,6 @@ Outcome run(const Start& s, bool maps, int steps, std::bitset<256>* seen = nullp
         }
         if (i % kIrqEvery == 0) core6502_irq(&o.c);
     }
-    core6502_bind_pages(nullptr, nullptr);
     g_bus.log_reads = false;
     o.mem.assign(g_bus.mem, g_bus.mem + 0x10000);
     o.writes = g_bus.writes;
@@ -135,9 +134,8 @@ TEST(Pages, StoreUnderRomLandsInRamAndReadsStillSeeRom) {
     g_bus.rom_page[0xA0] = true;
     g_bus.rom[0xA000] = 0x77;
     Maps maps;
-    core6502_bind_pages(maps.read, maps.write);
+    core6502_bind_pages(&m.c, maps.read, maps.write);
     m.steps(3);
-    core6502_bind_pages(nullptr, nullptr);
     EXPECT_EQ(g_bus.mem[0xA000], 0x5A);
     EXPECT_EQ(m.c.a, 0x77);
     EXPECT_TRUE(g_bus.writes.empty());  // plain RAM store, no hook
@@ -149,7 +147,7 @@ TEST(Pages, MapChangesTakeEffectOnTheNextAccess) {
     g_bus.mem[0x3000] = 0x11;
     g_bus.rom[0x3000] = 0x22;
     Maps maps;
-    core6502_bind_pages(maps.read, maps.write);
+    core6502_bind_pages(&m.c, maps.read, maps.write);
     m.step();
     EXPECT_EQ(m.c.a, 0x11);
     maps.read[0x30] = g_bus.rom;
@@ -159,7 +157,6 @@ TEST(Pages, MapChangesTakeEffectOnTheNextAccess) {
     g_bus.log_reads = true;
     m.c.pc = 0x0200;
     m.step();
-    core6502_bind_pages(nullptr, nullptr);
     EXPECT_EQ(m.c.a, 0x11);
     ASSERT_EQ(g_bus.reads.size(), 1u);
     EXPECT_EQ(g_bus.reads[0], 0x3000);
@@ -171,13 +168,12 @@ TEST(Pages, InstructionsAcrossAPageEndOrInUnmappedCodeStillRun) {
     Machine m(0x02FF, {0xA9, 0x42, 0x20, 0x00, 0xD0});
     m.load(0xD000, {0xE8, 0x60});  // INX; RTS
     Maps maps;
-    core6502_bind_pages(maps.read, maps.write);
+    core6502_bind_pages(&m.c, maps.read, maps.write);
     g_bus.log_reads = true;
     EXPECT_EQ(m.step(), 2u);
     EXPECT_EQ(m.c.a, 0x42);
     EXPECT_EQ(m.c.pc, 0x0301);
     m.steps(3);
-    core6502_bind_pages(nullptr, nullptr);
     EXPECT_EQ(m.c.x, 1);
     EXPECT_EQ(m.c.pc, 0x0304);
     EXPECT_EQ(g_bus.reads, (std::vector<u16>{0xD000, 0xD001}));  // the two opcodes in the hooked page

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "c64/c64.h"
-#include "c64/core6502_bridge.h"
+#include "c64/processor.h"
 #include "c64/face_node.h"
 #include "c64/io.h"
 #include "c64/memory.h"
@@ -75,7 +75,7 @@ protected:
         for (int i = bytes - 1; i >= 0; i--) v = v << 8 | hm.mem().read_byte_no_io(static_cast<u16>(a + i));
         return v;
     }
-    u32 Cycles() const { return cpu6502_cycles(); }
+    u32 Cycles() { return hm.cpu().cycles(); }
 
     HeadlessMachine hm;
 };
@@ -210,6 +210,20 @@ TEST_F(FullMode, F11ThereAndBackKeepsProgramAndVariables) {
     EXPECT_FALSE(hm.machine().full_mode());
     hm.type_and_run("GOTO 10\n", 10);  // keeps the variables, unlike RUN
     EXPECT_TRUE(hm.screen_has(" 44"));
+}
+
+TEST_F(FullMode, RasterInterruptLatchedIntoTextModeLeavesTheStackPageAlone) {
+    // Text mode serves no VIC interrupt: a raster flag latched and enabled
+    // when the machine leaves full mode must not push anything anywhere.
+    const u16 kMarked[] = {0x0100, 0x01FE, 0x01FF};
+    for (u16 a : kMarked) hm.mem().write_byte_no_io(a, 0x5A);
+    hm.mem().write_byte(0xD01A, 0x01);
+    hm.vic().latch_interrupt(Vic::kIrqRaster);
+    hm.machine().full_mode(false);
+    hm.run_passes(5);
+    for (u16 a : kMarked) EXPECT_EQ(Peek(a), 0x5Au) << std::hex << a;
+    hm.type_and_run("PRINT 6*7\n", 5);
+    EXPECT_TRUE(hm.screen_has(" 42"));
 }
 
 TEST_F(FullMode, ResetKeepsFullModeAndWarpSkipsPacing) {

@@ -5,9 +5,10 @@
 #include <initializer_list>
 #include <set>
 
-#include "c64/core6502_bridge.h"
 #include "c64/io.h"
 #include "c64/key_matrix.h"
+#include "c64/memory.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -18,7 +19,6 @@ constexpr int kRightShift = 0x34, kUpArrow = 0x36, k2 = 0x3B, kCommodore = 0x3D,
 
 class KeyMatrixTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_ctx.nmi_lines = 0; }
 
     // Bytes at a time far enough from the last change of each key.
     void keys(std::initializer_list<u8> bytes) {
@@ -36,7 +36,9 @@ protected:
     }
 
     IO io;
-    KeyMatrix km{&io};
+    Memory mem;
+    Processor cpu{&mem};
+    KeyMatrix km{&io, &cpu};
     u32 now = 0;
 };
 
@@ -108,13 +110,13 @@ TEST_F(KeyMatrixTest, KeypadJoystickHoldsEachDirectionOnItsOwn) {
 
 TEST_F(KeyMatrixTest, RestoreHoldsTheNmiLine) {
     keys({0x43});  // F9
-    EXPECT_TRUE(g_ctx.nmi_lines & CORE6502_NMI_RESTORE);
+    EXPECT_TRUE(cpu.nmi_lines() & Processor::kNmiRestore);
     keys({0xC3});
-    EXPECT_FALSE(g_ctx.nmi_lines & CORE6502_NMI_RESTORE);
+    EXPECT_FALSE(cpu.nmi_lines() & Processor::kNmiRestore);
     keys({0xE0, 0x49});  // Page Up
-    EXPECT_TRUE(g_ctx.nmi_lines & CORE6502_NMI_RESTORE);
+    EXPECT_TRUE(cpu.nmi_lines() & Processor::kNmiRestore);
     km.release_all();
-    EXPECT_FALSE(g_ctx.nmi_lines & CORE6502_NMI_RESTORE);
+    EXPECT_FALSE(cpu.nmi_lines() & Processor::kNmiRestore);
 }
 
 TEST_F(KeyMatrixTest, AQuickTapIsHeldForAFrame) {

@@ -4,10 +4,9 @@
 
 #include "c64/c64.h"
 #include "c64/cia1.h"
-#include "c64/core6502_bridge.h"
-#include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -19,7 +18,6 @@ class Keyboard : public ::testing::Test {
 protected:
     void SetUp() override {
         g_face_active = 1;
-        cpu.memory(&mem);
         cpu.reset();
         io.cpu(&cpu);
         cia1.io(&io);
@@ -36,7 +34,7 @@ protected:
     }
 
     Memory mem;
-    Cpu cpu;
+    Processor cpu{&mem};
     IO io;
     Cia1 cia1;
 };
@@ -146,7 +144,8 @@ TEST_F(Keyboard, ScrollLockIsConsumed) {
 }
 
 TEST_F(Keyboard, RestoreKeysHoldTheCoresNmiLineAndTabHoldsRunStop) {
-    g_ctx = core6502_context{};
+    core6502_context& g_ctx = cpu.state();
+    u16 pc = cpu.pc();
     for (u8 key : {kF9, kPageUp}) {
         io.OnKeyDown(key);
         EXPECT_TRUE(g_ctx.nmi_pending) << int(key);
@@ -155,7 +154,7 @@ TEST_F(Keyboard, RestoreKeysHoldTheCoresNmiLineAndTabHoldsRunStop) {
         io.OnKeyUp(key);
         EXPECT_EQ(g_ctx.nmi_lines, 0);
         EXPECT_FALSE(g_ctx.nmi_pending);
-        EXPECT_EQ(cpu.pc(), mem.read_word(0xFFFC));  // the old register file is left alone
+        EXPECT_EQ(cpu.pc(), pc);  // only the line moves
     }
     EXPECT_TRUE(all_released());
     // The face is active, yet Tab reaches the matrix as RUN/STOP.

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "c64/core6502_bridge.h"
 #include "c64/face_node.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 
 namespace {
 
@@ -69,9 +69,8 @@ protected:
     void SetUp() override {
         mem.write_byte(0x0001, 0x35);  // KERNAL and BASIC out, I/O in (nothing wired)
         node = blank_node();
-        face_bind_c64(&node, &mem);
+        face_bind_c64(&node, &cpu, &mem);
     }
-    void TearDown() override { cpu6502_bind(nullptr); }
 
     void program(u16 at, std::vector<u8> bytes) {
         for (size_t i = 0; i < bytes.size(); i++) mem.write_byte(static_cast<u16>(at + i), bytes[i]);
@@ -82,6 +81,7 @@ protected:
     }
 
     Memory mem;
+    Processor cpu{&mem};
     FaceNode node;
 };
 
@@ -105,9 +105,9 @@ TEST_F(C64Face, IrqComesEvery16667InstructionsAcrossBatches) {
     EXPECT_EQ(node.coord(node.user), 0x1000u);
     face_tick_steps(&node, 10000);
     face_tick_steps(&node, 6666);  // 16,666 so far: no interrupt yet
-    EXPECT_LT(cpu6502_pc(), 0x2000);
+    EXPECT_LT(cpu.pc(), 0x2000);
     face_tick_steps(&node, 1);     // the 16,667th is followed by the request
-    EXPECT_EQ(cpu6502_pc(), 0x2000);
+    EXPECT_EQ(cpu.pc(), 0x2000);
     EXPECT_EQ(g_c64_self.steps, 16667u);
 }
 
@@ -118,12 +118,12 @@ TEST_F(C64Face, RequestWhileInterruptsMaskedIsLost) {
     vectors(0x1000, 0x2000);
     face_realize(&node);
     face_tick_steps(&node, 16667);
-    EXPECT_LT(cpu6502_pc(), 0x2000);
-    g_ctx.flags &= static_cast<u8>(~CORE6502_I);  // unmask: the old request is gone
+    EXPECT_LT(cpu.pc(), 0x2000);
+    cpu.state().flags &= static_cast<u8>(~CORE6502_I);  // unmask: the old request is gone
     face_tick_steps(&node, 100);
-    EXPECT_LT(cpu6502_pc(), 0x2000);
+    EXPECT_LT(cpu.pc(), 0x2000);
     face_tick_steps(&node, 16667 - 100);
-    EXPECT_EQ(cpu6502_pc(), 0x2000);
+    EXPECT_EQ(cpu.pc(), 0x2000);
 }
 
 TEST_F(C64Face, RealizeResetsTheStepCount) {

@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "c64/core6502_bridge.h"
-#include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 #include "c64/vic.h"
 #include "tests/support/headless_machine.h"
 #include "tests/support/simbus.h"
@@ -312,11 +311,11 @@ TEST_F(MainLoop, RegistersInTheMonitorAreTheRunningLoops) {
     int r = screen.find_row(">R");
     ASSERT_GE(r, 0) << screen.text();
     char want[32];
-    snprintf(want, sizeof want, "%04X %02X %02X %02X %02X %02X", g_ctx.pc, g_ctx.flags, g_ctx.a, g_ctx.x, g_ctx.y,
-             g_ctx.s);
+    Processor::Registers g = hm.cpu().registers();
+    snprintf(want, sizeof want, "%04X %02X %02X %02X %02X %02X", g.pc, g.flags, g.a, g.x, g.y, g.s);
     EXPECT_EQ(screen.row(r + 2), want);
-    EXPECT_GE(g_ctx.pc, 0xC000);
-    EXPECT_LT(g_ctx.pc, 0xC005);
+    EXPECT_GE(g.pc, 0xC000);
+    EXPECT_LT(g.pc, 0xC005);
 }
 
 TEST_F(MainLoop, StillScreenRedrawsOnlyDuringTheFirstPasses) {
@@ -340,7 +339,7 @@ TEST_F(MainLoop, StillScreenRedrawsOnlyDuringTheFirstPasses) {
 TEST_F(MainLoop, EscRoutesKeysToTheMonitorAndBack) {
     hm.type("1000 REM KEPT\n");
     hm.run_passes(5);
-    u16 pc = g_ctx.pc;
+    u16 pc = hm.cpu().pc();
     hm.tap_key(kKeyEsc);
     EXPECT_TRUE(hm.handler().in_monitor_mode());
     EXPECT_FALSE(hm.machine().is_running());
@@ -355,7 +354,7 @@ TEST_F(MainLoop, EscRoutesKeysToTheMonitorAndBack) {
     EXPECT_FALSE(hm.handler().in_monitor_mode());
     EXPECT_TRUE(hm.machine().is_running());
     EXPECT_EQ(hm.io().getJoystick(2), 0);
-    EXPECT_EQ(g_ctx.pc, pc);  // the processor stood still meanwhile
+    EXPECT_EQ(hm.cpu().pc(), pc);  // the processor stood still meanwhile
 
     // The keys were the monitor's: none reaches the C64, and line 1000,
     // typed in the monitor, did not delete the program's line 1000.
@@ -398,17 +397,6 @@ TEST_F(MainLoop, KeysAreDroppedWhileNoMachineIsPublished) {
     EXPECT_EQ(hm.io().frame_skip(), 0);
     EXPECT_FALSE(hm.handler().in_monitor_mode());
     EXPECT_TRUE(hm.machine().is_running());
-}
-
-TEST_F(MainLoop, InvalidVideoModeEndsTheMachine) {
-    hm.mem().write_byte(0xD011, 0x7B);  // ECM and BMM together
-    hm.run_passes(20);
-    EXPECT_FALSE(hm.ended());           // the raster stands still without cycles
-    for (int i = 0; i < 20; i++) hm.cpu().tick(63);  // as interrupt entries would
-    int passes = hm.run_passes(40);
-    EXPECT_TRUE(hm.ended());
-    EXPECT_LE(passes, 20);
-    EXPECT_EQ(hm.vic().raster_counter(), 14);  // the first visible line
 }
 
 TEST_F(MainLoop, LoadTrapIsServedWithinTheSameBatch) {

@@ -5,10 +5,9 @@
 
 #include "c64/cia1.h"
 #include "c64/cia2.h"
-#include "c64/core6502_bridge.h"
-#include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 #include "c64/sid.h"
 #include "c64/vic.h"
 
@@ -29,7 +28,7 @@ u8 screen_code(char ch) {
 
 struct BootedMachine {
     Memory mem;
-    Cpu cpu;
+    Processor cpu{&mem};
     Cia1 cia1;
     Cia2 cia2;
     Vic vic;
@@ -41,16 +40,13 @@ struct BootedMachine {
         mem.cia1(&cia1);
         mem.cia2(&cia2);
         mem.sid(&sid);
-        cpu.memory(&mem);
-        cpu.reset();
         cia1.cpu(&cpu);
         cia1.io(&io);
         cia2.cpu(&cpu);
         vic.memory(&mem);
         vic.cpu(&cpu);
         vic.io(&io);
-        cpu6502_bind(&mem);
-        cpu6502_reset();
+        cpu.reset();
     }
 
     std::string screen_line(int row) {
@@ -81,10 +77,10 @@ struct BootedMachine {
     // Runs until READY. appears or the step budget is spent.
     bool run_to_ready(long max_steps) {
         for (long i = 1; i <= max_steps; i++) {
-            cpu6502_step();
+            cpu.step();
             if (i % kStepsPerLine == 0) advance_raster();
             if (i % kStepsPerIrq == 0) {
-                cpu6502_irq();
+                cpu.tick();
                 if (screen_has("READY.")) return true;
             }
         }
@@ -94,7 +90,7 @@ struct BootedMachine {
 
 TEST(Boot, BasicBannerAndReadyAppearWithPowerOnPointers) {
     BootedMachine m;
-    ASSERT_TRUE(m.run_to_ready(20000000)) << "stuck at pc $" << std::hex << cpu6502_pc();
+    ASSERT_TRUE(m.run_to_ready(20000000)) << "stuck at pc $" << std::hex << m.cpu.pc();
     EXPECT_TRUE(m.screen_has("**** COMMODORE 64 BASIC V2 ****"));
     EXPECT_TRUE(m.screen_has("64K RAM SYSTEM  38911 BASIC BYTES FREE"));
     EXPECT_EQ(m.word(0x2B), 0x0801);  // start of BASIC text

@@ -8,8 +8,8 @@
 
 #include "c64/cia1.h"
 #include "c64/cia2.h"
-#include "c64/core6502_bridge.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 #include "c64/sid.h"
 #include "c64/vic.h"
 #include "data/blobs.h"
@@ -20,6 +20,8 @@ constexpr u16 kCode = 0xC000;
 
 struct Bound {
     Memory mem;
+    Processor cpu{&mem};
+    core6502_context& ctx = cpu.state();
     Vic vic;
     Sid sid;
     Cia1 cia1;
@@ -31,18 +33,15 @@ struct Bound {
         mem.cia1(&cia1);
         mem.cia2(&cia2);
         mem.trap_hook([](void* self) { static_cast<Bound*>(self)->traps++; }, this);
-        cpu6502_bind(&mem);
-        g_ctx = core6502_context{};
-        g_ctx.s = 0xFF;
+        ctx.s = 0xFF;
     }
-    ~Bound() { cpu6502_bind(nullptr); }
 
     // Places one instruction at kCode and runs it.
     void run(std::initializer_list<u8> code) {
         u16 at = kCode;
         for (u8 b : code) mem.write_byte_no_io(at++, b);
-        g_ctx.pc = kCode;
-        cpu6502_step();
+        ctx.pc = kCode;
+        cpu.step();
     }
 };
 
@@ -83,9 +82,9 @@ TEST(Pages, StoresOfLoadRequestReachTheTrapInEveryMode) {
         b.mem.write_byte_no_io(0x0021, 0x00);
         b.mem.write_byte_no_io(0x0024, 0x02);  // ($24) -> $0002
         b.mem.write_byte_no_io(0x0025, 0x00);
-        g_ctx.a = s.a;
-        g_ctx.x = s.x;
-        g_ctx.y = s.y;
+        b.ctx.a = s.a;
+        b.ctx.x = s.x;
+        b.ctx.y = s.y;
         b.run(s.code);
         EXPECT_EQ(b.traps, 1) << "opcode $" << std::hex << int(*s.code.begin());
         EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 4) << "opcode $" << std::hex << int(*s.code.begin());
@@ -101,15 +100,15 @@ TEST(Pages, ReadModifyWriteReachesTheTrapWithEachStoredValue) {
     b.run({0xCE, 0x02, 0x00});  // DEC $0002: 8 -> 7
     EXPECT_EQ(b.traps, 2);
     b.mem.write_byte_no_io(0x0002, 0x82);
-    g_ctx.flags = 0;
+    b.ctx.flags = 0;
     b.run({0x26, 0x02});  // ROL $02: writes $82, then $04
     EXPECT_EQ(b.traps, 3);
     b.mem.write_byte_no_io(0x0002, 0x0A);
-    g_ctx.flags = 0;
+    b.ctx.flags = 0;
     b.run({0x66, 0x02});  // ROR $02: writes $0A, then $05
     EXPECT_EQ(b.traps, 4);
     b.mem.write_byte_no_io(0x0002, 4);
-    g_ctx.flags = 0;
+    b.ctx.flags = 0;
     b.run({0x2E, 0x02, 0x00});  // ROL $0002: writes $04 (request), then $08
     EXPECT_EQ(b.traps, 5);
     EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 8);
@@ -133,10 +132,10 @@ TEST(Pages, OnlyBasicsPokeStoreOfFFToTheTriggerPlacesImages) {
         b.mem.write_byte_no_io(0x0015, 0x01);
         b.mem.write_byte_no_io(0x0139, 0x00);  // DEC makes $FF of it
         b.mem.write_byte_no_io(0x0317, 0x00);
-        g_ctx.a = s.a;
-        g_ctx.x = s.x;
-        g_ctx.y = s.y;
-        g_ctx.s = 0x39;  // PHA pushes to $0139
+        b.ctx.a = s.a;
+        b.ctx.x = s.x;
+        b.ctx.y = s.y;
+        b.ctx.s = 0x39;  // PHA pushes to $0139
         b.run(s.code);
         EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF) << "opcode $" << std::hex << int(*s.code.begin());
         EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00) << "opcode $" << std::hex << int(*s.code.begin());
@@ -145,11 +144,11 @@ TEST(Pages, OnlyBasicsPokeStoreOfFFToTheTriggerPlacesImages) {
         Bound b;  // an NMI right after a store: its frame puts PC low $FF at $0139
         b.mem.write_byte_no_io(0x0317, 0x00);
         b.run({0x8D, 0x00, 0xC1});  // STA $C100
-        g_ctx.pc = 0xC0FF;
-        g_ctx.s = 0x3A;
-        cpu6502_set_nmi(CORE6502_NMI_RESTORE, true);
-        cpu6502_step();
-        cpu6502_set_nmi(CORE6502_NMI_RESTORE, false);
+        b.ctx.pc = 0xC0FF;
+        b.ctx.s = 0x3A;
+        b.cpu.set_nmi(Processor::kNmiRestore, true);
+        b.cpu.step();
+        b.cpu.set_nmi(Processor::kNmiRestore, false);
         EXPECT_EQ(b.mem.read_byte_no_io(0x0139), 0xFF);
         EXPECT_EQ(b.mem.read_byte_no_io(0x0317), 0x00);
     }
@@ -167,10 +166,10 @@ TEST(Pages, OnlyBasicsPokeStoreOfFFToTheTriggerPlacesImages) {
         b.mem.write_byte_no_io(0xB82A, 0x91);
         b.mem.write_byte_no_io(0xB82B, 0x14);
         b.mem.write_byte(0x0001, p.port);
-        g_ctx.a = p.value;
-        g_ctx.y = 0;
-        g_ctx.pc = 0xB82A;
-        cpu6502_step();
+        b.ctx.a = p.value;
+        b.ctx.y = 0;
+        b.ctx.pc = 0xB82A;
+        b.cpu.step();
         EXPECT_EQ(b.mem.read_byte_no_io(0x0139), p.value);
         EXPECT_EQ(b.mem.read_byte_no_io(0x0317), p.placed ? 0x90 : 0x00) << "port $" << std::hex << int(p.port);
     }
@@ -182,15 +181,15 @@ TEST(Pages, PortStoreRebanksBeforeTheNextInstruction) {
     u8 basic0 = b.mem.read_byte(0xA000);
     ASSERT_NE(basic0, 0x5A);
     b.run({0xAD, 0x00, 0xA0});  // LDA $A000
-    EXPECT_EQ(g_ctx.a, basic0);
-    g_ctx.a = 0x36;
+    EXPECT_EQ(b.ctx.a, basic0);
+    b.ctx.a = 0x36;
     b.run({0x85, 0x01});  // STA $01: BASIC out
     b.run({0xAD, 0x00, 0xA0});
-    EXPECT_EQ(g_ctx.a, 0x5A);
-    g_ctx.x = 0x37;
+    EXPECT_EQ(b.ctx.a, 0x5A);
+    b.ctx.x = 0x37;
     b.run({0x86, 0x01});  // STX $01: BASIC back
     b.run({0xAD, 0x00, 0xA0});
-    EXPECT_EQ(g_ctx.a, basic0);
+    EXPECT_EQ(b.ctx.a, basic0);
 }
 
 // Code in the RAM under a ROM stores to $01, and the very next instruction
@@ -231,13 +230,13 @@ TEST(Pages, FetchesFollowThePortAtTheVeryNextInstruction) {
                     b.mem.write_byte_no_io(kCode, 0x20);  // JSR to the store
                     b.mem.write_byte_no_io(kCode + 1, (next - 2) & 0xFF);
                     b.mem.write_byte_no_io(kCode + 2, (next - 2) >> 8);
-                    g_ctx.pc = kCode;
-                    g_ctx.a = 0x30 | to;
-                    for (int step = 0; step < 4 && g_ctx.pc != kCode + 3; step++) cpu6502_step();
+                    b.ctx.pc = kCode;
+                    b.ctx.a = 0x30 | to;
+                    for (int step = 0; step < 4 && b.ctx.pc != kCode + 3; step++) b.cpu.step();
                     SCOPED_TRACE(testing::Message() << std::hex << "store at $" << next - 2 << ", $01 from $"
                                                     << int(from) << " to $" << int(to));
-                    EXPECT_EQ(g_ctx.pc, kCode + 3);
-                    EXPECT_EQ(g_ctx.a, target == Memory::kRAM ? 0xEE : 0x30 | to);
+                    EXPECT_EQ(b.ctx.pc, kCode + 3);
+                    EXPECT_EQ(b.ctx.a, target == Memory::kRAM ? 0xEE : 0x30 | to);
                     checked[hooked]++;
                 }
             }
@@ -251,26 +250,26 @@ TEST(Pages, FetchesFollowThePortAtTheVeryNextInstruction) {
     for (u16 i = 0; i < sizeof ram; i++) b.mem.write_byte_no_io(0xFCD0 + i, ram[i]);
     ASSERT_EQ(b.mem.read_byte(0xFCCE), 0x85);
     b.run({0x20, 0xCE, 0xFC});  // JSR $FCCE
-    g_ctx.a = 0x35;
-    for (int step = 0; step < 3 && g_ctx.pc != kCode + 3; step++) cpu6502_step();
-    EXPECT_EQ(g_ctx.pc, kCode + 3);
-    EXPECT_EQ(g_ctx.a, 0xEE);
+    b.ctx.a = 0x35;
+    for (int step = 0; step < 3 && b.ctx.pc != kCode + 3; step++) b.cpu.step();
+    EXPECT_EQ(b.ctx.pc, kCode + 3);
+    EXPECT_EQ(b.ctx.a, 0xEE);
 }
 
 TEST(Pages, ChipRegistersSeeProcessorAccessesOnlyWhenBankedIn) {
     Bound b;
-    g_ctx.a = 0x0E;
+    b.ctx.a = 0x0E;
     b.run({0x8D, 0x20, 0xD0});  // STA $D020
     EXPECT_EQ(b.vic.read_register(0x20) & 0x0F, 0x0E);
     EXPECT_NE(b.mem.read_byte_no_io(0xD020), 0x0E);
-    g_ctx.a = 0x0F;
+    b.ctx.a = 0x0F;
     b.run({0x8D, 0x18, 0xD4});  // STA $D418: the SID, not RAM
     EXPECT_NE(b.mem.read_byte_no_io(0xD418), 0x0F);
     b.run({0xAD, 0x20, 0xD0});  // LDA $D020
-    EXPECT_EQ(g_ctx.a & 0x0F, 0x0E);
-    g_ctx.a = 0x34;
+    EXPECT_EQ(b.ctx.a & 0x0F, 0x0E);
+    b.ctx.a = 0x34;
     b.run({0x85, 0x01});  // all RAM
-    g_ctx.a = 0x0B;
+    b.ctx.a = 0x0B;
     b.run({0x8D, 0x20, 0xD0});
     EXPECT_EQ(b.mem.read_byte_no_io(0xD020), 0x0B);
     EXPECT_EQ(b.vic.read_register(0x20) & 0x0F, 0x0E);
@@ -280,18 +279,18 @@ TEST(Pages, CodeRunsFromRomAndAcrossItsPageEnds) {
     Bound b;
     // The KERNAL's reset vector points at ROM code; run the reset and a few
     // hundred instructions: pc must stay in ROM and the cycle count grow.
-    cpu6502_reset();
-    u16 start = cpu6502_pc();
+    b.cpu.reset();
+    u16 start = b.cpu.pc();
     EXPECT_GE(start, 0xE000);
-    for (int i = 0; i < 300; i++) cpu6502_step();
-    EXPECT_GT(g_ctx.cycles, 600u);
+    for (int i = 0; i < 300; i++) b.cpu.step();
+    EXPECT_GT(b.ctx.cycles, 600u);
     // An instruction split over a page end: LDA #$99 at $C0FF/$C100.
     b.mem.write_byte_no_io(0xC0FF, 0xA9);
     b.mem.write_byte_no_io(0xC100, 0x99);
-    g_ctx.pc = 0xC0FF;
-    cpu6502_step();
-    EXPECT_EQ(g_ctx.a, 0x99);
-    EXPECT_EQ(g_ctx.pc, 0xC101);
+    b.ctx.pc = 0xC0FF;
+    b.cpu.step();
+    EXPECT_EQ(b.ctx.a, 0x99);
+    EXPECT_EQ(b.ctx.pc, 0xC101);
 }
 
 }  // namespace

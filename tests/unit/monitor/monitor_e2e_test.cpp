@@ -8,7 +8,7 @@
 
 #include "tests/unit/bridge/machine_on_volume.h"
 
-#include "c64/core6502_bridge.h"
+#include "c64/processor.h"
 #include "c64/memory.h"
 #include "drivers/keyboard.h"
 #include "filesystem/fat.h"
@@ -52,7 +52,7 @@ TEST_F(MonitorE2E, MonitorShowsTheFrozenMachineAndBasicCarriesOn) {
     TypeLine("10 A=42");
     ASSERT_TRUE(Command("RUN"));
     u16 end = PeekWord(kVarTab);
-    u16 pc = g_ctx.pc;
+    u16 pc = hm.cpu().pc();
     std::vector<u8> ram;
     for (u32 a = 0; a < 0x10000; a++) ram.push_back(Peek((u16)a));
 
@@ -72,7 +72,7 @@ TEST_F(MonitorE2E, MonitorShowsTheFrozenMachineAndBasicCarriesOn) {
     EXPECT_EQ(screen.row(r + 2).size(), 19u) << screen.row(r + 2);
 
     // Nothing ran and nothing changed while the monitor had the machine.
-    EXPECT_EQ(g_ctx.pc, pc);
+    EXPECT_EQ(hm.cpu().pc(), pc);
     for (u32 a = 0; a < 0x10000; a++) ASSERT_EQ(Peek((u16)a), ram[a]) << Hex4(a);
 
     Settle();

@@ -9,8 +9,7 @@
 #include "tests/support/console_reader.h"
 #include "tests/unit/bridge/mounted_volume.h"
 
-#include "c64/core6502_bridge.h"
-#include "c64/cpu.h"
+#include "c64/processor.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
 #include "filesystem/fat.h"
@@ -30,7 +29,6 @@ protected:
         // The cursor, once on, stays on; keep it on in every test so the
         // screen always ends in it.
         vga_cursor_enable();
-        cpu.memory(&mem);
         cpu.reset();
         monitor.mem(&mem);
         monitor.cpu(&cpu);
@@ -72,7 +70,7 @@ protected:
     MountedVolume volume;
     std::vector<uint16_t> framebuffer;
     Memory mem;
-    Cpu cpu;
+    Processor cpu{&mem};
     Monitor monitor;
 };
 
@@ -159,12 +157,7 @@ TEST_F(MonitorTest, MemoryDisplayAtTheTopOfMemory) {
 }
 
 TEST_F(MonitorTest, RegisterDisplayShowsTheRunningCoresRegisters) {
-    g_ctx.pc = 0xA7E4;
-    g_ctx.flags = 0xB1;
-    g_ctx.a = 0x01;
-    g_ctx.x = 0x23;
-    g_ctx.y = 0x45;
-    g_ctx.s = 0xF6;
+    cpu.registers({0xA7E4, 0x01, 0x23, 0x45, 0xB1, 0xF6});
     EXPECT_EQ(Command("R"), (Rows{"R", " PC  SR AC XR YR SP", "A7E4 B1 01 23 45 F6", "", ">"}));
 }
 

@@ -9,7 +9,7 @@
 #include "tests/unit/programs_machine/machine_fixture.h"
 #include "tests/unit/bridge/mounted_volume.h"
 
-#include "c64/core6502_bridge.h"
+#include "c64/processor.h"
 #include "c64/sid.h"
 #include "drivers/speaker.h"
 #include "host/speaker_tone.h"
@@ -70,15 +70,18 @@ protected:
     // of instructions) and notes every store into $D400-$D4FF.
     void StepWatchingSid(u32 steps, const simbus::SimPit& pit, std::vector<SidStore>* stores) {
         constexpr u32 kStepsPerIrq = 16667;
+        Processor& cpu = hm.cpu();
         for (u32 i = 0; i < steps; i++) {
-            cpu6502_step();
+            cpu.step();
             g_c64_self.steps++;
             u8 which = 0;
-            if (IsStore(g_ctx.opcode, &which) && g_ctx.ea >= 0xD400 && g_ctx.ea < 0xD500) {
-                u8 v = which == 'A' ? g_ctx.a : which == 'X' ? g_ctx.x : g_ctx.y;
-                stores->push_back({static_cast<u8>(g_ctx.ea & 0xFF), v, pit.speaker_hz()});
+            u16 ea = cpu.effective_address();
+            if (IsStore(cpu.opcode(), &which) && ea >= 0xD400 && ea < 0xD500) {
+                Processor::Registers r = cpu.registers();
+                u8 v = which == 'A' ? r.a : which == 'X' ? r.x : r.y;
+                stores->push_back({static_cast<u8>(ea & 0xFF), v, pit.speaker_hz()});
             }
-            if (g_c64_self.steps % kStepsPerIrq == 0) cpu6502_irq();
+            if (g_c64_self.steps % kStepsPerIrq == 0) cpu.tick();
         }
     }
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "c64/cia2.h"
-#include "c64/cpu.h"
 #include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/processor.h"
 #include "c64/vic.h"
 #include "data/blobs.h"
 
@@ -20,7 +20,6 @@ constexpr u16 kCustom = 0x2000;  // character set, bitmap or sprite data in RAM
 class VicTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        cpu.memory(&mem);
         cpu.reset();
         mem.vic(&vic);
         mem.cia2(&cia2);
@@ -48,9 +47,8 @@ protected:
     bool render_line(int r) {
         for (int l = 0; l <= Vic::kLastLine; l++) vic.render_line(l);
         for (int l = 0; l < r; l++) vic.render_line(l);
-        vic.raster_counter(r);
-        while (cpu.cycles() < vic.next_raster_at()) cpu.tick(63);
-        return vic.emulate();
+        vic.start_line(r);
+        return vic.render_line(r);
     }
     int px(int x, int r) { return io.frame_pixel(x, r - 14); }
     std::vector<int> span(int from, int to, int r) {
@@ -60,7 +58,7 @@ protected:
     }
 
     Memory mem;
-    Cpu cpu;
+    Processor cpu{&mem};
     Cia2 cia2;
     IO io;
     Vic vic;
@@ -142,35 +140,11 @@ TEST_F(VicTest, ModeNumbersFollowEcmBmmMcm) {
 
 // ---- raster and interrupts -----------------------------------------------------
 
-TEST_F(VicTest, NothingMovesBeforeTheCycleMark) {
-    io.screen_update_pixel(100, 0, 9);
-    vic.raster_counter(14);
-    u32 mark = vic.next_raster_at();
-    ASSERT_LT(cpu.cycles(), mark);
-    EXPECT_TRUE(vic.emulate());
-    EXPECT_EQ(vic.raster_counter(), 14);
-    EXPECT_EQ(vic.next_raster_at(), mark);
-    EXPECT_EQ(io.frame_pixel(100, 0), 9);
-}
-
-TEST_F(VicTest, OneLinePerCallOnceCyclesReachTheMark) {
-    cpu.tick(200);
-    cpu.tick(200);
-    EXPECT_TRUE(vic.emulate());
-    EXPECT_EQ(vic.raster_counter(), 1);
-    EXPECT_EQ(vic.next_raster_at(), 63u + 63u);
-}
-
-TEST_F(VicTest, BadLinesTakeTwentyThreeCycles) {
-    reg(0x11, 0x10);  // scroll 0
-    vic.raster_counter(48);
+TEST_F(VicTest, BadLinesLeaveTheProcessorTwentyThreeCycles) {
+    reg(0x11, 0x10);  // display on, scroll 0
+    EXPECT_EQ(vic.start_line(48), 23u);
     EXPECT_TRUE(vic.is_bad_line());
-    u32 before = vic.next_raster_at();
-    render_line(48);
-    EXPECT_EQ(vic.next_raster_at() - before, 23u);
-    before = vic.next_raster_at();
-    render_line(49);
-    EXPECT_EQ(vic.next_raster_at() - before, 63u);
+    EXPECT_EQ(vic.start_line(49), 63u);
     reg(0x11, 0x13);
     vic.raster_counter(51);
     EXPECT_TRUE(vic.is_bad_line());
@@ -178,46 +152,29 @@ TEST_F(VicTest, BadLinesTakeTwentyThreeCycles) {
     EXPECT_FALSE(vic.is_bad_line());
 }
 
-TEST_F(VicTest, FrameWrapsAfterLine311) {
-    render_line(311);
-    EXPECT_EQ(vic.raster_counter(), 0);
+TEST_F(VicTest, FrameCountsAtLine311AndTheNinthBitShowsInControl1) {
+    vic.start_line(311);
     EXPECT_EQ(vic.frame_count(), 1u);
-    render_line(255);
+    vic.start_line(256);
     EXPECT_EQ(vic.raster_counter(), 256);
     EXPECT_EQ(vic.read_register(0x11) & 0x80, 0x80);
 }
 
-TEST_F(VicTest, RasterInterruptLatchesAndRepeatsUntilAcknowledged) {
-    u16 vector = mem.read_word(0xFFFE);
-    reg(0x1A, 0x01);
+TEST_F(VicTest, RasterCompareLatchesAndHoldsTheIrqLineUntilAcknowledged) {
     reg(0x12, 0x05);
-    render_line(4);
+    vic.start_line(4);
     EXPECT_EQ(vic.read_register(0x19), 0x70);
-    vic.raster_counter(5);
-    while (cpu.cycles() < vic.next_raster_at()) cpu.tick(63);
-    u32 c = cpu.cycles();
-    vic.emulate();
+    vic.start_line(5);  // latched, but not enabled: no interrupt
+    EXPECT_EQ(vic.read_register(0x19), 0x71);
+    EXPECT_EQ(cpu.irq_lines() & Processor::kIrqVic, 0);
+    reg(0x1A, 0x01);    // enabling a latched source pulls the line
     EXPECT_EQ(vic.read_register(0x19), 0xF1);
-    EXPECT_EQ(cpu.cycles(), c + 7);
-    EXPECT_EQ(cpu.pc(), vector);
-
-    cpu.idf(false);
-    c = cpu.cycles();
-    vic.emulate();  // below the mark: only the repeated request
-    EXPECT_EQ(cpu.cycles(), c + 7);
-
+    EXPECT_NE(cpu.irq_lines() & Processor::kIrqVic, 0);
+    vic.start_line(6);  // held until acknowledged
+    EXPECT_NE(cpu.irq_lines() & Processor::kIrqVic, 0);
     reg(0x19, 0xFF);
     EXPECT_EQ(vic.read_register(0x19), 0x70);
-    cpu.idf(false);
-    c = cpu.cycles();
-    vic.emulate();
-    EXPECT_EQ(cpu.cycles(), c);
-}
-
-TEST_F(VicTest, DisabledRasterInterruptDoesNotLatch) {
-    reg(0x12, 0x05);
-    render_line(5);
-    EXPECT_EQ(vic.read_register(0x19), 0x70);
+    EXPECT_EQ(cpu.irq_lines() & Processor::kIrqVic, 0);
 }
 
 // ---- character renderers ---------------------------------------------------------
