@@ -3,12 +3,9 @@
 
 #include "c64/memory.h"
 #include "c64/processor.h"
-#include "filesystem/fat.h"
 #include "lib/stdio.h"
 #include "lib/vga.h"
 #include "lib/stdlib.h"
-
-using tarn::filesystem::Fat32;
 
 void (*Monitor::idle_hook)() = nullptr;
 
@@ -41,23 +38,7 @@ char typed_char(u8 key, bool shift) {
     return (char)key;
 }
 
-constexpr u16 kVarTab = 0x002D;         // BASIC end-of-program pointer (word)
-constexpr u16 kDefaultAddress = 0x0800; // L and W when no address is given
-constexpr u8 kHandle = 1;               // the file handle the monitor uses
-constexpr u8 kModeRead = 1;
-constexpr u8 kModeCreate = 3;
-constexpr u8 kStatusOk = 0;
-constexpr u8 kStatusEndOfFile = 4;
-constexpr int kStatusNoVolume = Fat32::kNotMounted;
-constexpr int kStatusNoMemory = Fat32::kNoMemory;
-constexpr int kStatusBadRange = Fat32::kNotFound;  // W with its end before its start
-constexpr int kStatusPastMemory = 13;              // L: the file runs past $FFFF
-
-constexpr u32 kSectorBytes = 512;
-constexpr u32 kDefaultDumpBytes = 256;
 constexpr int kRuleLength = 52;
-
-const char kTestFileBytes[] = "SBCDEFGHIJKLMNOPQRSTUVWXYZ1234567890AAABBBCCCDD";
 
 void rule() {
     for (int i = 0; i < kRuleLength; i++) printf("=");
@@ -77,7 +58,6 @@ bool take_argument(const char* line, int* pos, char* out, bool rest) {
 }
 
 u32 hex_arg(const char* s) { return (u32)htoi((char*)s); }
-u32 dec_arg(const char* s) { return (u32)atoi((char*)s); }
 
 }  // namespace
 
@@ -104,10 +84,10 @@ void Monitor::help() {
     printf("Commands:\n");
     printf("M - Memory Display\n");
     printf("R - Register Display\n");
-    printf("P - Partition information\n");
+    printf("P - Disks and partitions\n");
     printf("F - Read File (F <filename>)\n");
     printf("S - Sector Display (S sectorNumInHex #bytesInDec)\n");
-    printf("D - Directory (ATA FAT32 Harddisk Master 0)\n");
+    printf("D - Directory (drive 8's FAT32 volume)\n");
     printf("E - Erase (delete) file\n");
     printf("N - ReName a file\n");
     printf("L - Load file to RAM (L FILENAME.EXT C000)\n");
@@ -167,34 +147,17 @@ void Monitor::process_cmd() {
     switch (line[0]) {
     case 'M': memory_display(a1, a2); break;
     case 'R': register_display(); break;
-    case 'P':
-        if (volume_ready()) fat_->ReadPartitions();
-        break;
+    case 'P': partition_display(); break;
     case 'F': read_file(a1); break;
     case 'S': sector_display(a1, a2); break;
-    case 'D':
-        if (volume_ready()) fat_->ReadDirectory(hex_arg(a1));
-        break;
-    case 'E':
-        if (volume_ready()) printf("\nstatus=%d", (int)fat_->DeleteFile(a1));
-        break;
-    case 'N':
-        if (volume_ready()) printf("\nstatus=%d", (int)fat_->RenameFile(a1, a2));
-        break;
+    case 'D': directory_display(a1); break;
+    case 'E': erase_file(a1); break;
+    case 'N': rename_file(a1, a2); break;
     case 'L': load_file(a1, a2); break;
     case 'W': write_file(a1, a2, a3); break;
     case 'J': write_test_file(a1); break;
     default: printf("?"); break;
     }
-}
-
-// Without a mounted volume every disk command ends in one status line.
-bool Monitor::volume_ready() {
-    if (fat_ && fat_->mounted()) return true;
-    printf("\nstatus=%d", kStatusNoVolume);
-    // A volume refused for its layout says what was wrong with it.
-    if (fat_ && fat_->MountProblem()[0]) printf(" (%s)", fat_->MountProblem());
-    return false;
 }
 
 void Monitor::memory_display(const char* from, const char* to) {
@@ -226,116 +189,4 @@ void Monitor::register_display() {
     if (!cpu_) return;
     Processor::Registers r = cpu_->registers();
     printf("%04X %02X %02X %02X %02X %02X\n", r.pc, r.flags, r.a, r.x, r.y, r.s);
-}
-
-// F: the whole file, or only a status when it could not all be read.
-void Monitor::read_file(const char* name) {
-    if (!volume_ready()) return;
-    u8 status = fat_->OpenFile(kHandle, name, kModeRead);
-    if (status != kStatusOk) {
-        printf("\nstatus=%d", (int)status);
-        return;
-    }
-    printf("\n");
-    u8 b = 0;
-    while (fat_->ReadNextFileByte(kHandle, &b) == kStatusOk) printf("%c", b);
-    fat_->CloseFile(kHandle);
-}
-
-void Monitor::sector_display(const char* sector, const char* count) {
-    u32 bytes = dec_arg(count);
-    if (bytes == 0) bytes = kDefaultDumpBytes;
-    if (bytes > kSectorBytes) {
-        printf("?");
-        return;
-    }
-    if (!volume_ready()) return;
-    u8 buffer[kSectorBytes];
-    u8 status = fat_->ReadSector(hex_arg(sector), buffer);
-    if (status != kStatusOk) {
-        printf("\nstatus=%d", (int)status);
-        return;
-    }
-    displayMemory(buffer, (u16)bytes);
-}
-
-// L: every byte of the file, the first two included, from the given address
-// on, stopping at $FFFF; BASIC's end-of-program pointer then points past
-// the last one.
-void Monitor::load_file(const char* name, const char* address) {
-    if (!volume_ready()) return;
-    u8 status = fat_->OpenFile(kHandle, name, kModeRead);
-    if (status == kStatusOk) {
-        u16 start = (u16)hex_arg(address);
-        if (start == 0) start = kDefaultAddress;
-        u32 count = 0;
-        u8 b = 0;
-        while ((status = fat_->ReadNextFileByte(kHandle, &b)) != kStatusEndOfFile) {
-            if (start + count > 0xFFFF) {
-                status = kStatusPastMemory;
-                break;
-            }
-            if (mem_) mem_->write_byte((u16)(start + count), b);
-            count++;
-        }
-        fat_->CloseFile(kHandle);
-        u16 end = (u16)(start + count);
-        if (mem_ && status == kStatusEndOfFile) {
-            mem_->write_byte(kVarTab, end & 0xFF);
-            mem_->write_byte(kVarTab + 1, end >> 8);
-        }
-        printf("\n%d bytes written to %04X - %04X", (int)count, start, (u32)(start + count));
-    }
-    printf("\nstatus=%d", (int)status);
-}
-
-// W: the inclusive range start..end (C000 C1FF is 512 bytes); without an
-// end, up to BASIC's end-of-program pointer. The file layer keeps all bytes
-// handed to it but the last, so one more follows the range.
-void Monitor::write_file(const char* name, const char* from, const char* to) {
-    u32 start = hex_arg(from);
-    if (start == 0) start = kDefaultAddress;
-    u32 end = hex_arg(to);
-    bool endGiven = to[0] != 0;
-    if (endGiven && (end > 0xFFFF || start > 0xFFFF || end < start)) {
-        printf("\n%04X > %04X", start, end);
-        return;
-    }
-    if (!volume_ready()) return;
-    if (!endGiven) {
-        u32 varTab = mem_ ? (mem_->read_byte(kVarTab) | mem_->read_byte(kVarTab + 1) << 8) : 0;
-        if (varTab <= start) {
-            printf("\nstatus=%d", kStatusBadRange);
-            return;
-        }
-        end = varTab - 1;
-    }
-    u8 status = fat_->OpenFile(kHandle, name, kModeCreate);
-    if (status == kStatusOk) {
-        for (u32 a = start; a <= end + 1 && status == kStatusOk; a++)
-            status = fat_->WriteNextFileByte(kHandle, mem_ && a <= end ? mem_->read_byte((u16)a) : 0);
-        close_written(&status);
-        // What was not stored whole is not left behind looking written.
-        if (status != kStatusOk) fat_->DeleteFile(name);
-    }
-    printf("\nstatus=%d", (int)status);
-}
-
-// J: a fixed 47-byte file for checking the write path.
-void Monitor::write_test_file(const char* name) {
-    if (!volume_ready()) return;
-    u8 status = fat_->OpenFile(kHandle, name, kModeCreate);
-    if (status == kStatusOk) {
-        for (u32 i = 0; kTestFileBytes[i] != 0 && status == kStatusOk; i++)
-            status = fat_->WriteNextFileByte(kHandle, (u8)kTestFileBytes[i]);
-        close_written(&status);
-    }
-    printf("\nstatus=%d", (int)status);
-}
-
-// The data reaches the disk only at close, so a close that fails (no free
-// cluster, a disk error) is the status worth showing.
-void Monitor::close_written(u8* status) {
-    u8 closed = fat_->CloseFile(kHandle);
-    if (*status == kStatusOk) *status = closed;
 }

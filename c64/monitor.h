@@ -8,7 +8,7 @@
 class Processor;
 class IO;
 class Memory;
-namespace tarn { namespace filesystem { class Fat32; } }
+namespace tarn { namespace filesystem { class DiskRegistry; class Fat32; } }
 
 class Monitor {
 public:
@@ -21,6 +21,8 @@ public:
     void io(IO* i) { io_ = i; }
     void mem(Memory* m) { mem_ = m; }
     void fat32(tarn::filesystem::Fat32* f) { fat_ = f; }
+    // The disks found, for P; drive 8's volume is the one given to fat32.
+    void disks(const tarn::filesystem::DiskRegistry* d) { disks_ = d; }
 
     // Takes the console, shows the banner and waits until Stop().
     void Start();
@@ -41,13 +43,20 @@ public:
 private:
     void memory_display(const char* from, const char* to);
     void register_display();
+
+    // Disk commands (monitor_disk.cpp), on drive 8's volume.
+    void partition_display();
+    void directory_display(const char* cluster);
     void read_file(const char* name);
     void sector_display(const char* sector, const char* count);
+    void erase_file(const char* name);
+    void rename_file(const char* from, const char* to);
     void load_file(const char* name, const char* address);
     void write_file(const char* name, const char* from, const char* to);
     void write_test_file(const char* name);
-    void close_written(u8* status);
     bool volume_ready();
+    // The whole file into a new heap buffer (delete[] it); a status.
+    u8 read_whole(const char* name, u8** data, u32* length);
 
     Processor* cpu_ = nullptr;
     IO* io_ = nullptr;
@@ -56,6 +65,7 @@ private:
     u8 lineLength;
     bool shiftDown;
     tarn::filesystem::Fat32* fat_ = nullptr;
+    const tarn::filesystem::DiskRegistry* disks_ = nullptr;
     volatile bool active;
 };
 

@@ -56,10 +56,10 @@ u8 Fat32::CheckConsistency() {
     diskError = false;
     u8 first[kSectorBytes], copy[kSectorBytes];
     for (u32 i = 0; i < sectorsPerFat; i++) {
-        if (ata->ReadSector(fatStart + i, first, kSectorBytes) != 0) return kDiskError;
+        if (!ReadPieces(fatStart + i, 1, first)) return kDiskError;
         if (!Same(first, fatCache + i * kSectorBytes, kSectorBytes)) return kDiskError;
         for (u32 n = 1; n < numberOfFats; n++) {
-            if (ata->ReadSector(fatStart + n * sectorsPerFat + i, copy, kSectorBytes) != 0) return kDiskError;
+            if (!ReadPieces(fatStart + (u64)n * sectorsPerFat + i, 1, copy)) return kDiskError;
             if (!Same(first, copy, kSectorBytes)) return kDiskError;
         }
     }

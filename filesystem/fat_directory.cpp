@@ -1,7 +1,6 @@
 // FAT32 directories: slots through a one-sector cache, entries with their
-// long names, slot allocation that reuses erased slots and grows the
-// directory, the root-directory calls of the file handles, and the C64
-// disk-drive style directory listing.
+// long names, and slot allocation that reuses erased slots and grows the
+// directory.
 #include "filesystem/fat.h"
 
 #include "filesystem/fat_internal.h"
@@ -16,21 +15,7 @@ namespace {
 const u16 kFixedTime = 0x83C7;  // 16:30:14
 const u16 kFixedDate = 0x4B3D;  // 29 September 2017
 
-// The listing is a BASIC program placed at $0801.
-const u16 kBasicStart = 0x0801;
-const u32 kHeaderBytes = 30;
-const u32 kClosingBytes = 20;   // closing line and the end marker
-const u32 kLongestLine = 31;
-const u32 kListingLimit = 0x10000 - kBasicStart;  // what fits in C64 memory
-
-const u8 kHeader[kHeaderBytes] = {
-    0x1F, 0x08, 0x00, 0x00, 0x12, '"',
-    ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-    '"', ' ', '0', '0', ' ', '2', 'A', 0x00};
-const char kBlocksFree[] = "BLOCKS FREE.";
-
 const u8 kLongAttrMask = 0x3F;  // the two top attribute bits are not part of the test
-const u8 kZero = 0;
 
 bool IsLongName(const u8* e) { return (e[kDirAttr] & kLongAttrMask) == kAttrLongName; }
 
@@ -92,11 +77,10 @@ u8* Fat32::DirSlot(u32 dir, u32 slot) {
         slotCluster = next;
         slotIndex++;
     }
-    u32 sector = ClusterSector(slotCluster) + (slot % perCluster) / kEntriesPerSector;
+    u64 sector = ClusterSector(slotCluster) + (slot % perCluster) / kEntriesPerSector;
     if (sector != dirSector) {
         if (FlushDir() != kOk) return nullptr;
-        if (ata->ReadSector(sector, dirBuffer, kSectorBytes) != 0) {
-            diskError = true;
+        if (!ReadPieces(sector, 1, dirBuffer)) {
             dirSector = 0;
             return nullptr;
         }
@@ -108,8 +92,7 @@ u8* Fat32::DirSlot(u32 dir, u32 slot) {
 u8 Fat32::FlushDir() {
     if (!dirDirty) return kOk;
     dirDirty = false;
-    if (ata->WriteSector(dirSector, dirBuffer, kSectorBytes) == 0) return kOk;
-    diskError = true;
+    if (WritePieces(dirSector, 1, dirBuffer)) return kOk;
     dirSector = 0;  // what the disk holds is unknown now
     return kDiskError;
 }
@@ -156,6 +139,8 @@ bool Fat32::NextEntry(u32 dir, u32* slot, FatEntryInfo* info, EntryPlace* place)
         info->attributes = e[kDirAttr];
         info->firstCluster = EntryCluster(e);
         info->size = Le32(e + kDirSize);
+        info->date = Le16(e + kDirDate);
+        info->time = Le16(e + kDirTime);
         bool useLong = haveLong && expect == 1 && ShortNameChecksum(e) == sum && info->name[0] != 0;
         if (!useLong) ShortDisplayName(info->shortName, info->name);
         info->name[kLongNameMax] = 0;
@@ -266,149 +251,6 @@ void Fat32::FillShortEntry(u8* e, const u8* shortName, u8 attributes, u32 cluste
     Put16(e + kDirClusterHi, (u16)(cluster >> 16));
     Put16(e + kDirClusterLo, (u16)cluster);
     Put32(e + kDirSize, size);
-}
-
-// ---- the root-directory calls of the file handles --------------------------
-
-u8 Fat32::CreateDirectoryEntry(const u8* name, const u8* ext, u32 size) {
-    if (!volumeMounted) return kNotMounted;
-    u32 slot;
-    u8 status = AllocateSlots(rootCluster, 1, &slot);
-    if (status != kOk) return status;
-    u8* e = DirSlot(rootCluster, slot);
-    if (!e) return kDiskError;
-    u8 shortName[11];
-    Copy(shortName, name, 8);
-    Copy(shortName + 8, ext, 3);
-    FillShortEntry(e, shortName, kAttrArchive, 0, size);
-    MarkDirty();
-    return FlushDir();
-}
-
-u8 Fat32::UpdateDirectoryEntry(const u8* name, const u8* ext, u32 size, u32 cluster) {
-    if (!volumeMounted) return kNotMounted;
-    diskError = false;
-    u8 shortName[11];
-    Copy(shortName, name, 8);
-    Copy(shortName + 8, ext, 3);
-    FatEntryInfo info;
-    EntryPlace place;
-    if (!FindShort(rootCluster, shortName, &info, &place)) return diskError ? kDiskError : kNotFound;
-    u8* e = DirSlot(rootCluster, place.slot);
-    if (!e) return kDiskError;
-    Put16(e + kDirClusterHi, (u16)(cluster >> 16));
-    Put16(e + kDirClusterLo, (u16)cluster);
-    Put32(e + kDirSize, size);
-    MarkDirty();
-    return FlushDir();
-}
-
-u8 Fat32::DeleteFile(const char* name) {
-    if (!volumeMounted) return kNotMounted;
-    u8 shortName[11];
-    if (ParseFilename(name, shortName, shortName + 8) != kOk) return kNotFound;
-    diskError = false;
-    FatEntryInfo info;
-    EntryPlace place;
-    if (!FindShort(rootCluster, shortName, &info, &place)) return diskError ? kDiskError : kNotFound;
-    // Only files: a directory's contents or the label are not ours to drop.
-    if (info.attributes & (kAttrDirectory | kAttrVolumeLabel)) return kNotFound;
-    u8 status = EraseEntry(place);
-    if (status != kOk) return status;
-    // The entry is gone first, so a failure here only loses free space.
-    return FreeChain(info.firstCluster);
-}
-
-// The short name changes in place; a long name no longer belongs to it and
-// is erased.
-u8 Fat32::RenameFile(const char* oldName, const char* newName) {
-    if (!volumeMounted) return kNotMounted;
-    u8 oldShort[11], newShort[11];
-    if (ParseFilename(oldName, oldShort, oldShort + 8) != kOk) return kNotFound;
-    if (ParseFilename(newName, newShort, newShort + 8) != kOk) return kNotFound;
-    if (!ValidShortName(newShort, newShort + 8)) return kNotFound;
-    diskError = false;
-    FatEntryInfo info;
-    EntryPlace place;
-    bool same = Same(oldShort, newShort, 11);
-    if (!same && FindShort(rootCluster, newShort, &info, &place)) return kExists;
-    if (!FindShort(rootCluster, oldShort, &info, &place)) return diskError ? kDiskError : kNotFound;
-    if (same) return kOk;
-    u8* e = DirSlot(rootCluster, place.slot);
-    if (!e) return kDiskError;
-    Copy(e + kDirName, newShort, 11);
-    if (e[0] == kEntryDeleted) e[0] = kEntryKanji;
-    MarkDirty();
-    u8 status = FlushDir();
-    if (status != kOk || place.firstSlot == place.slot) return status;
-    EntryPlace run = place;
-    run.slot = place.slot - 1;
-    return EraseEntry(run);
-}
-
-u16 Fat32::GetCBMDir(u8* out) { return GetCBMDir(out, kListingLimit); }
-
-u16 Fat32::GetCBMDir(u8* out, u32 outLength) {
-    if (!volumeMounted || outLength < kHeaderBytes + kClosingBytes) return 0;
-    if (outLength > kListingLimit) outLength = kListingLimit;
-    Copy(out, kHeader, kHeaderBytes);
-    u16 offset = kHeaderBytes;
-    bool full = false;
-    u32 slot = 0;
-    FatEntryInfo info;
-    EntryPlace place;
-    while (!full && NextEntry(rootCluster, &slot, &info, &place)) {
-        const u8* e = info.shortName;
-        u8 first = e[0] == kEntryKanji ? kEntryDeleted : e[0];
-        if (info.attributes & kAttrVolumeLabel) {
-            Copy(out + 6, e, 11);
-            out[6] = first;
-            continue;
-        }
-        if ((u32)offset + kLongestLine + kClosingBytes > outLength) {
-            full = true;
-            break;
-        }
-        u16 start = offset;
-        offset += 2;
-        u32 blocks = ((info.size + 254) >> 1) / 127;
-        out[offset++] = (u8)blocks;
-        out[offset++] = (u8)(blocks >> 8);
-        u32 spaces = 3;
-        if (blocks > 10) spaces--;
-        if (blocks > 100) spaces--;
-        while (spaces--) out[offset++] = ' ';
-        out[offset++] = '"';
-        Copy(out + offset, e, 8);
-        out[offset] = first;
-        offset += 8;
-        out[offset++] = '"';
-        for (int k = 0; k < 9; k++) out[offset++] = ' ';
-        if (info.attributes & kAttrDirectory) {
-            out[offset++] = 'D';
-            out[offset++] = 'I';
-            out[offset++] = 'R';
-        } else {
-            Copy(out + offset, e + kDirExt, 3);
-            offset += 3;
-            out[offset++] = info.attributes;
-        }
-        out[offset++] = 0;
-        u16 link = (u16)(kBasicStart + offset);
-        out[start] = (u8)link;
-        out[start + 1] = (u8)(link >> 8);
-    }
-    u16 link = (u16)(kBasicStart + offset + 17);
-    out[offset++] = (u8)link;
-    out[offset++] = (u8)(link >> 8);
-    out[offset++] = 0;
-    out[offset++] = 0;
-    for (const char* t = kBlocksFree; *t; t++) out[offset++] = (u8)*t;
-    out[offset++] = 0;
-    out[offset++] = 0;
-    out[offset++] = 0;
-    out[offset++] = 0;
-    return offset;
 }
 
 }  // namespace filesystem

@@ -4,17 +4,16 @@
 #include "c64/io.h"
 #include "c64/monitor.h"
 #include "c64/sid.h"
-#include "drivers/ata.h"
 #include "drivers/driver.h"
 #include "drivers/keyboard.h"
 #include "drivers/pit.h"
 #include "drivers/rtc.h"
 #include "drivers/serial.h"
 #include "drivers/speaker.h"
-#include "filesystem/fat.h"
 #include "host/speaker_tone.h"
 #include "hardwarecommunication/interrupts.h"
 #include "hardwarecommunication/pci.h"
+#include "host/disks.h"
 #include "host/usb_host.h"
 #include "kernel/gdt.h"
 #include "kernel/globals.h"
@@ -35,9 +34,6 @@ using namespace tarn::hardwarecommunication;
 namespace {
 const u16 kIrqBase = 0x20;         // IRQ 0..15 become vectors 0x20..0x2F
 const u8 kSyscallVector = 0x80;
-const u16 kAtaPrimary = 0x1F0;     // legacy primary channel command block
-const u16 kAtaSecondary = 0x170;   // legacy secondary channel command block
-const u8 kFatPartition = 0;        // MBR partition-table entry of the volume
 }  // namespace
 
 // Static constructors, listed by the linker between these two symbols.
@@ -105,24 +101,12 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     usb.Start(&pci, [] { return static_cast<u32>(current_milli); }, &keys);
     C64::host_poll = [] { usb.Poll(); };
 
-    // Each label goes out before its probe, so an empty position still
-    // shows its line followed by what the probe reports.
-    printf("\nATA pri master: ");
-    AdvancedTechnologyAttachment ata0m(true, kAtaPrimary);
-    ata0m.Identify();
-    printf("\nATA pri slave : ");
-    AdvancedTechnologyAttachment ata0s(false, kAtaPrimary);
-    ata0s.Identify();
-    printf("\nATA sec master: ");
-    AdvancedTechnologyAttachment ata1m(true, kAtaSecondary);
-    ata1m.Identify();
-    printf("\nATA sec slave : ");
-    AdvancedTechnologyAttachment ata1s(false, kAtaSecondary);
-    ata1s.Identify();
+    host::Disks disks;
+    disks.Find();
 
-    printf("\n\nInitializing filesystem driver...");
-    Fat32 fat32(&ata0m, kFatPartition);
-    printf("[OK]");
+    disks.ChooseVolume(startup::mbi_cmdline(multiboot_structure));
+    printf("\n\nInitializing filesystem driver...[OK]");
+    disks.ReportVolume();
 
     report_video_mode(multiboot_structure);
 
@@ -147,10 +131,11 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
         machine->sid()->sink(&speakerTone);
         machine->io()->init_display(g_fb_addr, g_fb_width, g_fb_height, g_fb_pitch, g_fb_bpp);
         startup::progress_square(3);
-        machine->io()->fat32(&fat32);
+        machine->io()->fat32(disks.volume());
         machine->io()->serial(&serial);
         machine->io()->rtc(&rtc);
-        machine->monitor()->fat32(&fat32);
+        machine->monitor()->fat32(disks.volume());
+        machine->monitor()->disks(disks.registry());
         startup::publish_machine(machine);
         startup::progress_square(4);
         machine->start();

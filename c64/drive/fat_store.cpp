@@ -14,13 +14,6 @@ constexpr u32 kBlockBytes = 254;
 constexpr u32 kMostBlocks = 65535;
 constexpr u32 kMostEntries = 65536;   // a FAT directory holds no more
 constexpr u8 kAttrVolumeLabel = 0x08;
-constexpr u8 kAttrLongName = 0x0F;
-constexpr u32 kSectorBytes = 512;
-constexpr u32 kEntryBytes = 32;
-constexpr u32 kEntryAttributes = 11;
-constexpr u8 kEntryEnd = 0x00;
-constexpr u8 kEntryDeleted = 0xE5;
-constexpr u32 kLabelBytes = 11;
 constexpr u8 kAttrDirectory = 0x10;
 constexpr u32 kFatName = 24;          // C64 name, dot, extension, terminator
 
@@ -239,19 +232,13 @@ void FatStore::Title(u8 name[kNameMax], u8 id[5]) {
     if (depth_ == 0 && Ready()) Label(name);
 }
 
-// The label is an entry of the root directory the listing API leaves out.
+// The volume's label, padded with spaces; the default stays without one.
 void FatStore::Label(u8 name[kNameMax]) {
-    for (u8* s = fat_->ReadNextSectorInChain(fat_->RootCluster()); s; s = fat_->ReadNextSectorInChain(0)) {
-        for (u32 i = 0; i < kSectorBytes / kEntryBytes; i++) {
-            const u8* e = s + i * kEntryBytes;
-            if (e[0] == kEntryEnd) return;
-            bool label = e[0] != kEntryDeleted && e[kEntryAttributes] != kAttrLongName &&
-                         (e[kEntryAttributes] & kAttrVolumeLabel);
-            if (!label) continue;
-            for (u32 k = 0; k < kNameMax; k++) name[k] = k < kLabelBytes ? e[k] : ' ';
-            return;
-        }
-    }
+    char label[12];
+    fat_->Label(label);
+    if (!label[0]) return;
+    for (u32 k = 0; k < kNameMax; k++) name[k] = ' ';
+    for (u32 k = 0; label[k]; k++) name[k] = (u8)label[k];
 }
 
 }  // namespace drive

@@ -1,18 +1,19 @@
-// libFuzzer target: mounts an arbitrary disk image and runs listings,
-// lookups, reads, creates, writes, renames and deletes on it. The disk is a
-// direct sector source over the input; the console is a sink that still
-// walks every format and its arguments.
+// libFuzzer target: reads the partition table of an arbitrary disk image,
+// mounts its first FAT partition and runs listings, lookups, reads,
+// creates, writes, renames and deletes on it. The disk is a direct sector
+// source over the input; the console is a sink that still walks every
+// format and its arguments.
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "drivers/ata.h"
+#include "drivers/block_device.h"
 #include "filesystem/fat.h"
-#include "hardwarecommunication/port.h"
+#include "filesystem/partitions.h"
 
-using tarn::drivers::AdvancedTechnologyAttachment;
+using tarn::drivers::BlockDevice;
 using tarn::filesystem::Fat32;
 
 // The console (the kernel printf's host link name): consume arguments as the kernel's printf would, touching
@@ -40,123 +41,102 @@ void tarn_printf(const char* format, ...) {
     va_end(ap);
 }
 
-// No port I/O happens: the disk below overrides both transfers.
-namespace tarn {
-namespace hardwarecommunication {
-u8 Port8Bit::Read8(u16) { return 0xFF; }
-void Port8Bit::Write8(u16, u8) {}
-void Port8BitSlow::Write8Slow(u16, u8) {}
-u16 Port16Bit::Read16(u16) { return 0xFFFF; }
-void Port16Bit::Write16(u16, u16) {}
-u32 Port32Bit::Read32(u16) { return 0xFFFFFFFF; }
-void Port32Bit::Write32(u16, u32) {}
-}  // namespace hardwarecommunication
-}  // namespace tarn
-
 namespace {
 
 // The input is the start of a disk as large as its volume claims (up to a
 // cap): sectors past the input read as zeros until written.
-class MemoryDisk : public AdvancedTechnologyAttachment {
+class MemoryDisk : public BlockDevice {
 public:
     static constexpr uint64_t kMaxSectors = 1u << 17;  // 64 MiB
 
-    MemoryDisk(const uint8_t* data, size_t size)
-        : AdvancedTechnologyAttachment(true, 0x1F0), bytes((size + 511) / 512 * 512, 0) {
+    MemoryDisk(const uint8_t* data, size_t size) : bytes((size + 511) / 512 * 512, 0) {
         if (size) std::memcpy(bytes.data(), data, size);
         sectors = bytes.size() / 512 + 8;
-        // The volume as the input describes it: partition entry 0 and the
-        // boot sector's sector count. No write may land outside it.
-        if (bytes.size() >= 1024) {
-            const uint8_t* e = bytes.data() + 446;
-            first = Le32(e + 8);
-            uint32_t partSectors = Le32(e + 12);
-            if ((uint64_t)first * 512 + 512 <= bytes.size()) {
-                const uint8_t* boot = bytes.data() + (size_t)first * 512;
-                uint32_t total = boot[19] | (boot[20] << 8);
-                if (total == 0) total = Le32(boot + 32);
-                end = (uint64_t)first + total;
-                if (partSectors && (uint64_t)first + partSectors < end) end = (uint64_t)first + partSectors;
-                if (end > sectors) sectors = end < kMaxSectors ? end : kMaxSectors;
-            }
-        }
+    }
+    // The volume as the partition and its boot sector describe it: no
+    // write may land outside it.
+    void Volume(const tarn::filesystem::Partition& p) {
+        first = p.firstSector;
+        end = first;
+        if (first * 512 + 512 > bytes.size()) return;
+        const uint8_t* boot = bytes.data() + (size_t)first * 512;
+        uint32_t total = boot[19] | (boot[20] << 8);
+        if (total == 0) total = Le32(boot + 32);
+        end = first + total;
+        if (p.sectorCount && first + p.sectorCount < end) end = first + p.sectorCount;
+        if (end > sectors) sectors = end < kMaxSectors ? end : kMaxSectors;
     }
     static uint32_t Le32(const uint8_t* p) {
         return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
     }
-    u32 SectorCount() override { return (u32)sectors; }
-    int ReadSector(u32 sector, u8* data, int count) override {
-        if (count < 0 || count > 512) return 3;
-        if (sector >= sectors) return 1;
-        if ((uint64_t)sector * 512 + 512 > bytes.size()) std::memset(data, 0, (size_t)count);
-        else std::memcpy(data, bytes.data() + (size_t)sector * 512, (size_t)count);
-        return 0;
+    u32 SectorSize() const override { return 512; }
+    u64 SectorCount() const override { return sectors; }
+    Status ReadSectors(u64 lba, u32 count, u8* data) override {
+        if (lba + count > sectors) return kOutOfRange;
+        for (u32 i = 0; i < count; i++, lba++, data += 512) {
+            if (lba * 512 + 512 > bytes.size()) std::memset(data, 0, 512);
+            else std::memcpy(data, bytes.data() + (size_t)lba * 512, 512);
+        }
+        return kOk;
     }
-    int WriteSector(u32 sector, u8* data, u32 count) override {
-        if (count > 512) return 1;
-        if (sector < first || sector >= end) __builtin_trap();  // wrote outside the volume
-        if (sector >= sectors) return 2;
-        if ((uint64_t)sector * 512 + 512 > bytes.size()) bytes.resize((size_t)sector * 512 + 512, 0);
-        std::memset(bytes.data() + (size_t)sector * 512, 0, 512);
-        std::memcpy(bytes.data() + (size_t)sector * 512, data, count);
-        return 0;
+    Status WriteSectors(u64 lba, u32 count, const u8* data) override {
+        if (lba + count > sectors) return kOutOfRange;
+        for (u32 i = 0; i < count; i++, lba++, data += 512) {
+            if (lba < first || lba >= end) __builtin_trap();  // wrote outside the volume
+            if (lba * 512 + 512 > bytes.size()) bytes.resize((size_t)lba * 512 + 512, 0);
+            std::memcpy(bytes.data() + (size_t)lba * 512, data, 512);
+        }
+        return kOk;
     }
+    const char* Name() const override { return "FUZZ"; }
     std::vector<uint8_t> bytes;
     uint64_t sectors = 0;
     uint64_t first = 1, end = 0;  // no volume: every write is wrong
 };
 
-const char* const kNames[] = {"FILE    .PRG", "A       .PRG", "PROG    .PRG", "SUB     .   ",
-                              "LONGNA~1.PRG", "\xE5ILE    .PRG", "HELLO   .TXT", "NEW     .PRG"};
+const char* const kNames[] = {"FILE.PRG", "A.PRG", "PROG.PRG", "SUB", "LONGNA~1.PRG", "?ILE.PRG", "HELLO.TXT",
+                              "NEW.PRG"};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1 << 20)) return 0;
     MemoryDisk disk(data, size);
-    Fat32 fat(&disk, 0);
+    tarn::filesystem::PartitionList list;
+    tarn::filesystem::ReadPartitionTable(&disk, &list);
+    tarn::filesystem::Partition part{0, 0, 0, 0, false, false};
+    for (uint32_t i = 0; i < list.count; i++)
+        if (list.entries[i].mayHoldFat) {
+            part = list.entries[i];
+            break;
+        }
+    disk.Volume(part);
+    Fat32 fat(&disk, part);
     // What the fuzzer can see besides a crash: a volume that was consistent
     // before the operations is consistent after them.
     bool consistent = fat.CheckConsistency() == Fat32::kOk;
     // A few knobs from the input's tail so runs differ beyond the image.
     uint8_t knob = size ? data[size - 1] : 0;
     uint8_t knob2 = size > 1 ? data[size - 2] : 0;
-
-    fat.ReadPartitions();
-    fat.ReadDirectory(0);
-    fat.ReadDirectory(knob2);
-    std::vector<uint8_t> listing(2048);
-    fat.GetCBMDir(listing.data(), (u32)listing.size());
+    char label[12];
+    fat.Label(label);
+    uint8_t piece[512];
+    fat.ReadPiece(knob2, piece);
 
     for (const char* n : kNames) {
-        fat.GetFileCluster(n);
-        uint32_t length = fat.GetFileSize(n);
-        if (length > 65536) length = 65536;
+        tarn::filesystem::FatEntryInfo found;
+        if (fat.FindEntry(0, n, &found) != 0) continue;
+        uint32_t length = found.size > 65536 ? 65536 : found.size;
         std::vector<uint8_t> dest(length + 1);
-        fat.ReadFile(n, dest.data(), length);
-        if (fat.OpenFile(1, n, 1) == 0) {
-            uint8_t b;
-            for (int i = 0; i < 70000 && fat.ReadNextFileByte(1, &b) == 0; i++) {
-            }
-            fat.CloseFile(1);
-        }
+        uint32_t got = 0;
+        fat.ReadWholeFile(found, dest.data(), length, &got);
     }
-
-    if (fat.OpenFile(2, "NEW     .PRG", 3) == 0) {
-        uint32_t count = (uint32_t)knob * 37 + knob2;
-        for (uint32_t i = 0; i < count; i++) fat.WriteNextFileByte(2, (uint8_t)i);
-        fat.CloseFile(2);
-    }
-    uint8_t b;
-    if (fat.OpenFile(3, "NEW     .PRG", 1) == 0) {
-        while (fat.ReadNextFileByte(3, &b) == 0) {
-        }
-        fat.CloseFile(3);
-    }
-    fat.RenameFile("NEW.PRG", "RENAMED.PRG");
-    fat.RenameFile(kNames[knob % 8], "OTHER.PRG");
-    fat.DeleteFile("RENAMED.PRG");
-    fat.DeleteFile(kNames[knob2 % 8]);
+    std::vector<uint8_t> written((uint32_t)knob * 37 + knob2, 0x5A);
+    fat.WriteWholeFile(0, "NEW.PRG", written.data(), (uint32_t)written.size(), (knob & 4) != 0);
+    fat.RenameEntry(0, "NEW.PRG", "RENAMED.PRG");
+    fat.RenameEntry(0, kNames[knob % 8], "OTHER.PRG");
+    fat.DeleteEntry(0, "RENAMED.PRG");
+    fat.DeleteEntry(0, kNames[knob2 % 8]);
     // The tree calls: long names listed, found, written, renamed, removed.
     tarn::filesystem::FatEntryInfo info;
     for (uint32_t i = 0; i < 64 && fat.ListDirectory(0, i, &info) == 0; i++) {
@@ -178,10 +158,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fat.RenameEntry(0, "A Long Name.prg", "Another Long Name.seq");
     fat.DeleteEntry(0, "another long name.SEQ");
     fat.FreeClusters();
-    uint32_t c;
-    if (knob & 1) fat.AllocateCluster(&c);
-    fat.GetCBMDir(listing.data(), (u32)listing.size());
-    fat.ReadDirectory(0);
     if (consistent && fat.CheckConsistency() != Fat32::kOk) __builtin_trap();
     return 0;
 }

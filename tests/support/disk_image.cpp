@@ -66,9 +66,11 @@ Image::Image(const Options& options) : options_(options) {
     int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return;
     uint64_t total = static_cast<uint64_t>(options_.partition_start) + options_.partition_sectors;
-    bool sized = ftruncate(fd, static_cast<off_t>(total * kSector)) == 0;
+    const uint32_t unit = options_.sector_bytes;
+    bool sized = ftruncate(fd, static_cast<off_t>(total * unit)) == 0;
     // The MBR: one partition entry at 446, the 0x55AA signature at 510.
-    uint8_t mbr[kSector] = {};
+    std::vector<uint8_t> sector0(unit, 0);
+    uint8_t* mbr = sector0.data();
     uint8_t* e = mbr + 446;
     e[0] = options_.bootable ? 0x80 : 0x00;
     e[1] = 0xFE; e[2] = 0xFF; e[3] = 0xFF;  // CHS fields: use LBA
@@ -78,7 +80,7 @@ Image::Image(const Options& options) : options_(options) {
     Put32(e + 12, options_.partition_sectors);
     mbr[510] = 0x55;
     mbr[511] = 0xAA;
-    bool written = pwrite(fd, mbr, kSector, 0) == kSector;
+    bool written = pwrite(fd, mbr, unit, 0) == static_cast<ssize_t>(unit);
     ::close(fd);
     if (!sized || !written) return;
     if (!options_.format) {
@@ -88,8 +90,9 @@ Image::Image(const Options& options) : options_(options) {
     std::string cmd = "mkfs.fat -F 32 -s " + std::to_string(options_.sectors_per_cluster) +
                       " -f " + std::to_string(options_.fats) + " --offset " +
                       std::to_string(options_.partition_start) + " -i 12345678";
+    if (unit != kSector) cmd += " -S " + std::to_string(unit);
     if (!options_.label.empty()) cmd += " -n " + Quote(options_.label);
-    cmd += " " + Quote(path_) + " " + std::to_string(options_.partition_sectors / 2);
+    cmd += " " + Quote(path_) + " " + std::to_string(static_cast<uint64_t>(options_.partition_sectors) * unit / 1024);
     std::string out;
     ok_ = Run(cmd, &out) == 0;
     if (!ok_) fprintf(stderr, "%s\n%s\n", cmd.c_str(), out.c_str());
@@ -100,7 +103,7 @@ Image::~Image() {
 }
 
 std::string Image::Target() const {
-    return Quote(path_ + "@@" + std::to_string(static_cast<uint64_t>(options_.partition_start) * kSector));
+    return Quote(path_ + "@@" + std::to_string(static_cast<uint64_t>(options_.partition_start) * options_.sector_bytes));
 }
 
 bool Image::Put(const std::string& name, const std::vector<uint8_t>& data) {
@@ -160,8 +163,8 @@ int Image::Check(std::string* report) const {
         if (out >= 0) ::close(out);
         return -1;
     }
-    const off_t start = static_cast<off_t>(options_.partition_start) * kSector;
-    const off_t end = start + static_cast<off_t>(options_.partition_sectors) * kSector;
+    const off_t start = static_cast<off_t>(options_.partition_start) * options_.sector_bytes;
+    const off_t end = start + static_cast<off_t>(options_.partition_sectors) * options_.sector_bytes;
     bool good = ftruncate(out, end - start) == 0;
     std::vector<char> buf(1 << 16);
     off_t pos = start;
@@ -207,6 +210,17 @@ void Image::WriteSectors(uint64_t lba, const std::vector<uint8_t>& data) {
         (void)!pwrite(fd, data.data(), data.size(), static_cast<off_t>(lba * kSector));
         ::close(fd);
     }
+}
+
+void Image::PatchByte(const std::string& path, uint64_t offset) {
+    int fd = ::open(path.c_str(), O_RDWR);
+    if (fd < 0) return;
+    uint8_t b = 0;
+    if (pread(fd, &b, 1, static_cast<off_t>(offset)) == 1) {
+        b = static_cast<uint8_t>(~b);
+        (void)!pwrite(fd, &b, 1, static_cast<off_t>(offset));
+    }
+    ::close(fd);
 }
 
 }  // namespace diskimage

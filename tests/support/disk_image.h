@@ -19,6 +19,7 @@ struct Options {
     uint8_t partition_type = 0x0C;        // FAT32 LBA
     bool bootable = true;
     bool format = true;                   // run mkfs.fat on the partition
+    uint32_t sector_bytes = 512;          // the disk's sector: partition numbers count these
 };
 
 // Smallest partition that still has FAT32's minimum cluster count.
@@ -48,9 +49,12 @@ public:
     // fsck.fat -n on the partition: returns its exit status, output in *report.
     int Check(std::string* report = nullptr) const;
 
-    // Raw sector access to the image file.
+    // Raw access to the image file in 512-byte sectors.
     std::vector<uint8_t> ReadSectors(uint64_t lba, uint32_t count) const;
     void WriteSectors(uint64_t lba, const std::vector<uint8_t>& data);
+
+    // Flips every bit of one byte of a file (damage for a test).
+    static void PatchByte(const std::string& path, uint64_t offset);
 
 private:
     std::string Target() const;  // image@@offset for mtools

@@ -10,6 +10,7 @@
 #include "tests/support/simbus.h"
 
 using tarn::drivers::AdvancedTechnologyAttachment;
+using tarn::drivers::BlockDevice;
 using simbus::R16;
 using simbus::R8;
 using simbus::W16;
@@ -47,7 +48,8 @@ TEST_F(AtaTest, IdentifyPrintsSerialModelSizeAndLba28) {
     dev.model = "QEMU HARDDISK";
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
-    ata.Identify();
+    EXPECT_TRUE(ata.Identify());
+    ata.Report();
     EXPECT_EQ(capture.Text(),
               "ATA\n       Serial : QM00001              \n        Model : QEMU HARDDISK"
               "                           \n    Size (MB) : 64 - LBA28");
@@ -74,7 +76,10 @@ TEST_F(AtaTest, IdentifyOfLba48DiskUsesTheLba48Count) {
     secondary.attach_slave(&dev);
     secondary.attach_master(&dev);  // the first probe reads the master's status
     AdvancedTechnologyAttachment ata(false, 0x170);
-    ata.Identify();
+    EXPECT_TRUE(ata.Identify());
+    ata.Report();
+    EXPECT_EQ(ata.SectorCount(), 16777216u);
+    EXPECT_STREQ(ata.Name(), "ATA 1 slave");
     std::string text = capture.Text();
     EXPECT_NE(text.find("\n    Size (MB) : 8192 - LBA48"), std::string::npos) << text;
     EXPECT_EQ(Writes(0x176).at(0).value, 0xB0u);
@@ -82,14 +87,16 @@ TEST_F(AtaTest, IdentifyOfLba48DiskUsesTheLba48Count) {
 
 TEST_F(AtaTest, EmptyPositionsReportNoDevice) {
     AdvancedTechnologyAttachment floating(true, 0x1F0);
-    floating.Identify();
-    EXPECT_EQ(capture.Text(), "no device\n");
+    EXPECT_FALSE(floating.Identify());
+    floating.Report();
+    EXPECT_EQ(capture.Text(), "no device");
 
     capture.Start();
     primary.empty_reads_zero = true;
     AdvancedTechnologyAttachment zero(true, 0x1F0);
-    zero.Identify();
-    EXPECT_EQ(capture.Text(), "no device\n");
+    EXPECT_FALSE(zero.Identify());
+    zero.Report();
+    EXPECT_EQ(capture.Text(), "no device");
     // Nothing was commanded.
     EXPECT_TRUE(Writes(0x1F7).empty());
 }
@@ -103,8 +110,9 @@ TEST_F(AtaTest, ZeroStatusAfterIdentifyIsNoDevice) {
     primary.attach_master(&master);
     primary.empty_reads_zero = true;
     AdvancedTechnologyAttachment slave(false, 0x1F0);
-    slave.Identify();
-    EXPECT_EQ(capture.Text(), "No device");
+    EXPECT_FALSE(slave.Identify());
+    slave.Report();
+    EXPECT_EQ(capture.Text(), "no device");
 }
 
 TEST_F(AtaTest, PacketSignatureIdentifiesAsAtapi) {
@@ -114,7 +122,9 @@ TEST_F(AtaTest, PacketSignatureIdentifiesAsAtapi) {
     cd.model = "SIM CDROM";
     secondary.attach_master(&cd);
     AdvancedTechnologyAttachment ata(true, 0x170);
-    ata.Identify();
+    EXPECT_FALSE(ata.Identify());  // not a disk
+    EXPECT_EQ(ata.SectorCount(), 0u);
+    ata.Report();
     std::string text = capture.Text();
     EXPECT_EQ(text.rfind("ATAPI\n       Serial : CD1 ", 0), 0u) << text;
     EXPECT_NE(text.find("\n        Model : SIM CDROM"), std::string::npos);
@@ -127,7 +137,8 @@ TEST_F(AtaTest, IdentifyOfBusyControllerGivesUpSilently) {
     primary.attach_master(&hung);
     simbus::bus().set_logging(false);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
-    ata.Identify();
+    EXPECT_FALSE(ata.Identify());
+    ata.Report();
     EXPECT_EQ(capture.Text(), "");
 }
 
@@ -135,17 +146,21 @@ TEST_F(AtaTest, ReadsLba28AndLba48Sectors) {
     simata::SizeOnlyStorage big(0x10000010ull);
     simata::Device dev;
     dev.storage = &big;
+    dev.lba48 = true;
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
+    ASSERT_TRUE(ata.Identify());
+    EXPECT_EQ(ata.SectorCount(), 0x10000010u);
     uint8_t buf[512];
 
-    EXPECT_EQ(ata.ReadSector(0x0FFFFFFF, buf, 512), 0);
+    simbus::bus().clear_log();
+    EXPECT_EQ(ata.ReadSectors(0x0FFFFFFF, 1, buf), BlockDevice::kOk);
     EXPECT_EQ(dev.last_lba, 0x0FFFFFFFu);
     EXPECT_EQ(Writes(0x1F6).at(0).value, 0xEFu);
     EXPECT_EQ(Writes(0x1F7).at(0).value, 0x20u);
 
     simbus::bus().clear_log();
-    EXPECT_EQ(ata.ReadSector(0x10000000, buf, 512), 0);
+    EXPECT_EQ(ata.ReadSectors(0x10000000, 1, buf), BlockDevice::kOk);
     EXPECT_EQ(dev.last_lba, 0x10000000u);
     EXPECT_EQ(Writes(0x1F6).at(0).value, 0xE0u);
     EXPECT_EQ(Writes(0x1F7).at(0).value, 0x24u);
@@ -153,35 +168,40 @@ TEST_F(AtaTest, ReadsLba28AndLba48Sectors) {
     ASSERT_EQ(low.size(), 2u);
     EXPECT_EQ(low[0].value, 0x10u);  // bits 31-24 in the first pass
     EXPECT_EQ(low[1].value, 0x00u);
+    // Past the end nothing is commanded.
+    simbus::bus().clear_log();
+    EXPECT_EQ(ata.ReadSectors(0x1000000F, 2, buf), BlockDevice::kOutOfRange);
+    EXPECT_TRUE(Writes(0x1F7).empty());
 }
 
-TEST_F(AtaTest, ReadWithShortCountStoresOnlyThatManyBytes) {
+TEST_F(AtaTest, ReadsSeveralSectorsInOrder) {
     simata::MemoryStorage disk(8);
-    for (int i = 0; i < 512; i++) disk.bytes[512 * 3 + i] = static_cast<uint8_t>(i * 7);
+    for (int i = 0; i < 512 * 3; i++) disk.bytes[512 * 3 + i] = static_cast<uint8_t>(i * 7);
     simata::Device dev;
     dev.storage = &disk;
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
-    std::vector<uint8_t> buf(512, 0xEE);
-    EXPECT_EQ(ata.ReadSector(3, buf.data(), 90), 0);
-    for (int i = 0; i < 90; i++) ASSERT_EQ(buf[i], static_cast<uint8_t>(i * 7)) << i;
-    for (int i = 90; i < 512; i++) ASSERT_EQ(buf[i], 0xEE) << i;
-    EXPECT_EQ(simbus::bus().log_for(0x1F0).size(), 256u);
+    ASSERT_TRUE(ata.Identify());
+    std::vector<uint8_t> buf(512 * 3 + 1, 0xEE);
+    EXPECT_EQ(ata.ReadSectors(3, 3, buf.data()), BlockDevice::kOk);
+    for (int i = 0; i < 512 * 3; i++) ASSERT_EQ(buf[i], static_cast<uint8_t>(i * 7)) << i;
+    EXPECT_EQ(buf[512 * 3], 0xEE);
+    EXPECT_EQ(dev.reads, 3);
 }
 
-TEST_F(AtaTest, FailedReadPrintsErrorLeavesBufferAndReportsIt) {
+TEST_F(AtaTest, FailedReadLeavesTheRestAndReportsIt) {
     simata::MemoryStorage disk(8);
     simata::Device dev;
     dev.storage = &disk;
     dev.bad_sectors.insert(5);
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
-    std::vector<uint8_t> buf(512, 0x5A);
-    EXPECT_EQ(ata.ReadSector(5, buf.data(), 512), AdvancedTechnologyAttachment::kReadError);
-    EXPECT_EQ(capture.Text(), "ERROR");
-    for (uint8_t b : buf) ASSERT_EQ(b, 0x5A);
+    std::vector<uint8_t> buf(1024, 0x5A);
+    EXPECT_EQ(ata.ReadSectors(4, 2, buf.data()), BlockDevice::kError);
+    EXPECT_EQ(capture.Text(), "");
+    for (int i = 512; i < 1024; i++) ASSERT_EQ(buf[i], 0x5A);
     // Past the end of the disk fails the same way.
-    EXPECT_NE(ata.ReadSector(8, buf.data(), 512), 0);
+    EXPECT_NE(ata.ReadSectors(8, 1, buf.data()), BlockDevice::kOk);
 }
 
 TEST_F(AtaTest, ReadFromHungOrMissingControllerTimesOut) {
@@ -191,13 +211,13 @@ TEST_F(AtaTest, ReadFromHungOrMissingControllerTimesOut) {
     simbus::bus().set_logging(false);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
     std::vector<uint8_t> buf(512, 0x11);
-    EXPECT_EQ(ata.ReadSector(0, buf.data(), 512), AdvancedTechnologyAttachment::kReadTimeout);
+    EXPECT_EQ(ata.ReadSectors(0, 1, buf.data()), BlockDevice::kTimeout);
     EXPECT_EQ(buf[0], 0x11);
-    EXPECT_EQ(ata.WriteSector(0, buf.data(), 512), AdvancedTechnologyAttachment::kWriteTimeout);
+    EXPECT_EQ(ata.WriteSectors(0, 1, buf.data()), BlockDevice::kTimeout);
 
-    // No controller at all: the floating bus shows ERR, never data.
+    // No controller at all: never data.
     AdvancedTechnologyAttachment none(true, 0x170);
-    EXPECT_NE(none.ReadSector(0, buf.data(), 512), 0);
+    EXPECT_NE(none.ReadSectors(0, 1, buf.data()), BlockDevice::kOk);
     EXPECT_EQ(buf[0], 0x11);
 }
 
@@ -210,79 +230,70 @@ TEST_F(AtaTest, BusyThenReadyIsWaitedFor) {
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
     uint8_t buf[512] = {};
-    EXPECT_EQ(ata.ReadSector(1, buf, 512), 0);
+    EXPECT_EQ(ata.ReadSectors(1, 1, buf), BlockDevice::kOk);
     EXPECT_EQ(buf[0], 0x42);
 }
 
-TEST_F(AtaTest, WriteSendsDataZeroPaddedThenFlushes) {
+TEST_F(AtaTest, WriteSendsEverySectorThenFlushesOnce) {
     simata::MemoryStorage disk(4);
     std::fill(disk.bytes.begin(), disk.bytes.end(), 0xCC);
     simata::Device dev;
     dev.storage = &disk;
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
-    std::vector<uint8_t> data(90);
-    for (int i = 0; i < 90; i++) data[i] = static_cast<uint8_t>(i + 1);
-    EXPECT_EQ(ata.WriteSector(2, data.data(), 90), 0);
+    ASSERT_TRUE(ata.Identify());
+    simbus::bus().clear_log();
+    std::vector<uint8_t> data(1024);
+    for (int i = 0; i < 1024; i++) data[i] = static_cast<uint8_t>(i + 1);
+    EXPECT_EQ(ata.WriteSectors(2, 2, data.data()), BlockDevice::kOk);
     auto words = Writes(0x1F0);
-    ASSERT_EQ(words.size(), 256u);
+    ASSERT_EQ(words.size(), 512u);
     EXPECT_EQ(words[0], W16(0x1F0, 0x0201));
     EXPECT_EQ(words[44], W16(0x1F0, 0x5A59));
-    for (size_t i = 45; i < 256; i++) ASSERT_EQ(words[i].value, 0u) << i;
-    for (int i = 0; i < 90; i++) ASSERT_EQ(disk.bytes[1024 + i], i + 1);
-    for (int i = 90; i < 512; i++) ASSERT_EQ(disk.bytes[1024 + i], 0);
+    for (int i = 0; i < 1024; i++) ASSERT_EQ(disk.bytes[1024 + i], static_cast<uint8_t>(i + 1));
     auto cmds = Writes(0x1F7);
-    ASSERT_EQ(cmds.size(), 2u);
+    ASSERT_EQ(cmds.size(), 3u);
     EXPECT_EQ(cmds[0].value, 0x30u);
-    EXPECT_EQ(cmds[1].value, 0xE7u);
+    EXPECT_EQ(cmds[1].value, 0x30u);
+    EXPECT_EQ(cmds[2].value, 0xE7u);
     EXPECT_EQ(dev.flushes, 1);
+    // Past the end nothing is written.
+    EXPECT_EQ(ata.WriteSectors(3, 2, data.data()), BlockDevice::kOutOfRange);
+    EXPECT_EQ(dev.writes, 2);
 }
 
-TEST_F(AtaTest, OddCountSendsLastByteWithZeroHighByte) {
-    simata::MemoryStorage disk(2);
-    simata::Device dev;
-    dev.storage = &disk;
-    primary.attach_master(&dev);
-    AdvancedTechnologyAttachment ata(true, 0x1F0);
-    uint8_t data[3] = {0x11, 0x22, 0x33};
-    EXPECT_EQ(ata.WriteSector(0, data, 3), 0);
-    auto words = Writes(0x1F0);
-    EXPECT_EQ(words[1].value, 0x0033u);
-}
-
-TEST_F(AtaTest, WriteStatusCodes) {
+TEST_F(AtaTest, WriteFailuresAreNeverSuccess) {
     simata::SizeOnlyStorage big(0x10000010ull);
     simata::Device dev;
     dev.storage = &big;
+    dev.lba48 = true;
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
-    uint8_t data[514] = {};
+    ASSERT_TRUE(ata.Identify());
+    uint8_t data[512] = {};
 
-    EXPECT_EQ(ata.WriteSector(0, data, 513), 1);
-    EXPECT_TRUE(simbus::bus().log().empty());
-
-    EXPECT_EQ(ata.WriteSector(0x10000000, data, 512), 0);
+    simbus::bus().clear_log();
+    EXPECT_EQ(ata.WriteSectors(0x10000000, 1, data), BlockDevice::kOk);
     auto cmds = Writes(0x1F7);
     ASSERT_EQ(cmds.size(), 2u);
     EXPECT_EQ(cmds[0].value, 0x34u);
     EXPECT_EQ(cmds[1].value, 0xEAu);
 
     dev.bad_sectors.insert(7);
-    EXPECT_EQ(ata.WriteSector(7, data, 512), 2);
+    EXPECT_EQ(ata.WriteSectors(7, 1, data), BlockDevice::kError);
     dev.bad_sectors.clear();
     dev.flush_error = true;
-    EXPECT_EQ(ata.WriteSector(7, data, 512), 5);
+    EXPECT_EQ(ata.WriteSectors(7, 1, data), BlockDevice::kError);
     dev.flush_error = false;
 
-    // A device that takes the data and only then refuses it (past its end,
-    // as QEMU's disk does) fails the write; no flush follows.
+    // A device that takes the data and only then refuses it (as QEMU's
+    // disk does) fails the write; no flush follows.
     dev.write_error_after_data = true;
+    dev.bad_sectors.insert(9);
     int flushes = dev.flushes;
-    EXPECT_EQ(ata.WriteSector(0x10000010, data, 512), AdvancedTechnologyAttachment::kWriteDataError);
+    EXPECT_EQ(ata.WriteSectors(8, 2, data), BlockDevice::kError);
     EXPECT_EQ(dev.flushes, flushes);
-    EXPECT_EQ(ata.WriteSector(8, data, 512), 0);
-    // What IDENTIFY reports is the disk's size, for the volume's checks.
-    EXPECT_EQ(ata.SectorCount(), 0x0FFFFFFFu);  // LBA28's limit without LBA48
+    EXPECT_EQ(ata.WriteSectors(8, 1, data), BlockDevice::kOk);
 }
 
 TEST_F(AtaTest, ErrorDeviceFailsEveryTransfer) {
@@ -291,13 +302,9 @@ TEST_F(AtaTest, ErrorDeviceFailsEveryTransfer) {
     primary.attach_master(&bad);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
     uint8_t buf[512] = {};
-    EXPECT_EQ(ata.ReadSector(0, buf, 512), AdvancedTechnologyAttachment::kReadError);
-    EXPECT_EQ(ata.WriteSector(0, buf, 512), 2);
+    EXPECT_EQ(ata.ReadSectors(0, 1, buf), BlockDevice::kError);
+    EXPECT_EQ(ata.WriteSectors(0, 1, buf), BlockDevice::kError);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(AtaTest, SecondarySlaveSelectsWithF0AndCarriesLbaBits27To24) {
     simata::MemoryStorage disk(16);
@@ -307,12 +314,12 @@ TEST_F(AtaTest, SecondarySlaveSelectsWithF0AndCarriesLbaBits27To24) {
     secondary.attach_slave(&dev);
     AdvancedTechnologyAttachment ata(false, 0x170);
     uint8_t buf[512] = {};
-    EXPECT_EQ(ata.ReadSector(9, buf, 512), 0);
+    EXPECT_EQ(ata.ReadSectors(9, 1, buf), BlockDevice::kOk);
     EXPECT_EQ(buf[0], 0x99);
     EXPECT_EQ(Writes(0x176).at(0).value, 0xF0u);
     simbus::bus().clear_log();
     // Bits 27-24 ride in the select byte; the disk is too small for them.
-    EXPECT_NE(ata.ReadSector(0x0A000009, buf, 512), 0);
+    EXPECT_NE(ata.ReadSectors(0x0A000009, 1, buf), BlockDevice::kOk);
     EXPECT_EQ(Writes(0x176).at(0).value, 0xFAu);
     EXPECT_TRUE(simbus::bus().log_for(0x1F7).empty());  // the primary was not touched
 }

@@ -72,7 +72,9 @@ TEST_F(HeapFailure, NoRoomForTheFatCacheLeavesTheVolumeUnmounted) {
     Heal();
     EXPECT_EQ(g_failed, 1);
     EXPECT_FALSE(fat->mounted());
-    EXPECT_EQ(fat->OpenFile(1, "A       .PRG", 3), Fat32::kNotMounted);
+    ASSERT_NE(fat, nullptr);
+    EXPECT_STREQ(fat->MountProblem(), "no memory for the FAT");
+    EXPECT_EQ(fat->WriteWholeFile(0, "A.PRG", boot.data(), 10, false), Fat32::kNotMounted);
     std::string report;
     EXPECT_EQ(volume.Check(&report), 0) << report;
 }
@@ -133,20 +135,6 @@ TEST_F(HeapFailure, SaveThatCannotGrowItsBufferLeavesNoHalfFile) {
     EXPECT_EQ(volume.Get("HALF.PRG"), expected);
     std::string report;
     EXPECT_EQ(volume.Check(&report), 0) << report;
-}
-
-TEST_F(HeapFailure, HandleWriteReportsNoMemoryAndKeepsWhatItHas) {
-    Fat32* fat = volume.Mount();
-    ASSERT_EQ(fat->OpenFile(2, "GROW    .PRG", 3), 0);
-    const u32 cluster_bytes = fat->SectorsPerCluster() * 512;
-    for (u32 i = 0; i < cluster_bytes; i++) ASSERT_EQ(fat->WriteNextFileByte(2, (u8)i), 0);
-    Fail(2 * cluster_bytes);
-    EXPECT_EQ(fat->WriteNextFileByte(2, 0xEE), Fat32::kNoMemory);
-    Heal();
-    EXPECT_EQ(fat->OpenFileSlot(2).size, cluster_bytes);
-    EXPECT_EQ(fat->WriteNextFileByte(2, 0xEE), 0);
-    EXPECT_EQ(fat->CloseFile(2), 0);
-    EXPECT_EQ(fat->GetFileSize("GROW    .PRG"), cluster_bytes);
 }
 
 }  // namespace

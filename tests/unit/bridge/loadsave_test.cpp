@@ -265,7 +265,7 @@ TEST(BridgeUnmounted, VolumeWithoutPartitionGivesNotFoundAndNoWrite) {
     IO io;
     io.memory(&mem);
     io.fat32(volume.Mount());
-    ASSERT_FALSE(volume.fat()->mounted());
+    ASSERT_EQ(volume.fat(), nullptr);  // no partition: no volume at all
     KernalBus bus{mem, io};
     bus.Load("$", 0);
     EXPECT_EQ(mem.read_byte(0x90), 0x42);

@@ -1,5 +1,7 @@
-// A FAT32 image made by mkfs.fat and filled by mtools, mounted by our Fat32
-// through the ATA driver on the simulated primary channel.
+// A FAT32 image made by mkfs.fat and filled by mtools, mounted as the
+// kernel mounts drive 8's volume: the ATA driver on the simulated primary
+// channel, its partition table read into a disk registry, the volume
+// chosen there.
 #ifndef TARN_TESTS_UNIT_BRIDGE_MOUNTED_VOLUME_H
 #define TARN_TESTS_UNIT_BRIDGE_MOUNTED_VOLUME_H
 
@@ -12,6 +14,7 @@
 #include "tests/support/simbus.h"
 
 #include "drivers/ata.h"
+#include "filesystem/disk_registry.h"
 #include "filesystem/fat.h"
 
 class MountedVolume {
@@ -38,18 +41,22 @@ public:
         simbus::bus().set_logging(false);
         simbus::bus().attach(&channel_);
         ata_.reset(new tarn::drivers::AdvancedTechnologyAttachment(true, simata::kPrimaryBase));
-        fat_.reset(new tarn::filesystem::Fat32(ata_.get(), 0));
-        return fat_.get();
+        ata_->Identify();
+        registry_.reset(new tarn::filesystem::DiskRegistry());
+        registry_->Add(ata_.get());
+        registry_->ChooseVolume(nullptr);
+        return registry_->Volume();
     }
 
     void Unmount() {
-        fat_.reset();
+        registry_.reset();
         ata_.reset();
         if (storage_) simbus::bus().detach(&channel_);
         storage_.reset();
     }
 
-    tarn::filesystem::Fat32* fat() { return fat_.get(); }
+    tarn::filesystem::Fat32* fat() { return registry_ ? registry_->Volume() : nullptr; }
+    const tarn::filesystem::DiskRegistry* registry() { return registry_.get(); }
     // The simulated disk: bad sectors, error timing, transfer counters.
     simata::Device& device() { return device_; }
 
@@ -73,7 +80,7 @@ private:
     simata::Device device_;
     std::unique_ptr<simata::FileStorage> storage_;
     std::unique_ptr<tarn::drivers::AdvancedTechnologyAttachment> ata_;
-    std::unique_ptr<tarn::filesystem::Fat32> fat_;
+    std::unique_ptr<tarn::filesystem::DiskRegistry> registry_;
 };
 
 #endif

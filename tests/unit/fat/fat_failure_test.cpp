@@ -6,54 +6,42 @@ namespace {
 
 using diskimage::Pattern;
 
+uint32_t ClusterOf(Fat32* fat, const char* name) {
+    tarn::filesystem::FatEntryInfo e;
+    return fat->FindEntry(0, name, &e) == 0 ? e.firstCluster : 0xFFFFFFFF;
+}
+
 // Every operation of an unmounted volume, checked for its refusal.
 void ExpectRefusesEverything(Fat32& fat, consolecapture::Capture& capture) {
     capture.Start();
     EXPECT_FALSE(fat.mounted());
-    EXPECT_EQ(fat.OpenFile(1, "PROG    .PRG", 1), Fat32::kNotMounted);
-    EXPECT_EQ(fat.OpenFile(1, "PROG    .PRG", 3), Fat32::kNotMounted);
-    uint8_t b;
-    EXPECT_EQ(fat.ReadNextFileByte(1, &b), 3);
-    EXPECT_EQ(fat.WriteNextFileByte(1, 0), 3);
-    EXPECT_EQ(fat.CloseFile(1), 3);
-    EXPECT_EQ(fat.DeleteFile("PROG.PRG"), Fat32::kNotMounted);
-    EXPECT_EQ(fat.RenameFile("PROG.PRG", "NEW.PRG"), Fat32::kNotMounted);
-    uint32_t c = 0;
-    EXPECT_EQ(fat.AllocateCluster(&c), Fat32::kNotMounted);
-    EXPECT_EQ(fat.GetFileCluster("PROG    .PRG"), 0u);
-    EXPECT_EQ(fat.GetFileSize("PROG    .PRG"), 0u);
-    EXPECT_EQ(fat.ReadNextSectorInChain(2), nullptr);
-    uint8_t name[8] = {'A', ' ', ' ', ' ', ' ', ' ', ' ', ' '}, ext[3] = {'P', 'R', 'G'};
-    EXPECT_EQ(fat.CreateDirectoryEntry(name, ext, 0), Fat32::kNotMounted);
-    EXPECT_EQ(fat.UpdateDirectoryEntry(name, ext, 0, 0), Fat32::kNotMounted);
-    std::vector<uint8_t> out(100, 0xAA);
-    EXPECT_EQ(fat.GetCBMDir(out.data()), 0);
-    EXPECT_EQ(out[0], 0xAA);
+    tarn::filesystem::FatEntryInfo e{};
+    EXPECT_EQ(fat.ListDirectory(0, 0, &e), Fat32::kNotMounted);
+    EXPECT_EQ(fat.FindEntry(0, "PROG.PRG", &e), Fat32::kNotMounted);
     std::vector<uint8_t> dest(10, 0x55);
-    fat.ReadFile("PROG    .PRG", dest.data(), 10);
+    uint32_t length = 7;
+    e.size = 10;
+    EXPECT_EQ(fat.ReadWholeFile(e, dest.data(), 10, &length), Fat32::kNotMounted);
+    EXPECT_EQ(length, 0u);
     EXPECT_EQ(dest[0], 0x55);
-    fat.ReadDirectory(0);
+    EXPECT_EQ(fat.WriteWholeFile(0, "PROG.PRG", dest.data(), 10, true), Fat32::kNotMounted);
+    EXPECT_EQ(fat.DeleteEntry(0, "PROG.PRG"), Fat32::kNotMounted);
+    EXPECT_EQ(fat.RenameEntry(0, "PROG.PRG", "NEW.PRG"), Fat32::kNotMounted);
+    EXPECT_EQ(fat.MakeDirectory(0, "SUB"), Fat32::kNotMounted);
+    EXPECT_EQ(fat.RemoveDirectory(0, "SUB"), Fat32::kNotMounted);
+    EXPECT_EQ(fat.CheckConsistency(), Fat32::kNotMounted);
+    EXPECT_EQ(fat.FreeClusters(), 0u);
+    char label[12] = "X";
+    fat.Label(label);
+    EXPECT_STREQ(label, "");
     EXPECT_EQ(capture.Text(), "");
 }
 
 TEST_F(FatTest, NoDiskRefusesEverything) {
     ata = std::make_unique<AdvancedTechnologyAttachment>(true, simata::kPrimaryBase);
-    fat = std::make_unique<Fat32>(ata.get(), 0);
+    fat = std::make_unique<Fat32>(ata.get(), tarn::filesystem::Partition{0, 2048, 0, 0x0C, true, false});
     ExpectRefusesEverything(*fat, capture);
-    fat->ReadPartitions();  // no partition table was read
-    EXPECT_EQ(capture.Text(), "");
-}
-
-TEST_F(FatTest, EmptyPartitionEntryRefusesEverything) {
-    diskimage::Options o;
-    o.partition_type = 0;
-    Build(o);
-    Mount();
-    ExpectRefusesEverything(*fat, capture);
-    // The table itself can still be shown; no geometry follows.
-    fat->ReadPartitions();
-    EXPECT_NE(capture.Text().find("  01       Y         00\n"), std::string::npos);
-    EXPECT_EQ(capture.Text().find("Bytes per sector"), std::string::npos);
+    EXPECT_STREQ(fat->MountProblem(), "boot sector unreadable");
 }
 
 TEST_F(FatTest, OtherFilesystemsAndSectorSizesAreNotMounted) {
@@ -100,8 +88,9 @@ TEST_F(FatTest, AbsurdFileSizeIsRefusedWithoutAllocating) {
     auto sector = image->ReadSectors(fat->RootDirStart(), 1);
     std::memset(sector.data() + 28, 0xF0, 4);
     image->WriteSectors(fat->RootDirStart(), sector);
-    EXPECT_EQ(fat->OpenFile(1, "HUGE    .PRG", 1), Fat32::kNoMemory);
-    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
+    uint8_t status = 0;
+    EXPECT_TRUE(Load("HUGE.PRG", &status).empty());
+    EXPECT_EQ(status, Fat32::kNoMemory);
 }
 
 TEST_F(FatTest, CorruptChainsEndInsteadOfLoopingOrEscaping) {
@@ -109,8 +98,8 @@ TEST_F(FatTest, CorruptChainsEndInsteadOfLoopingOrEscaping) {
     ASSERT_TRUE(image->Put("LOOP.PRG", Pattern(2048, 1)));
     ASSERT_TRUE(image->Put("WILD.PRG", Pattern(2048, 2)));
     Mount();
-    uint32_t loop = fat->GetFileCluster("LOOP    .PRG");
-    uint32_t wild = fat->GetFileCluster("WILD    .PRG");
+    uint32_t loop = ClusterOf(fat.get(), "LOOP.PRG");
+    uint32_t wild = ClusterOf(fat.get(), "WILD.PRG");
     auto fat0 = image->ReadSectors(fat->FatStart(), 1);
     uint32_t back = loop, out = 0x0ABCDEF0;
     std::memcpy(fat0.data() + (loop + 3) * 4, &back, 4);  // last cluster points at the first
@@ -125,13 +114,17 @@ TEST_F(FatTest, CorruptChainsEndInsteadOfLoopingOrEscaping) {
     std::memcpy(sector.data() + 32 + 28, &big, 4);
     image->WriteSectors(fat->RootDirStart(), sector);
     uint8_t status = 0;
-    EXPECT_TRUE(Load("LOOP    .PRG", &status).empty());
+    EXPECT_TRUE(Load("LOOP.PRG", &status).empty());
     EXPECT_EQ(status, Fat32::kDiskError);
-    EXPECT_TRUE(Load("WILD    .PRG", &status).empty());
+    EXPECT_TRUE(Load("WILD.PRG", &status).empty());
     EXPECT_EQ(status, Fat32::kDiskError);
-    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
-    std::vector<uint8_t> first(2048, 0xAA);
-    EXPECT_EQ(fat->ReadFile("WILD    .PRG", first.data(), 2048), 1024u);
+    // What the chain holds is read, and nothing past it.
+    tarn::filesystem::FatEntryInfo e;
+    ASSERT_EQ(fat->FindEntry(0, "WILD.PRG", &e), 0);
+    std::vector<uint8_t> first(1 << 20, 0xAA);
+    uint32_t length = 0;
+    EXPECT_EQ(fat->ReadWholeFile(e, first.data(), (uint32_t)first.size(), &length), Fat32::kDiskError);
+    EXPECT_EQ(length, 1024u);
     auto p = Pattern(2048, 2);
     EXPECT_TRUE(std::equal(p.begin(), p.begin() + 1024, first.begin()));
     EXPECT_EQ(first[1024], 0xAA);
@@ -141,21 +134,18 @@ TEST_F(FatTest, DiskErrorsBecomeStatusesNotData) {
     BuildSpc(1);
     ASSERT_TRUE(image->Put("DATA.PRG", Pattern(2000, 1)));
     Mount();
-    uint32_t c = fat->GetFileCluster("DATA    .PRG");
+    uint32_t c = ClusterOf(fat.get(), "DATA.PRG");
     disk.bad_sectors.insert(fat->DataStart() + c - 2 + 1);
     uint8_t st;
-    Load("DATA    .PRG", &st);
+    Load("DATA.PRG", &st);
     EXPECT_EQ(st, Fat32::kDiskError);
-    EXPECT_EQ(fat->OpenFileSlot(1).mode, 0);
     disk.bad_sectors.clear();
     // A root directory that cannot be read: the create is refused.
     disk.bad_sectors.insert(fat->RootDirStart());
-    EXPECT_EQ(fat->OpenFile(1, "NEW     .PRG", 3), Fat32::kDiskError);
+    EXPECT_EQ(Save("NEW.PRG", Pattern(700, 1)), Fat32::kDiskError);
     disk.bad_sectors.clear();
-    // Data sectors that cannot be written: the close says so and the
-    // clusters go back to the free pool.
-    ASSERT_EQ(fat->OpenFile(1, "NEW     .PRG", 3), 0);
-    for (int i = 0; i < 700; i++) fat->WriteNextFileByte(1, 1);
+    // Data sectors that cannot be written: the write says so, no entry is
+    // made and the clusters go back to the free pool.
     uint32_t next = 0;
     for (uint32_t k = 2; k <= fat->LastCluster(); k++) {
         uint32_t v;
@@ -163,12 +153,12 @@ TEST_F(FatTest, DiskErrorsBecomeStatusesNotData) {
         if (v == 0) { next = k; break; }
     }
     disk.bad_sectors.insert(fat->DataStart() + next - 2);
-    EXPECT_EQ(fat->CloseFile(1), Fat32::kDiskError);
+    EXPECT_EQ(Save("NEW.PRG", Pattern(700, 1)), Fat32::kDiskError);
     uint32_t v;
     std::memcpy(&v, fat->FatCache() + next * 4, 4);
     EXPECT_EQ(v, 0u);
     disk.bad_sectors.clear();
-    EXPECT_EQ(fat->GetFileSize("NEW     .PRG"), 0u);
+    EXPECT_EQ(ClusterOf(fat.get(), "NEW.PRG"), 0xFFFFFFFFu);
     ExpectClean();
 }
 
@@ -184,8 +174,8 @@ TEST_F(FatTest, ConsistencyCheckFindsUnequalCopiesAndSharedClusters) {
     ASSERT_TRUE(image->Put("B.PRG", Pattern(600, 3)));
     Mount();
     EXPECT_EQ(fat->CheckConsistency(), Fat32::kOk);
-    uint32_t a = fat->GetFileCluster("A       .PRG");
-    uint32_t b = fat->GetFileCluster("B       .PRG");
+    uint32_t a = ClusterOf(fat.get(), "A.PRG");
+    uint32_t b = ClusterOf(fat.get(), "B.PRG");
     uint32_t spf = (fat->DataStart() - fat->FatStart()) / 2;
     // The second copy alone loses a's tail.
     auto second = image->ReadSectors(fat->FatStart() + spf, 1);

@@ -1,25 +1,25 @@
-// Handles: reading, writing across cluster chains, and what other systems
-// see of the files written (mtools reads them, fsck.fat finds nothing).
+// Files written whole: across cluster chains, on every FAT copy, and as
+// other systems see them (mtools reads them, fsck.fat finds nothing).
 #include "tests/unit/fat/fat_fixture.h"
 
 namespace {
 
 using diskimage::Pattern;
 
-std::vector<uint8_t> AllButLast(const std::vector<uint8_t>& v) {
-    return v.empty() ? v : std::vector<uint8_t>(v.begin(), v.end() - 1);
+uint32_t ClusterOf(Fat32* fat, const char* name) {
+    tarn::filesystem::FatEntryInfo e;
+    return fat->FindEntry(0, name, &e) == 0 ? e.firstCluster : 0xFFFFFFFF;
 }
 
-TEST_F(FatTest, WrittenFileIsRecordedOneByteShortAndReadsBack) {
+TEST_F(FatTest, WrittenFileCarriesTheStampAndReadsBack) {
     BuildSpc(1);
     Mount();
     auto ten = Pattern(10, 1);
-    ASSERT_EQ(Save("TEN     .PRG", ten), 0);
-    EXPECT_EQ(fat->GetFileSize("TEN     .PRG"), 9u);
-    EXPECT_EQ(Load("TEN     .PRG"), AllButLast(ten));
+    ASSERT_EQ(Save("TEN.PRG", ten), 0);
+    EXPECT_EQ(Load("ten.prg"), ten);
     std::vector<uint8_t> back;
     ASSERT_TRUE(image->Get("TEN.PRG", &back));
-    EXPECT_EQ(back, AllButLast(ten));
+    EXPECT_EQ(back, ten);
     // The entry carries the fixed stamp and the archive attribute.
     auto e = RootEntry(0);
     EXPECT_EQ(std::memcmp(e.data(), "TEN     PRG\x20", 12), 0);
@@ -37,20 +37,18 @@ TEST_F(FatTest, LargeFilesAreStoredAcrossLinkedClusters) {
         Mount();
         const uint32_t cb = 512 * spc;
         // A 30 KB program, sizes at and around cluster boundaries.
-        std::vector<size_t> sizes = {30 * 1024 + 7, cb, cb + 1, cb + 2, 2 * cb + 1, 3 * cb - 5};
+        std::vector<size_t> sizes = {30 * 1024 + 7, cb, cb + 1, cb - 1, 2 * cb + 1, 3 * cb - 5};
         std::vector<std::vector<uint8_t>> files;
         for (size_t i = 0; i < sizes.size(); i++) {
             files.push_back(Pattern(sizes[i], static_cast<uint32_t>(10 * spc + i)));
-            std::string name = "F" + std::to_string(i) + "      .PRG";
-            name = name.substr(0, 8) + ".PRG";
+            std::string name = "F" + std::to_string(i) + ".PRG";
             ASSERT_EQ(Save(name.c_str(), files[i]), 0) << name;
-            EXPECT_EQ(fat->GetFileSize(name.c_str()), sizes[i] - 1);
-            EXPECT_EQ(Load(name.c_str()), AllButLast(files[i]));
+            EXPECT_EQ(Load(name.c_str()), files[i]);
         }
         for (size_t i = 0; i < sizes.size(); i++) {
             std::vector<uint8_t> back;
             ASSERT_TRUE(image->Get("F" + std::to_string(i) + ".PRG", &back));
-            EXPECT_TRUE(back == AllButLast(files[i])) << i;
+            EXPECT_TRUE(back == files[i]) << i;
         }
         ExpectClean();
     }
@@ -59,8 +57,8 @@ TEST_F(FatTest, LargeFilesAreStoredAcrossLinkedClusters) {
 TEST_F(FatTest, EveryFatCopyAgreesAfterWrites) {
     BuildSpc(1);
     Mount();
-    ASSERT_EQ(Save("A       .PRG", Pattern(3000, 1)), 0);
-    uint32_t c = fat->GetFileCluster("A       .PRG");
+    ASSERT_EQ(Save("A.PRG", Pattern(3000, 1)), 0);
+    uint32_t c = ClusterOf(fat.get(), "A.PRG");
     ASSERT_GE(c, 3u);
     for (uint32_t k = c; k < c + 6; k++) {
         EXPECT_EQ(FatOnDisk(0, k), FatOnDisk(1, k)) << k;
@@ -73,67 +71,18 @@ TEST_F(FatTest, EveryFatCopyAgreesAfterWrites) {
     EXPECT_EQ(FatOnDisk(0, c + 6), 0u);
 }
 
-TEST_F(FatTest, TinyFilesKeepClusterZero) {
+TEST_F(FatTest, EmptyFilesKeepClusterZero) {
     BuildSpc(1);
     Mount();
-    ASSERT_EQ(Save("ONE     .PRG", {0x42}), 0);
-    ASSERT_EQ(Save("NONE    .PRG", {}), 0);
-    for (const char* n : {"ONE     .PRG", "NONE    .PRG"}) {
-        EXPECT_EQ(fat->GetFileSize(n), 0u);
-        EXPECT_EQ(fat->GetFileCluster(n), 0u);
-        uint8_t st;
-        Load(n, &st);
-        EXPECT_EQ(st, 2);  // an empty file reads as missing
-    }
+    ASSERT_EQ(Save("NONE.PRG", {}), 0);
+    EXPECT_EQ(ClusterOf(fat.get(), "NONE.PRG"), 0u);
+    uint8_t st = 9;
+    EXPECT_TRUE(Load("NONE.PRG", &st).empty());
+    EXPECT_EQ(st, 0);
     std::vector<uint8_t> back(1, 1);
-    ASSERT_TRUE(image->Get("ONE.PRG", &back));
+    ASSERT_TRUE(image->Get("NONE.PRG", &back));
     EXPECT_TRUE(back.empty());
-    ExpectClean();
-}
-
-TEST_F(FatTest, HandleRulesAndStatusCodes) {
-    BuildSpc(1);
-    ASSERT_TRUE(image->Put("HAVE.PRG", Pattern(5, 1)));
-    Mount();
-    EXPECT_EQ(fat->OpenFile(1, "HAVE    .PRG", 1), 0);
-    EXPECT_EQ(fat->OpenFile(1, "HAVE    .PRG", 1), 1);
-    EXPECT_EQ(fat->WriteNextFileByte(1, 0), 3);
-    uint8_t b;
-    for (int i = 0; i < 5; i++) EXPECT_EQ(fat->ReadNextFileByte(1, &b), 0);
-    EXPECT_EQ(fat->ReadNextFileByte(1, &b), 4);
-    EXPECT_EQ(fat->ReadNextFileByte(1, &b), 4);
-    EXPECT_EQ(fat->CloseFile(1), 0);
-    EXPECT_EQ(fat->CloseFile(1), 3);
-    EXPECT_EQ(fat->OpenFile(1, "HAVE    .PRG", 1), 0);
-    EXPECT_EQ(fat->CloseFile(1), 0);
-
-    EXPECT_EQ(fat->OpenFile(2, "GONE    .PRG", 1), 2);
-    EXPECT_EQ(fat->OpenFile(2, "GONE    .PRG", 1), 2);  // still free
-    EXPECT_EQ(fat->OpenFile(3, "HAVE    .PRG", 3), 6);
-    EXPECT_EQ(fat->OpenFile(3, "NEW     .PRG", 3), 0);
-    EXPECT_EQ(fat->ReadNextFileByte(3, &b), 3);
-    EXPECT_EQ(fat->CloseFile(3), 0);
-    EXPECT_EQ(fat->OpenFile(10, "HAVE    .PRG", 1), Fat32::kBadHandle);
-    EXPECT_EQ(fat->CloseFile(200), Fat32::kBadHandle);
-    EXPECT_EQ(fat->OpenFile(4, "HAVE    .PRG", 7), 3);
-    EXPECT_EQ(Load("HAVE    .PRG"), Pattern(5, 1));
-    ExpectClean();
-}
-
-TEST_F(FatTest, CreateRefusesNamesOtherSystemsCannotHold) {
-    BuildSpc(1);
-    Mount();
-    for (const char* bad : {"a.PRG", "A B.PRG", "A*.PRG", "A.P?G", "NODOT", " A.PRG"}) {
-        EXPECT_EQ(fat->OpenFile(1, bad, 3), 2) << bad;
-    }
-    EXPECT_EQ(image->ShortListing().find("PRG"), std::string::npos);
-}
-
-TEST_F(FatTest, ExistingEmptyFileIsNotCreatedTwice) {
-    BuildSpc(1);
-    Mount();
-    ASSERT_EQ(Save("EMPTY   .PRG", {}), 0);
-    EXPECT_EQ(fat->OpenFile(1, "EMPTY   .PRG", 3), 6);
+    EXPECT_EQ(Save("NONE.PRG", {1}), Fat32::kExists);
     ExpectClean();
 }
 
@@ -151,12 +100,12 @@ TEST_F(FatTest, HighClusterNumbersUseTheHighWord) {
         image->WriteSectors(first + s, sector);
     }
     Mount();
-    ASSERT_EQ(Save("HIGH    .PRG", Pattern(100, 1)), 0);
+    ASSERT_EQ(Save("HIGH.PRG", Pattern(100, 1)), 0);
     auto e = RootEntry(0);
     EXPECT_EQ(e[20] | (e[21] << 8), 1);  // 70000 = 0x11170
     EXPECT_EQ(e[26] | (e[27] << 8), 0x1170);
-    EXPECT_EQ(fat->GetFileCluster("HIGH    .PRG"), 70000u);
-    EXPECT_EQ(Load("HIGH    .PRG"), AllButLast(Pattern(100, 1)));
+    EXPECT_EQ(ClusterOf(fat.get(), "HIGH.PRG"), 70000u);
+    EXPECT_EQ(Load("HIGH.PRG"), Pattern(100, 1));
 }
 
 }  // namespace

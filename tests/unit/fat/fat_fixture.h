@@ -51,29 +51,30 @@ protected:
         disk.storage = storage.get();
         channel.attach_master(&disk);
         ata = std::make_unique<AdvancedTechnologyAttachment>(true, simata::kPrimaryBase);
-        fat = std::make_unique<Fat32>(ata.get(), 0);
+        ata->Identify();
+        tarn::filesystem::Partition part{0, image->options().partition_start,
+                                         image->options().partition_sectors, image->options().partition_type,
+                                         true, false};
+        fat = std::make_unique<Fat32>(ata.get(), part);
         capture.Start();
     }
 
-    // Writes a whole file through handle 1; returns the close status.
-    uint8_t Save(const char* padded, const std::vector<uint8_t>& bytes) {
-        uint8_t st = fat->OpenFile(1, padded, 3);
-        if (st != 0) return st;
-        for (uint8_t b : bytes) {
-            st = fat->WriteNextFileByte(1, b);
-            if (st != 0) return st;
-        }
-        return fat->CloseFile(1);
+    // Writes a new file in the root directory; returns the status.
+    uint8_t Save(const char* name, const std::vector<uint8_t>& bytes) {
+        return fat->WriteWholeFile(0, name, bytes.data(), (uint32_t)bytes.size(), false);
     }
-    // Reads a whole file through handle 1.
-    std::vector<uint8_t> Load(const char* padded, uint8_t* status = nullptr) {
+    // Reads a whole file of the root directory.
+    std::vector<uint8_t> Load(const char* name, uint8_t* status = nullptr) {
         std::vector<uint8_t> out;
-        uint8_t st = fat->OpenFile(1, padded, 1);
+        tarn::filesystem::FatEntryInfo e;
+        uint8_t st = fat->FindEntry(0, name, &e);
+        if (st == 0) {
+            out.resize(e.size);
+            uint32_t length = 0;
+            st = fat->ReadWholeFile(e, out.data(), e.size, &length);
+            out.resize(st == 0 ? length : 0);
+        }
         if (status) *status = st;
-        if (st != 0) return out;
-        uint8_t b;
-        while (fat->ReadNextFileByte(1, &b) == 0) out.push_back(b);
-        fat->CloseFile(1);
         return out;
     }
     void ExpectClean() {

@@ -272,7 +272,7 @@ TEST_F(LoadSave, UnusablePartitionBehavesAsNoDisk) {
     MountedVolume none(options);
     ASSERT_TRUE(none.image.ok());
     fat = none.Mount();
-    ASSERT_FALSE(fat->mounted());
+    ASSERT_EQ(fat, nullptr);  // no partition: no volume at all
     hm.attach_fat32(fat);
     ASSERT_TRUE(Command("LOAD \"$\",8"));
     EXPECT_TRUE(hm.screen_has("?FILE NOT FOUND  ERROR"));

@@ -63,8 +63,8 @@ TEST_F(VolumeSafety, ThirtySavesGrowTheRootAndErasedSlotsAreReused) {
         ASSERT_TRUE(Command("SAVE \"P" + std::to_string(i) + "\",8")) << i;
         ASSERT_EQ(Peek(kStatus), 0) << i;
     }
-    ASSERT_EQ(fat->DeleteFile("P3.PRG"), 0);
-    ASSERT_EQ(fat->DeleteFile("P17.PRG"), 0);
+    ASSERT_EQ(fat->DeleteEntry(0, "P3.PRG"), 0);
+    ASSERT_EQ(fat->DeleteEntry(0, "P17.PRG"), 0);
     ASSERT_TRUE(Command("SAVE \"NEWA\",8"));
     ASSERT_TRUE(Command("SAVE \"NEWB\",8"));
     EXPECT_EQ(Peek(kStatus), 0);
@@ -113,7 +113,7 @@ TEST_F(VolumeSafety, GhostEntryBehindTheEndMarkerStaysDead) {
     EXPECT_EQ(Listing().find("GHOST"), std::string::npos);
     ASSERT_TRUE(Command("LOAD \"GHOST\",8"));
     EXPECT_TRUE(hm.screen_has("?FILE NOT FOUND"));
-    EXPECT_EQ(fat->DeleteFile("GHOST.PRG"), tarn::filesystem::Fat32::kNotFound);
+    EXPECT_EQ(fat->DeleteEntry(0, "GHOST.PRG"), tarn::filesystem::Fat32::kNotFound);
     // A SAVE into the slot before it keeps it behind the marker.
     TypeLine("10 REM");
     ASSERT_TRUE(Command("SAVE \"NEXT\",8"));
@@ -182,10 +182,12 @@ TEST_F(VolumeSafety, CrossLinkIntoTheRootIsNeverFreed) {
     ASSERT_TRUE(volume.Put("KEEP.PRG", Pattern(100, 8)));
     ASSERT_TRUE(volume.Put("LINKED.PRG", Pattern(1000, 9)));
     Mount();
-    u32 linked = fat->GetFileCluster("LINKED  .PRG");
+    tarn::filesystem::FatEntryInfo entry;
+    ASSERT_EQ(fat->FindEntry(0, "LINKED.PRG", &entry), 0);
+    u32 linked = entry.firstCluster;
     PatchFat(linked + 1, fat->RootCluster());  // its second cluster runs on into the root
     Mount();
-    ASSERT_EQ(fat->DeleteFile("LINKED.PRG"), 0);
+    ASSERT_EQ(fat->DeleteEntry(0, "LINKED.PRG"), 0);
     TypeLine("10 REM");
     for (const char* n : {"ONE", "TWO", "THREE"}) ASSERT_TRUE(Command(std::string("SAVE \"") + n + "\",8"));
     EXPECT_EQ(volume.Get("KEEP.PRG"), Pattern(100, 8));

@@ -36,7 +36,10 @@ protected:
 
     void TearDown() override { consolereader::DetachConsole(); }
 
-    void Mount() { monitor.fat32(volume.Mount()); }
+    void Mount() {
+        monitor.fat32(volume.Mount());
+        monitor.disks(volume.registry());
+    }
 
     void Key(u8 code) { monitor.OnKeyDown(code); }
     void Type(const std::string& text) {
@@ -114,10 +117,10 @@ TEST_F(MonitorTest, StartShowsBannerHelpAndPromptAndReturnsOnStop) {
         "Commands:",
         "M - Memory Display",
         "R - Register Display",
-        "P - Partition information",
+        "P - Disks and partitions",
         "F - Read File (F <filename>)",
         "S - Sector Display (S sectorNumInHex #bytesInDec)",
-        "D - Directory (ATA FAT32 Harddisk Master 0)",
+        "D - Directory (drive 8's FAT32 volume)",
         "E - Erase (delete) file",
         "N - ReName a file",
         "L - Load file to RAM (L FILENAME.EXT C000)",
@@ -314,9 +317,11 @@ TEST_F(MonitorTest, DirectoryAndPartitionReportsReachTheConsole) {
     for (auto& r : dir) found |= r.find("LISTME") != std::string::npos;
     EXPECT_TRUE(found);
     Rows part = Command("P");
-    found = false;
-    for (auto& r : part) found |= r.find("Partition table") != std::string::npos;
-    EXPECT_TRUE(found);
+    ASSERT_GE(part.size(), 4u);
+    EXPECT_EQ(part[1], "ATA 0 master: 141312 sectors of 512 bytes, partition table MBR");
+    // Drive 8's partition is marked.
+    EXPECT_EQ(part[2], " * 1  start 00000800  sectors 00022000  type 0C");
+    EXPECT_EQ(part[4], "Drive 8 (*): volume \"\", serial 1234-5678");
 }
 
 TEST_F(MonitorTest, ReadFileOfImplausibleSizeReportsNoMemory) {
@@ -347,7 +352,8 @@ TEST_F(MonitorTest, ReadFileOfImplausibleSizeReportsNoMemory) {
 TEST_F(MonitorTest, WithoutAVolumeDiskCommandsReportAStatus) {
     char want[32];
     snprintf(want, sizeof want, "status=%d", tarn::filesystem::Fat32::kNotMounted);
-    for (const char* cmd : {"P", "F ABCDEFGH.PRG", "S 0", "D", "E AB.PRG", "N AB.PRG CD.PRG",
+    EXPECT_EQ(Command("P"), (Rows{"P", "No disk found", want, ">"}));
+    for (const char* cmd : {"F ABCDEFGH.PRG", "S 0", "D", "E AB.PRG", "N AB.PRG CD.PRG",
                             "L ABCDEFGH.PRG C000", "W ABCDEFGH.PRG C000 C010", "J ABCDEFGH.PRG"}) {
         EXPECT_EQ(Command(cmd), (Rows{cmd, want, ">"})) << cmd;
     }
@@ -355,8 +361,11 @@ TEST_F(MonitorTest, WithoutAVolumeDiskCommandsReportAStatus) {
     options.partition_type = 0;
     MountedVolume blank(options);
     monitor.fat32(blank.Mount());
-    for (const char* cmd : {"P", "D", "L ABCDEFGH.PRG C000", "J ABCDEFGH.PRG"})
+    monitor.disks(blank.registry());
+    for (const char* cmd : {"D", "L ABCDEFGH.PRG C000", "J ABCDEFGH.PRG"})
         EXPECT_EQ(Command(cmd), (Rows{cmd, want, ">"})) << cmd;
+    // The disk is listed, with its empty partition table.
+    EXPECT_EQ(Command("P"), (Rows{"P", "ATA 0 master: 141312 sectors of 512 bytes, partition table MBR", want, ">"}));
 }
 
 TEST_F(MonitorTest, WriteEraseRenameSequenceKeepsTheVolumeCleanAndFatCopiesEqual) {
@@ -405,8 +414,8 @@ TEST_F(MonitorTest, UnreadableDataIsReportedNotShown) {
     mem.write_byte(0xC000, 0x77);
     EXPECT_EQ(Command("L SHORTONE.PRG C000"), (Rows{"L SHORTONE.PRG C000", disk_error, ">"}));
     EXPECT_EQ(mem.read_byte(0xC000), 0x77);
-    // A sector past the disk's end: the driver's ERROR, then the status.
-    EXPECT_EQ(Command("S FFFFFF"), (Rows{"S FFFFFFERROR", disk_error, ">"}));
+    // A sector past the disk's end: only the status.
+    EXPECT_EQ(Command("S FFFFFF"), (Rows{"S FFFFFF", disk_error, ">"}));
     // L stops at $FFFF rather than wrap into the zero page.
     mem.write_byte(0x0002, 0x12);
     EXPECT_EQ(Command("L BIGFILE1.PRG F000"),

@@ -1,0 +1,52 @@
+// The disks the PC holds and drive 8's volume among them: controllers are
+// looked for in a fixed order (USB mass storage, registered by its driver
+// before Find, then AHCI and NVMe, then the four IDE positions), every disk
+// goes into one registry with its partitions, and the volume is chosen by
+// the registry's one rule, with the kernel command line's volume=LABEL or
+// volume=XXXX-XXXX naming it.
+#ifndef TARN_HOST_DISKS_H
+#define TARN_HOST_DISKS_H
+
+#include "drivers/ata.h"
+#include "drivers/block_device.h"
+#include "filesystem/disk_registry.h"
+#include "lib/types.h"
+
+namespace tarn {
+namespace host {
+
+class Disks {
+public:
+    Disks();
+
+    // A disk found by a driver outside this class (USB mass storage); taken
+    // ahead of the ones Find looks for.
+    void Register(drivers::BlockDevice* disk) { registry_.Add(disk); }
+    // Looks at every controller in order, printing what each position holds.
+    void Find();
+    // Chooses drive 8's volume by the command line (null: none).
+    void ChooseVolume(const char* cmdline);
+    // Prints the choice: which disk, which partition, the label; or that
+    // there is none, and what was looked at.
+    void ReportVolume();
+
+    filesystem::DiskRegistry* registry() { return &registry_; }
+    filesystem::Fat32* volume() { return registry_.Volume(); }
+
+    // The word after "volume=" on a command line, at most size - 1
+    // characters; false when there is none.
+    static bool VolumeWanted(const char* cmdline, char* out, u32 size);
+
+private:
+    void FindIde();
+
+    filesystem::DiskRegistry registry_;
+    char wanted_[32];
+    bool named_ = false;
+    drivers::AdvancedTechnologyAttachment ide_[4];
+};
+
+}  // namespace host
+}  // namespace tarn
+
+#endif
