@@ -44,8 +44,8 @@ void Trimmed(const u8* raw, char out[12]) {
         if (raw[i] != ' ') n = i + 1;
     out[n] = 0;
     static const char kNoName[] = "NO NAME";
-    bool none = true;
-    for (u32 i = 0; i <= n; i++)
+    bool none = n == sizeof kNoName - 1;
+    for (u32 i = 0; none && i < n; i++)
         if (out[i] != kNoName[i]) none = false;
     if (none) out[0] = 0;
 }
