@@ -270,7 +270,7 @@ TEST_F(AtaTest, WriteFailuresAreNeverSuccess) {
     primary.attach_master(&dev);
     AdvancedTechnologyAttachment ata(true, 0x1F0);
     ASSERT_TRUE(ata.Identify());
-    uint8_t data[512] = {};
+    uint8_t data[1024] = {};
 
     simbus::bus().clear_log();
     EXPECT_EQ(ata.WriteSectors(0x10000000, 1, data), BlockDevice::kOk);
