@@ -2,6 +2,7 @@
 #include "host/disks.h"
 
 #include "filesystem/fat.h"
+#include "hardwarecommunication/pci.h"
 #include "lib/stdio.h"
 
 namespace tarn {
@@ -12,12 +13,75 @@ const u16 kAtaPrimary = 0x1F0;     // legacy primary channel command block
 const u16 kAtaSecondary = 0x170;   // legacy secondary channel command block
 const char* const kIdeLabels[4] = {"ATA pri master: ", "ATA pri slave : ", "ATA sec master: ", "ATA sec slave : "};
 const char kVolumeWord[] = "volume=";
+
+// PCI class, subclass and programming interface of the controllers.
+const u8 kClassStorage = 0x01;
+const u8 kSubclassSata = 0x06;
+const u8 kInterfaceAhci = 0x01;
+const u8 kSubclassNvm = 0x08;
+const u8 kInterfaceNvme = 0x02;
+const u16 kAhciBar = 5;   // ABAR
+const u16 kNvmeBar = 0;
+const u64 kReachable = 1ull << 32;   // the kernel addresses the low 4 GiB only
+
+void ReportDisk(drivers::BlockDevice* disk) {
+    u64 mib = disk->SectorCount() * disk->SectorSize() / (1024 * 1024);
+    printf("\n%s: %u MiB, %u-byte sectors", disk->Name(), (u32)mib, disk->SectorSize());
+}
 }  // namespace
 
 Disks::Disks()
     : wanted_{0}, ide_{{true, kAtaPrimary}, {false, kAtaPrimary}, {true, kAtaSecondary}, {false, kAtaSecondary}} {}
 
-void Disks::Find() { FindIde(); }
+void Disks::Find(drivers::MillisecondClock clock) {
+    FindAhci(clock);
+    FindNvme(clock);
+    FindIde();
+}
+
+void Disks::FindAhci(drivers::MillisecondClock clock) {
+    hardwarecommunication::PeripheralComponentInterconnectController pci;
+    hardwarecommunication::PeripheralComponentInterconnectDeviceDescriptor found[kMostControllers];
+    int n = pci.FindByClass(kClassStorage, kSubclassSata, kInterfaceAhci, found, kMostControllers);
+    for (int i = 0; i < n; i++) {
+        const auto& f = found[i];
+        pci.EnableMemoryAndBusMaster(f.bus, f.device, f.function);
+        u64 abar = pci.MemoryBarAddress(f.bus, f.device, f.function, kAhciBar);
+        printf("\nAHCI %u (PCI %02X:%02X.%u): ", i, f.bus, f.device, f.function);
+        if (abar >= kReachable || !ahci_[i].Start((uintptr_t)abar, i, clock)) {
+            printf("not answering");
+            continue;
+        }
+        printf("%u disk(s)", ahci_[i].DiskCount());
+        for (u32 d = 0; d < ahci_[i].DiskCount(); d++) {
+            ReportDisk(ahci_[i].Disk(d));
+            registry_.Add(ahci_[i].Disk(d));
+        }
+    }
+    if (n == 0) printf("\nAHCI: none");
+}
+
+void Disks::FindNvme(drivers::MillisecondClock clock) {
+    hardwarecommunication::PeripheralComponentInterconnectController pci;
+    hardwarecommunication::PeripheralComponentInterconnectDeviceDescriptor found[kMostControllers];
+    int n = pci.FindByClass(kClassStorage, kSubclassNvm, kInterfaceNvme, found, kMostControllers);
+    for (int i = 0; i < n; i++) {
+        const auto& f = found[i];
+        pci.EnableMemoryAndBusMaster(f.bus, f.device, f.function);
+        u64 bar = pci.MemoryBarAddress(f.bus, f.device, f.function, kNvmeBar);
+        printf("\nNVMe %u (PCI %02X:%02X.%u): ", i, f.bus, f.device, f.function);
+        if (bar >= kReachable || !nvme_[i].Start((uintptr_t)bar, i, clock)) {
+            printf("not answering");
+            continue;
+        }
+        printf("%u namespace(s)", nvme_[i].DiskCount());
+        for (u32 d = 0; d < nvme_[i].DiskCount(); d++) {
+            ReportDisk(nvme_[i].Disk(d));
+            registry_.Add(nvme_[i].Disk(d));
+        }
+    }
+    if (n == 0) printf("\nNVMe: none");
+}
 
 // Each label goes out before its probe, so an empty position still shows
 // its line followed by what the probe reports.
@@ -61,7 +125,7 @@ void Disks::ReportVolume() {
     bool named = named_;
     printf("\nDrive 8: ");
     if (registry_.Count() == 0) {
-        printf("no disk found (looked at the four IDE positions)");
+        printf("no disk found (looked at AHCI, NVMe and the four IDE positions)");
         return;
     }
     if (!chosen) {

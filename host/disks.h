@@ -7,8 +7,10 @@
 #ifndef TARN_HOST_DISKS_H
 #define TARN_HOST_DISKS_H
 
+#include "drivers/ahci/ahci.h"
 #include "drivers/ata.h"
 #include "drivers/block_device.h"
+#include "drivers/nvme/nvme.h"
 #include "filesystem/disk_registry.h"
 #include "lib/types.h"
 
@@ -22,8 +24,9 @@ public:
     // A disk found by a driver outside this class (USB mass storage); taken
     // ahead of the ones Find looks for.
     void Register(drivers::BlockDevice* disk) { registry_.Add(disk); }
-    // Looks at every controller in order, printing what each position holds.
-    void Find();
+    // Looks at every controller in order, printing what each position
+    // holds; clock times the controllers' waits.
+    void Find(drivers::MillisecondClock clock);
     // Chooses drive 8's volume by the command line (null: none).
     void ChooseVolume(const char* cmdline);
     // Prints the choice: which disk, which partition, the label; or that
@@ -37,12 +40,18 @@ public:
     // characters; false when there is none.
     static bool VolumeWanted(const char* cmdline, char* out, u32 size);
 
+    static constexpr u32 kMostControllers = 2;  // of each kind
+
 private:
+    void FindAhci(drivers::MillisecondClock clock);
+    void FindNvme(drivers::MillisecondClock clock);
     void FindIde();
 
     filesystem::DiskRegistry registry_;
     char wanted_[32];
     bool named_ = false;
+    drivers::AhciController ahci_[kMostControllers];
+    drivers::NvmeController nvme_[kMostControllers];
     drivers::AdvancedTechnologyAttachment ide_[4];
 };
 

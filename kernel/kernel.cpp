@@ -102,7 +102,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     C64::host_poll = [] { usb.Poll(); };
 
     host::Disks disks;
-    disks.Find();
+    disks.Find([] { return static_cast<u32>(current_milli); });
 
     disks.ChooseVolume(startup::mbi_cmdline(multiboot_structure));
     printf("\n\nInitializing filesystem driver...[OK]");
