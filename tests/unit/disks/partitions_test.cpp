@@ -9,6 +9,7 @@
 #include "filesystem/disk_registry.h"
 #include "filesystem/fat.h"
 #include "filesystem/partitions.h"
+#include "host/disks.h"
 #include "tests/support/disk_image.h"
 #include "tests/support/image_disk.h"
 
@@ -183,6 +184,25 @@ TEST(DiskRegistryTest, ARefusedLayoutSaysWhyDrive8IsEmpty) {
     ASSERT_NE(registry.Volume(), nullptr);
     EXPECT_FALSE(registry.Volume()->mounted());
     EXPECT_STREQ(registry.Volume()->MountProblem(), "not 1 or 2 FATs");
+}
+
+}  // namespace
+
+
+namespace {
+
+TEST(VolumeOption, TheWordAfterVolumeEqualsOnTheCommandLine) {
+    char out[12];
+    EXPECT_TRUE(tarn::host::Disks::VolumeWanted("c64 volume=GAMES quiet", out, sizeof out));
+    EXPECT_STREQ(out, "GAMES");
+    EXPECT_TRUE(tarn::host::Disks::VolumeWanted("volume=1A2B-3C4D", out, sizeof out));
+    EXPECT_STREQ(out, "1A2B-3C4D");
+    // Only a whole word counts, and the value is cut to the room given.
+    EXPECT_FALSE(tarn::host::Disks::VolumeWanted("myvolume=X", out, sizeof out));
+    EXPECT_FALSE(tarn::host::Disks::VolumeWanted("volume= c64", out, sizeof out));
+    EXPECT_FALSE(tarn::host::Disks::VolumeWanted(nullptr, out, sizeof out));
+    EXPECT_TRUE(tarn::host::Disks::VolumeWanted("volume=AVERYLONGLABELNAME", out, sizeof out));
+    EXPECT_STREQ(out, "AVERYLONGLA");
 }
 
 }  // namespace
