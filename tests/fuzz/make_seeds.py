@@ -6,6 +6,7 @@ subdirectory."""
 import os
 import struct
 import sys
+import zlib
 
 
 def image(spc, kanji=False, clean=False):
@@ -75,11 +76,34 @@ def image(spc, kanji=False, clean=False):
     return b"".join(bytes(s) for s in sectors)
 
 
+BASIC_DATA = bytes.fromhex("a2a0d0ebe5b9334487c068b6b72699c7")
+
+
+def gpt(volume_image):
+    """The same volume behind a GPT: protective MBR, primary header and a
+    16-entry array with one basic-data partition at sector 8."""
+    volume = volume_image[512:]            # the MBR image's volume starts at sector 1
+    start = 8
+    sectors = start + len(volume) // 512
+    mbr = bytearray(512)
+    mbr[446:462] = struct.pack("<B3sB3sII", 0, b"\x00\x02\x00", 0xEE, b"\xff\xff\xff", 1, sectors - 1)
+    mbr[510:512] = b"\x55\xaa"
+    entries = bytearray(16 * 128)
+    entries[0:16] = BASIC_DATA
+    entries[16:32] = bytes(range(16))
+    struct.pack_into("<QQ", entries, 32, start, sectors - 1)
+    header = bytearray(512)
+    struct.pack_into("<8sIIIIQQQQ16sQIII", header, 0, b"EFI PART", 0x00010000, 92, 0, 0, 1, sectors - 1,
+                     start, sectors - 1, bytes(range(16, 32)), 2, 16, 128, zlib.crc32(entries))
+    struct.pack_into("<I", header, 16, zlib.crc32(bytes(header[:92])))
+    return bytes(mbr) + bytes(header) + bytes(entries) + bytes(512 * (start - 6)) + volume
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
     for name, img in (("spc1", image(1)), ("spc2", image(2)), ("kanji", image(1, kanji=True)),
-                      ("clean", image(1, clean=True))):
+                      ("clean", image(1, clean=True)), ("gpt", gpt(image(1, clean=True)))):
         with open(os.path.join(out, name + ".img"), "wb") as f:
             f.write(img)
 
