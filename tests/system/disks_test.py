@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Drive 8 on the disks of today's PCs, one boot each: an AHCI disk with a
-GPT, an NVMe disk of 4096-byte blocks with an MBR, and an IDE disk whose
-primary GPT header is damaged and whose writes QEMU fails. Each boot loads
-a program, saves one and lists the directory; afterwards fsck.fat and
-mtype judge the image."""
+GPT, an NVMe disk of 4096-byte blocks with an MBR, and a second AHCI disk
+whose primary GPT header is damaged and whose writes QEMU fails. Each boot
+loads a program, saves one and lists the directory; afterwards fsck.fat
+and mtype judge the image."""
 
 import os
 import re
@@ -188,10 +188,11 @@ class Nvme4kBoot(DiskBoot):
         self.check_saved(*self.run_disk_steps('Drive 8: NVMe 0 ns 1, MBR partition 1, volume "FOURKDISK"'))
 
 
-class IdeBackupGptFailingWrites(DiskBoot):
+class AhciBackupGptFailingWrites(DiskBoot):
     """The primary GPT header is damaged: the backup finds the partition.
-    Every write fails (blkdebug): SAVE ends with ST = 128 and leaves no
-    directory entry."""
+    Every write fails (blkdebug): the port reports a task-file error, SAVE
+    ends with ST = 128 and leaves no directory entry, and the port, started
+    again, still reads."""
 
     label = "BACKUPGPT"
 
@@ -209,11 +210,12 @@ class IdeBackupGptFailingWrites(DiskBoot):
     @staticmethod
     def devices(image):
         rules = os.path.join(os.path.dirname(image), "blkdebug.conf")
-        return ["-drive", "file=blkdebug:%s:%s,format=raw,if=ide,index=0,werror=report" % (rules, image)]
+        return ["-drive", "file=blkdebug:%s:%s,format=raw,if=none,id=d0,werror=report" % (rules, image),
+                "-device", "ahci,id=ahci", "-device", "ide-hd,drive=d0,bus=ahci.0"]
 
     def test_backup_header_mounts_and_a_failed_save_leaves_st_128_and_no_entry(self):
         st, listing, code, data = self.run_disk_steps(
-            'Drive 8: ATA 0 master, GPT (backup) partition 1, volume "BACKUPGPT"')
+            'Drive 8: AHCI 0 port 0, GPT (backup) partition 1, volume "BACKUPGPT"')
         self.assertEqual(st, "-128")
         self.assertNotIn("NEWPROG", listing)
         self.assertNotEqual(code, 0, "NEWPROG.PRG is on the disk")

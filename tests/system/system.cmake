@@ -23,9 +23,9 @@ if(Python3_Interpreter_FOUND)
     endforeach()
     set_tests_properties(system.IsoBoot system.UsbStickBoot PROPERTIES FIXTURES_REQUIRED tarn_iso)
 
-    # Drive 8 on AHCI (GPT), NVMe (4096-byte blocks) and IDE (damaged GPT,
-    # failing writes): one boot each.
-    foreach(case AhciGptBoot Nvme4kBoot IdeBackupGptFailingWrites)
+    # Drive 8 on AHCI (GPT), NVMe (4096-byte blocks) and AHCI again (damaged
+    # GPT, failing writes): one boot each.
+    foreach(case AhciGptBoot Nvme4kBoot AhciBackupGptFailingWrites)
       add_test(NAME system.disks.${case}
                COMMAND ${Python3_EXECUTABLE} ${TARN_SYSTEM_DIR}/disks_test.py ${case})
       set_tests_properties(system.disks.${case} PROPERTIES
