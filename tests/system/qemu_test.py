@@ -294,6 +294,8 @@ class NoDiskBoot(Session):
     def test_01_startup_still_reports_every_step(self):
         text = "\n".join(self.check_startup_report())
         self.assertIn("ATA pri master: no device", text)
+        self.assertIn("Drive 8: no disk found (looked at AHCI, NVMe and the four IDE positions)", text)
+        self.assertNotIn("ERROR", text)
 
     def test_02_load_reports_file_not_found(self):
         self.m.type_line('LOAD "HELLO",8')

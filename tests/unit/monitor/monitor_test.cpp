@@ -424,6 +424,22 @@ TEST_F(MonitorTest, UnreadableDataIsReportedNotShown) {
     EXPECT_EQ(mem.read_byte(0x0002), 0x12);
 }
 
+// W stores the data before the entry: data that cannot be written leaves
+// no entry behind, and the volume stays clean.
+TEST_F(MonitorTest, WriteWhoseDataFailsLeavesNoEntry) {
+    Mount();
+    u32 data = volume.fat()->DataStart();
+    for (u32 c = 3; c < 40; c++) volume.device().bad_sectors.insert(data + c - 2);
+    char disk_error[16];
+    snprintf(disk_error, sizeof disk_error, "status=%d", tarn::filesystem::Fat32::kDiskError);
+    EXPECT_EQ(Command("W FAILED.PRG C000 C3FF"), (Rows{"W FAILED.PRG C000 C3FF", disk_error, ">"}));
+    volume.device().bad_sectors.clear();
+    EXPECT_EQ(Command("F FAILED.PRG"), (Rows{"F FAILED.PRG", "status=2", ">"}));
+    volume.Unmount();
+    EXPECT_FALSE(volume.Exists("FAILED.PRG"));
+    ExpectClean();
+}
+
 TEST_F(MonitorTest, ShiftedKeysTypeTheirCharactersAndRefusedLayoutsSayWhy) {
     Mount();
     mem.write_byte(0xC000, 0x42);
