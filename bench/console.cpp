@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "tests/support/console_reader.h"
+
 #include "lib/stdio.h"
 #include "lib/vga.h"
 
@@ -24,7 +26,7 @@ double seconds(Work work) {
 
 int main() {
     std::vector<u16> fb(kWidth * kHeight);
-    vga_init(fb.data(), kWidth, kHeight, kWidth * 2, 16);
+    consolereader::AttachConsole(fb.data(), kWidth, kHeight, kWidth * 2);
     vga_clear();
 
     // Characters without scrolling: 36 rows of 99, cleared between rounds.

@@ -5,6 +5,8 @@
 #include "c64/monitor.h"
 #include "c64/sid.h"
 #include "drivers/driver.h"
+#include "drivers/framebuffer/framebuffer_screen.h"
+#include "drivers/framebuffer/video_copy.h"
 #include "drivers/keyboard.h"
 #include "drivers/pit.h"
 #include "drivers/rtc.h"
@@ -15,9 +17,11 @@
 #include "hardwarecommunication/pci.h"
 #include "host/disks.h"
 #include "host/usb_host.h"
+#include "kernel/cpu_setup.h"
 #include "kernel/gdt.h"
 #include "kernel/globals.h"
 #include "kernel/memorymanagement.h"
+#include "kernel/multiboot.h"
 #include "kernel/multitasking.h"
 #include "kernel/startup.h"
 #include "kernel/syscalls.h"
@@ -45,32 +49,73 @@ extern "C" void callConstructors() {
     for (constructor* c = &start_ctors; c != &end_ctors; c++) (*c)();
 }
 
-static void report_video_mode(const void* mbi) {
-    printf("\nObtaining video mode.............[OK]");
-    printf(" Screen %d X %d X %d - Pitch %d", startup::mbi_u32(mbi, startup::kMbiFbWidth),
-           startup::mbi_u32(mbi, startup::kMbiFbHeight),
-           static_cast<const u8*>(mbi)[startup::kMbiFbBpp],
-           startup::mbi_u32(mbi, startup::kMbiFbPitch));
-    printf("\n                                      VGA Memory @ $%08X",
-           startup::mbi_u32(mbi, startup::kMbiFbAddr));
+// Where the image ends (the linker script's symbol): the heap starts above.
+extern "C" u8 kernel_end[];
+
+namespace {
+
+BootInfo g_boot_info;
+drivers::FramebufferScreen g_screen;
+
+// The RAM picture comes from the heap; without room for it, or without a
+// framebuffer, the console keeps its text and draws nothing.
+bool attach_screen(const startup::Display& display) {
+    if (!display.video) return false;
+    u8* ram = new u8[drivers::FramebufferScreen::ram_bytes(display.width, display.height)];
+    if (!ram) return false;
+    return g_screen.attach(display.video, display.width, display.height, display.pitch, display.format, ram);
 }
 
-extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
-    mboot_hdr = const_cast<void*>(multiboot_structure);
-    startup::choose_framebuffer(multiboot_structure);
+// Write-combining needs the whole framebuffer below 4 GiB (it is, or the
+// display was not taken) and the processor's PAT.
+bool map_framebuffer(const startup::Display& display) {
+    if (!display.video) return false;
+    return cpu_map_write_combining(static_cast<u32>(reinterpret_cast<uintptr_t>(display.video)),
+                                   display.pitch * display.height);
+}
 
-    vga_init(g_fb_addr, g_fb_width, g_fb_height, g_fb_pitch, g_fb_bpp);
+void report_memory(const startup::HeapRegion& heap) {
+    printf("\nMemory: %d MB usable, heap %d MB @ 0x%08X", static_cast<u32>(startup::usable_memory(g_boot_info) >> 20),
+           heap.size >> 20, heap.start);
+}
+
+void report_display(const startup::Display& display, bool shown, bool sse2, bool write_combining) {
+    printf("\nObtaining video mode.............");
+    if (!display.video) {
+        printf("none: no framebuffer from the boot loader or the adapter");
+        return;
+    }
+    printf(shown ? "[OK]" : "not used (no memory for its picture)");
+    printf(" Screen %d X %d X %d - Pitch %d (%s)", display.width, display.height, display.bpp, display.pitch,
+           display.from_loader ? "boot loader" : "adapter");
+    printf("\n                                 VGA Memory @ $%08X %s, %s stores, text x%d",
+           static_cast<u32>(reinterpret_cast<uintptr_t>(display.video)),
+           write_combining ? "write-combining" : "uncached", sse2 ? "16-byte" : "32-bit", vga_scale());
+}
+
+}  // namespace
+
+extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
+    // Everything the boot loader left is copied first: the heap may reuse it.
+    read_boot_info(multiboot_structure, &g_boot_info);
+    startup::text_banner(reinterpret_cast<volatile u16*>(startup::kVgaTextBuffer));
+    GlobalDescriptorTable gdt;
+
+    startup::Display display = startup::choose_framebuffer(g_boot_info);
+    startup::progress_square(1);
+    startup::HeapRegion heap =
+        startup::choose_heap(g_boot_info, static_cast<u32>(reinterpret_cast<uintptr_t>(kernel_end)));
+    MemoryManager memoryManager(heap.start, heap.size);
+    startup::progress_square(2);
+
+    bool sse2 = cpu_enable_sse2();
+    drivers::video_copy_use_sse2(sse2);
+    bool write_combining = map_framebuffer(display);
+    bool shown = attach_screen(display);
+    vga_init(shown ? &g_screen : nullptr);
     vga_clear();
     printf("Tarn Operating System Starting...\n");
-
-    GlobalDescriptorTable gdt;
-    startup::text_banner(reinterpret_cast<volatile u16*>(startup::kVgaTextBuffer));
-    startup::progress_square(1);
-
-    u32 heap_size = startup::heap_size(startup::mbi_u32(multiboot_structure, startup::kMbiMemUpper));
-    MemoryManager memoryManager(startup::kHeapStart, heap_size);
-    startup::progress_square(2);
-    printf("\n%d Byte Heap @ 0x%08X", heap_size, startup::kHeapStart);
+    report_memory(heap);
     printf("\n\n");
 
     TaskManager taskManager;
@@ -104,11 +149,11 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     host::Disks disks;
     disks.Find([] { return static_cast<u32>(current_milli); });
 
-    disks.ChooseVolume(startup::mbi_cmdline(multiboot_structure));
+    disks.ChooseVolume(g_boot_info.cmdline);
     printf("\n\nInitializing filesystem driver...[OK]");
     disks.ReportVolume();
 
-    report_video_mode(multiboot_structure);
+    report_display(display, shown, sse2, write_combining);
 
     SpeakerDriver speaker;
     host::SpeakerTone speakerTone(&speaker);
@@ -121,7 +166,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     // The machine is rebuilt in the same storage after every reset; all
     // drivers, the volume, the heap and the console outlive it.
     alignas(C64) u8 machineStorage[sizeof(C64)];
-    bool full_mode = startup::cmdline_requests_full_mode(startup::mbi_cmdline(multiboot_structure));
+    bool full_mode = startup::cmdline_requests_full_mode(g_boot_info.cmdline);
     for (;;) {
         C64* machine = new (machineStorage) C64();
         // The first machine takes the boot option; later ones keep the mode

@@ -1,8 +1,9 @@
-// Kernel start-up helpers: framebuffer choice, heap size, banner and squares.
+// Kernel start-up helpers: framebuffer choice, heap place, banner and squares.
 #include "kernel/startup.h"
 
 #include "c64/c64.h"
 #include "c64/memory.h"
+#include "drivers/framebuffer/framebuffer_screen.h"
 #include "drivers/keyboard.h"
 #include "hardwarecommunication/cpu_control.h"
 #include "kernel/globals.h"
@@ -11,77 +12,67 @@
 namespace startup {
 
 namespace {
-const u32 kMinWidth = 320;     // narrower framebuffers are not taken
-const u8 kMinBpp = 15;         // 8-bit palette modes are not taken
-
 const u8 kBannerAttribute = 0x1F;  // white on blue
 const char kBanner[] = "TARN BOOT OK";
 
 const u32 kSquareSize = 32;
 const u32 kSquareSpacing = 40;     // square n starts at column (n - 1) * 40
+const u32 kSquares[4] = {
+    0x00FF00,  // 1 green: framebuffer chosen, before the heap
+    0x00FFFF,  // 2 cyan: heap ready
+    0xFFFF00,  // 3 yellow: machine display set up
+    0xFFFFFF,  // 4 white: machine about to start
+};
 
-// One square's colour in both forms: RGB 5-6-5 for 15/16-bit modes and the
-// blue, green, red bytes stored at 24 and 32 bits per pixel.
-struct SquareColour {
-    u16 rgb565;
-    u8 blue, green, red;
-};
-const SquareColour kSquares[4] = {
-    {0x07E0, 0x00, 0xFC, 0x00},  // 1 green: before the heap
-    {0x07FF, 0xF8, 0xFC, 0x00},  // 2 cyan: heap ready
-    {0xFFE0, 0x00, 0xFC, 0xF8},  // 3 yellow: machine display set up
-    {0xFFFF, 0xF8, 0xFC, 0xF8},  // 4 white: machine about to start
-};
+const u64 kFourGiB = 0x100000000ull;
+const u32 kHeapAlign = 4096;
+const u32 kAssumedMemoryTop = 16 * 1024 * 1024;
+
+using tarn::drivers::FramebufferScreen;
+using tarn::drivers::PixelFormat;
+
+PixelFormat loader_format(const tarn::FramebufferInfo& fb) {
+    return PixelFormat::from_fields(fb.bpp, fb.red_position, fb.red_size, fb.green_position, fb.green_size,
+                                    fb.blue_position, fb.blue_size);
+}
+
+void publish_globals(const Display& d) {
+    g_fb_addr = reinterpret_cast<u32*>(d.video);
+    g_fb_width = d.width;
+    g_fb_height = d.height;
+    g_fb_pitch = d.pitch;
+    g_fb_bpp = d.bpp;
+}
 }  // namespace
 
-u32 mbi_u32(const void* mbi, u32 offset) {
-    const u8* p = static_cast<const u8*>(mbi) + offset;
-    return u32(p[0]) | u32(p[1]) << 8 | u32(p[2]) << 16 | u32(p[3]) << 24;
+bool loader_framebuffer_usable(const tarn::BootInfo& info) {
+    const tarn::FramebufferInfo& fb = info.framebuffer;
+    if (!info.has_framebuffer || fb.type != tarn::mbi::kFbTypeRgb || fb.address == 0) return false;
+    if (fb.address + u64(fb.pitch) * fb.height > kFourGiB) return false;  // unreachable without PAE
+    return FramebufferScreen::accepts(fb.width, fb.height, fb.pitch, loader_format(fb));
 }
 
-u64 mbi_fb_addr(const void* mbi) {
-    return u64(mbi_u32(mbi, kMbiFbAddr)) | u64(mbi_u32(mbi, kMbiFbAddr + 4)) << 32;
-}
-
-static u8 mbi_bpp(const void* mbi) { return static_cast<const u8*>(mbi)[kMbiFbBpp]; }
-
-bool multiboot_framebuffer_usable(const void* mbi) {
-    return (mbi_u32(mbi, kMbiFlags) & kMbiFlagFramebuffer) != 0 && mbi_fb_addr(mbi) != 0 &&
-           mbi_u32(mbi, kMbiFbWidth) >= kMinWidth && mbi_bpp(mbi) >= kMinBpp;
-}
-
-static void take_multiboot_framebuffer(const void* mbi) {
-    // Only the low 32 bits: the kernel runs without paging below 4 GiB.
-    g_fb_addr = reinterpret_cast<u32*>(static_cast<uintptr_t>(static_cast<u32>(mbi_fb_addr(mbi))));
-    g_fb_width = mbi_u32(mbi, kMbiFbWidth);
-    g_fb_height = mbi_u32(mbi, kMbiFbHeight);
-    g_fb_pitch = mbi_u32(mbi, kMbiFbPitch);
-    g_fb_bpp = mbi_bpp(mbi);
-}
-
-void choose_framebuffer(const void* mbi) {
-    if (multiboot_framebuffer_usable(mbi)) {
-        take_multiboot_framebuffer(mbi);
-        return;
+Display choose_framebuffer(const tarn::BootInfo& info) {
+    Display d;
+    if (loader_framebuffer_usable(info)) {
+        const tarn::FramebufferInfo& fb = info.framebuffer;
+        d.video = reinterpret_cast<u8*>(static_cast<uintptr_t>(fb.address));
+        d.width = fb.width;
+        d.height = fb.height;
+        d.pitch = fb.pitch;
+        d.bpp = fb.bpp;
+        d.format = loader_format(fb);
+        d.from_loader = true;
+    } else if (vbe_set_mode(kWantedWidth, kWantedHeight, kWantedBpp)) {
+        d.video = reinterpret_cast<u8*>(static_cast<uintptr_t>(vbe_find_lfb()));
+        d.width = kWantedWidth;
+        d.height = kWantedHeight;
+        d.pitch = kWantedWidth * (kWantedBpp / 8);
+        d.bpp = kWantedBpp;
+        d.format = PixelFormat::standard(kWantedBpp);
     }
-    bool set = vbe_set_mode(kWantedWidth, kWantedHeight, kWantedBpp);
-    u32 lfb = vbe_find_lfb();
-    if (set && lfb != 0) {
-        g_fb_addr = reinterpret_cast<u32*>(static_cast<uintptr_t>(lfb));
-        g_fb_width = kWantedWidth;
-        g_fb_height = kWantedHeight;
-        g_fb_pitch = kWantedWidth * (kWantedBpp / 8);
-        g_fb_bpp = kWantedBpp;
-        return;
-    }
-    take_multiboot_framebuffer(mbi);
-}
-
-const char* mbi_cmdline(const void* mbi) {
-    if (!(mbi_u32(mbi, kMbiFlags) & kMbiFlagCmdline)) return nullptr;
-    u32 address = mbi_u32(mbi, kMbiCmdline);
-    if (address == 0) return nullptr;
-    return reinterpret_cast<const char*>(static_cast<uintptr_t>(address));
+    publish_globals(d);
+    return d;
 }
 
 bool cmdline_requests_full_mode(const char* cmdline) {
@@ -102,7 +93,32 @@ bool cmdline_requests_full_mode(const char* cmdline) {
     return false;
 }
 
-u32 heap_size(u32 mem_upper_kib) { return mem_upper_kib * 1024 - kHeapStart - kHeapTopReserve; }
+HeapRegion choose_heap(const tarn::BootInfo& info, u32 lowest) {
+    const u64 floor = (u64(lowest) + kHeapAlign - 1) / kHeapAlign * kHeapAlign;
+    HeapRegion best;
+    if (!info.has_memory_info) {
+        if (floor < kAssumedMemoryTop) best = {static_cast<u32>(floor), static_cast<u32>(kAssumedMemoryTop - floor)};
+        return best;
+    }
+    for (u32 i = 0; i < info.usable_count; i++) {
+        u64 start = info.usable[i].base, end = start + info.usable[i].length;
+        if (end > kFourGiB) end = kFourGiB;
+        start = (start + kHeapAlign - 1) / kHeapAlign * kHeapAlign;
+        if (start < floor) start = floor;
+        if (end <= start) continue;
+        // The last byte below 4 GiB stays out, so the size fits 32 bits.
+        u64 size = end - start;
+        if (size > 0xFFFFF000u) size = 0xFFFFF000u;
+        if (size > best.size) best = {static_cast<u32>(start), static_cast<u32>(size)};
+    }
+    return best;
+}
+
+u64 usable_memory(const tarn::BootInfo& info) {
+    u64 total = 0;
+    for (u32 i = 0; i < info.usable_count; i++) total += info.usable[i].length;
+    return total;
+}
 
 void text_banner(volatile u16* text_buffer) {
     for (u32 i = 0; kBanner[i]; i++)
@@ -111,25 +127,16 @@ void text_banner(volatile u16* text_buffer) {
 
 void progress_square(int n) {
     if (n < 1 || n > 4) return;
-    if (!g_fb_addr || !g_fb_pitch || g_fb_bpp < kMinBpp) return;
-    const SquareColour& c = kSquares[n - 1];
+    if (!g_fb_addr || !g_fb_pitch) return;
+    PixelFormat format = PixelFormat::standard(g_fb_bpp);
+    if (!format.usable() || g_fb_width < kSquareSpacing * 4 || g_fb_height < kSquareSize) return;
+    const u32 value = format.encode(kSquares[n - 1]);
     u8* fb = reinterpret_cast<u8*>(g_fb_addr);
-    u32 x0 = static_cast<u32>(n - 1) * kSquareSpacing;
-    bool wide = g_fb_bpp >= 24;  // four bytes a pixel at 24 and 32 bits
+    const u32 x0 = static_cast<u32>(n - 1) * kSquareSpacing;
     for (u32 y = 0; y < kSquareSize; y++) {
-        u8* row = fb + y * g_fb_pitch;
-        for (u32 x = x0; x < x0 + kSquareSize; x++) {
-            if (wide) {
-                u8* p = row + x * 4;
-                p[0] = c.blue;   // the fourth byte is left alone
-                p[1] = c.green;
-                p[2] = c.red;
-            } else {
-                u8* p = row + x * 2;
-                p[0] = static_cast<u8>(c.rgb565);
-                p[1] = static_cast<u8>(c.rgb565 >> 8);
-            }
-        }
+        u8* p = fb + y * g_fb_pitch + x0 * format.bytes;
+        for (u32 x = 0; x < kSquareSize; x++)
+            for (u32 b = 0; b < format.bytes; b++) *p++ = static_cast<u8>(value >> (8 * b));
     }
 }
 

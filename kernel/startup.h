@@ -1,55 +1,53 @@
-// Kernel start-up helpers: the Multiboot information fields start-up reads,
-// the framebuffer choice, the heap size, the text-buffer banner and the
-// progress squares. kernelMain calls them in its fixed order.
+// Kernel start-up helpers: the framebuffer choice, the heap's place, the
+// text-buffer banner and the progress squares. kernelMain calls them in its
+// fixed order.
 #ifndef TARN_KERNEL_STARTUP_H
 #define TARN_KERNEL_STARTUP_H
 
+#include "drivers/framebuffer/pixel_format.h"
+#include "kernel/multiboot.h"
 #include "lib/types.h"
 
 class C64;
 
 namespace startup {
 
-// Multiboot (version 1) information: byte offsets of the fields read.
-const u32 kMbiFlags = 0;          // u32; bit 12: framebuffer fields valid
-const u32 kMbiMemUpper = 8;       // u32, KiB above 1 MiB
-const u32 kMbiCmdline = 16;       // u32 physical address of a C string
-const u32 kMbiFbAddr = 88;        // u64 physical address
-const u32 kMbiFbPitch = 96;       // u32 bytes per scan line
-const u32 kMbiFbWidth = 100;      // u32 pixels
-const u32 kMbiFbHeight = 104;     // u32 pixels
-const u32 kMbiFbBpp = 108;        // u8 bits per pixel
-const u32 kMbiFlagFramebuffer = 1u << 12;
-const u32 kMbiFlagCmdline = 1u << 2;
-
 // The mode requested from the boot loader and, failing it, from the adapter.
 const u32 kWantedWidth = 800;
 const u32 kWantedHeight = 600;
 const u8 kWantedBpp = 16;
 
-// Field readers (unaligned-safe, little-endian).
-u32 mbi_u32(const void* mbi, u32 offset);
-u64 mbi_fb_addr(const void* mbi);
+// The framebuffer the kernel draws on.
+struct Display {
+    u8* video = nullptr;          // null: no framebuffer to draw on
+    u32 width = 0, height = 0, pitch = 0;
+    u8 bpp = 0;
+    tarn::drivers::PixelFormat format;
+    bool from_loader = false;     // the boot loader's, not the adapter's
+};
 
-// True when the boot loader handed over a usable framebuffer: flag bit 12,
-// non-zero address, at least 320 pixels wide, more than 14 bits per pixel.
-bool multiboot_framebuffer_usable(const void* mbi);
+// True when the boot loader handed over a framebuffer the kernel can drive:
+// direct colour, below 4 GiB, a shape FramebufferScreen accepts.
+bool loader_framebuffer_usable(const tarn::BootInfo& info);
 
-// Sets g_fb_addr/_width/_height/_pitch/_bpp: the boot loader's framebuffer
-// when usable, else the adapter's 800 x 600 x 16 mode, else whatever the
-// Multiboot fields hold.
-void choose_framebuffer(const void* mbi);
+// The boot loader's framebuffer when usable, else the adapter's 800 x 600 x
+// 16 mode (QEMU's own loader sets none), else none. Sets the g_fb_* globals.
+Display choose_framebuffer(const tarn::BootInfo& info);
 
-// The kernel command line the boot loader passed, or null without one.
-const char* mbi_cmdline(const void* mbi);
 // True when one of the command line's space-separated words is "c64":
 // start in full C64 mode. A null line asks for nothing.
 bool cmdline_requests_full_mode(const char* cmdline);
 
-// Heap placement: 10 MiB up to 10 KiB short of the top of memory.
-const u32 kHeapStart = 0xA00000;
-const u32 kHeapTopReserve = 10240;
-u32 heap_size(u32 mem_upper_kib);
+// The heap: the largest stretch of usable memory at or above lowest (the
+// kernel's end) and below 4 GiB, its start 4 KiB aligned. Without memory
+// information, 16 MiB is assumed (the least a PC running this has).
+struct HeapRegion {
+    u32 start = 0;
+    u32 size = 0;
+};
+HeapRegion choose_heap(const tarn::BootInfo& info, u32 lowest);
+// Bytes of usable memory below 4 GiB the boot loader reported.
+u64 usable_memory(const tarn::BootInfo& info);
 
 // "TARN BOOT OK" in white on blue at the top of the VGA text buffer.
 const u32 kVgaTextBuffer = 0xB8000;

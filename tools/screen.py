@@ -3,7 +3,8 @@
 Two pictures can be on screen:
   - the C64 text view: 40 x 25 cells of 12 x 18 pixels from (24, 24), each a
     5 x 7 glyph drawn at double size in its top-left 10 x 14 pixels;
-  - the framebuffer console: 100 x 37 cells of 8 x 16 pixels from (0, 0).
+  - the framebuffer console: cells of 8 x 16 glyph dots from (0, 0), each
+    dot a square of the console's scale (100 x 37 cells at 800 x 600).
 The glyphs and the text-view colours come from the font dump the host build
 writes (build/host/tools/fonts.json, made by tools/fontdump.cpp from the
 product's own tables), so reader and kernel cannot disagree.
@@ -19,7 +20,7 @@ TEXT_ORIGIN = 24
 TEXT_CELL_W, TEXT_CELL_H = 12, 18
 TEXT_COLS, TEXT_ROWS = 40, 25
 CONSOLE_CELL_W, CONSOLE_CELL_H = 8, 16
-CONSOLE_COLS, CONSOLE_ROWS = 100, 37
+CONSOLE_MAX_COLS, CONSOLE_MAX_ROWS = 240, 68   # the console's kVgaMaxCols, kVgaMaxRows
 UNKNOWN = "?"   # a cell that holds no glyph of the font
 
 C64_COLOUR_NAMES = ["black", "white", "red", "cyan", "purple", "green", "blue", "yellow",
@@ -134,22 +135,38 @@ def read_text_view(img, f=None):
     return TextView(rows, colours, border, background)
 
 
+def console_scale(width, height):
+    """The console's cell scale on a screen of this size: the largest whole
+    factor that leaves the grid at least 640 x 480 glyph pixels."""
+    return max(1, min(width // 640, height // 480))
+
+
+def console_grid(width, height):
+    """(columns, rows, scale) of the console on a screen of this size."""
+    scale = console_scale(width, height)
+    return (min(CONSOLE_MAX_COLS, width // (CONSOLE_CELL_W * scale)),
+            min(CONSOLE_MAX_ROWS, height // (CONSOLE_CELL_H * scale)), scale)
+
+
 def read_console(img, f=None):
-    """Decodes the 100 x 37 console grid; returns the list of row strings,
-    trailing spaces removed."""
+    """Decodes the console grid (8 x 16 glyphs, each dot a square of the
+    console's scale); returns the list of row strings, trailing spaces
+    removed."""
     f = f or fonts()
     if not f.has_console_font:
         raise RuntimeError("the font dump holds no console font")
     w = img.width
     rgb = img.rgb
+    cols, nrows, s = console_grid(img.width, img.height)
     rows = []
-    for r in range(min(CONSOLE_ROWS, img.height // CONSOLE_CELL_H)):
+    for r in range(nrows):
         line = []
-        y0 = r * CONSOLE_CELL_H
-        for c in range(min(CONSOLE_COLS, w // CONSOLE_CELL_W)):
-            x0 = c * CONSOLE_CELL_W
-            # the pixel rows of this cell, 24 bytes each
-            lines = [rgb[((y0 + k) * w + x0) * 3:((y0 + k) * w + x0 + 8) * 3] for k in range(16)]
+        y0 = r * CONSOLE_CELL_H * s
+        for c in range(cols):
+            x0 = c * CONSOLE_CELL_W * s
+            # one sample a dot: the top-left pixel of its square, 24 bytes a row
+            lines = [b"".join(rgb[((y0 + k * s) * w + x0 + d * s) * 3:((y0 + k * s) * w + x0 + d * s) * 3 + 3]
+                              for d in range(8)) for k in range(16)]
             line.append(_console_cell(lines, f))
         rows.append("".join(line).rstrip())
     return rows

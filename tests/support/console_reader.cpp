@@ -3,7 +3,9 @@
 
 #include <array>
 #include <map>
+#include <vector>
 
+#include "drivers/framebuffer/framebuffer_screen.h"
 #include "kernel/globals.h"
 #include "lib/vga.h"
 
@@ -154,19 +156,31 @@ int ConsoleReader::find_row(const std::string& needle) const {
     return -1;
 }
 
+namespace {
+tarn::drivers::FramebufferScreen& AttachedScreen() {
+    static tarn::drivers::FramebufferScreen screen;
+    return screen;
+}
+}  // namespace
+
 void AttachConsole(void* framebuffer, uint32_t width, uint32_t height, uint32_t pitch, uint8_t bpp) {
     g_fb_addr = static_cast<u32*>(framebuffer);
     g_fb_width = width;
     g_fb_height = height;
     g_fb_pitch = pitch;
     g_fb_bpp = bpp;
-    vga_init(framebuffer, width, height, pitch, bpp);
+    static std::vector<uint32_t> ram;
+    ram.assign(tarn::drivers::FramebufferScreen::ram_bytes(width, height) / 4 + 1, 0);
+    bool attached = AttachedScreen().attach(static_cast<u8*>(framebuffer), width, height, pitch,
+                                            tarn::drivers::PixelFormat::standard(bpp),
+                                            reinterpret_cast<u8*>(ram.data()));
+    vga_init(attached ? &AttachedScreen() : nullptr);
 }
 
 void DetachConsole() {
     g_fb_addr = nullptr;
     g_fb_width = g_fb_height = g_fb_pitch = 0;
-    vga_init(nullptr, 0, 0, 0, 16);
+    vga_init(nullptr);
 }
 
 }  // namespace consolereader

@@ -67,7 +67,7 @@ class TimedOut(AssertionError):
 class Machine:
     """A booted Tarn in QEMU, seen through screendumps."""
 
-    CONSOLE_COLS, CONSOLE_ROWS = 100, 37
+    CONSOLE_MAX_COLS, CONSOLE_MAX_ROWS = 240, 68   # the console's kVgaMaxCols, kVgaMaxRows
 
     def __init__(self, **vm_args):
         self.tmp = tempfile.mkdtemp(prefix="tarn-system-")
@@ -198,18 +198,21 @@ class Machine:
     # ---- kernel memory ------------------------------------------------------------
 
     def console_shadow(self):
-        """The console's own record of its 100 x 37 characters (kept column
-        by column), read from guest memory: start-up messages stay there
-        after the C64 picture has covered them on screen."""
+        """The console's own record of its characters (kept column by
+        column, kVgaMaxRows to a column), read from guest memory: start-up
+        messages stay there after the C64 picture has covered them."""
         address = kernel_symbol("vga_textscreen", qualified=True)
-        if address is None:
-            raise unittest.SkipTest("the kernel image has no console shadow screen symbol")
-        data = self.vm.read_physical(address, self.CONSOLE_COLS * self.CONSOLE_ROWS)
-        rows = []
-        for r in range(self.CONSOLE_ROWS):
-            row = bytes(data[c * self.CONSOLE_ROWS + r] for c in range(self.CONSOLE_COLS))
-            rows.append(row.decode("latin-1").rstrip(" \0"))
-        return rows
+        cols_at = kernel_symbol("vga_textCols", qualified=True)
+        rows_at = kernel_symbol("vga_textRows", qualified=True)
+        if None in (address, cols_at, rows_at):
+            raise unittest.SkipTest("the kernel image has no console shadow screen symbols")
+        cols, rows = self.vm.read_physical(cols_at, 1)[0], self.vm.read_physical(rows_at, 1)[0]
+        data = self.vm.read_physical(address, self.CONSOLE_MAX_COLS * self.CONSOLE_MAX_ROWS)
+        lines = []
+        for r in range(rows):
+            row = bytes(data[c * self.CONSOLE_MAX_ROWS + r] for c in range(cols))
+            lines.append(row.decode("latin-1").rstrip(" \0"))
+        return lines
 
 
 def main(module_name):

@@ -6,6 +6,7 @@ class with `qemu_test.py KernelBoot`.
 """
 
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -113,15 +114,23 @@ class Session(unittest.TestCase):
     def startup_lines(self):
         return [r for r in self.m.console_shadow() if r]
 
-    def check_startup_report(self):
+    def check_startup_report(self, volume="[OK]"):
+        """The start-up lines: every step reported, no ERROR anywhere, the
+        memory the boot loader's map gave, and drive 8's volume line
+        holding `volume`."""
         lines = self.startup_lines()
         text = "\n".join(lines)
         self.assertEqual(lines[0], "Tarn Operating System Starting...")
-        for step in ("Initializing interrupts", "Initializing filesystem driver", "Obtaining video mode"):
+        self.assertNotIn("ERROR", text)
+        for step, result in (("Initializing interrupts", "[OK]"), ("Initializing filesystem driver", volume),
+                             ("Obtaining video mode", "[OK]")):
             line = next((l for l in lines if l.startswith(step)), None)
             self.assertIsNotNone(line, "%s missing in:\n%s" % (step, text))
-            self.assertIn("[OK]", line)
-        self.assertRegex(text, r"\d+ Byte Heap @ 0x00A00000")
+            self.assertIn(result, line)
+        memory = re.search(r"Memory: (\d+) MB usable, heap (\d+) MB @ 0x[0-9A-F]{8}", text)
+        self.assertIsNotNone(memory, text)
+        usable, heap = int(memory.group(1)), int(memory.group(2))
+        self.assertTrue(100 <= usable <= 128 and 64 <= heap <= usable, text)   # QEMU's -m 128
         for label in ("ATA pri master: ", "ATA pri slave : ", "ATA sec master: ", "ATA sec slave : "):
             self.assertIn(label.rstrip(), text)
         self.assertRegex(text, r"Getting date: \d+/\d+/\d{4}")
@@ -143,8 +152,8 @@ class KernelBoot(Session):
 
     def test_02_startup_report_ends_each_step_in_ok_and_probes_four_ata_positions(self):
         text = "\n".join(self.check_startup_report())
-        # QEMU's loader leaves the framebuffer fields empty; they are shown as found.
-        self.assertIn("Screen 0 X 0 X 0 - Pitch 0", text)
+        # QEMU's loader hands over no framebuffer: the adapter's mode is set.
+        self.assertIn("Screen 800 X 600 X 16 - Pitch 1600 (adapter)", text)
         self.assertRegex(text, r"ATA pri master: (.*\n)*.*QEMU HARDDISK")
 
     def test_03_typed_basic_runs(self):
@@ -274,7 +283,7 @@ class UsbStickBoot(Session):
         return (KERNEL, ISO)
 
     def test_01_grub_on_a_disk_boots_tarn_with_its_framebuffer(self):
-        text = "\n".join(self.check_startup_report())
+        text = "\n".join(self.check_startup_report(volume="no FAT32 volume on ATA pri master"))
         self.assertIn("Screen 800 X 600 X 16 - Pitch 1600", text)
         self.assertRegex(text, r"ATA pri master: (.*\n)*.*QEMU HARDDISK")
 
@@ -291,8 +300,8 @@ class NoDiskBoot(Session):
     boot_args = {"kernel": KERNEL}
     with_disk = False
 
-    def test_01_startup_still_reports_every_step(self):
-        text = "\n".join(self.check_startup_report())
+    def test_01_startup_says_no_disk_was_found_and_where_it_looked(self):
+        text = "\n".join(self.check_startup_report(volume="no disk found (nothing at ATA pri master)"))
         self.assertIn("ATA pri master: no device", text)
         self.assertIn("Drive 8: no disk found (looked at AHCI, NVMe and the four IDE positions)", text)
         self.assertNotIn("ERROR", text)

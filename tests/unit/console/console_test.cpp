@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "drivers/framebuffer/pixel_format.h"
 #include "tests/unit/console/console_fixture.h"
 
 namespace {
@@ -11,7 +12,8 @@ const uint16_t kPalette[16] = {0x0000, 0xFFFF, 0x69A5, 0x7536, 0x69F0, 0x5C68, 0
                                0x6A64, 0x41C0, 0x9B2B, 0x4228, 0x6B6D, 0x9E90, 0x6AF6, 0x94B2};
 
 TEST_F(ConsoleTest, PaletteHoldsTheSixteenC64ColoursInOrder) {
-    for (int i = 0; i < 16; i++) EXPECT_EQ(vga_palette_color(static_cast<u8>(i)), kPalette[i]) << i;
+    auto rgb565 = tarn::drivers::PixelFormat::standard(16);
+    for (int i = 0; i < 16; i++) EXPECT_EQ(rgb565.encode(vga_palette_color(static_cast<u8>(i))), kPalette[i]) << i;
 }
 
 TEST_F(ConsoleTest, GlyphIsDrawnDotForDotInTextAndBackgroundColours) {
@@ -31,17 +33,53 @@ TEST_F(ConsoleTest, GlyphIsDrawnDotForDotInTextAndBackgroundColours) {
     EXPECT_EQ(screen().fore(2, 1), consolereader::kLightGrey);
 }
 
-TEST_F(ConsoleTest, PixelsAreStoredLowByteFirstAtPitchAndDepthOffsets) {
-    // A 24-bit mode with a padded pitch: x steps by 3 bytes, y by the pitch,
-    // and exactly two bytes are written.
-    std::vector<u8> mem(64 * 10, 0xEE);
-    vga_init(mem.data(), 20, 10, 64, 24);
-    vga_put_pixel(3, 2, 10);  // light red 0x9B2B
-    EXPECT_EQ(mem[2 * 64 + 9], 0x2B);
-    EXPECT_EQ(mem[2 * 64 + 10], 0x9B);
-    EXPECT_EQ(mem[2 * 64 + 11], 0xEE);
-    EXPECT_EQ(mem[2 * 64 + 8], 0xEE);
-    EXPECT_EQ(std::count(mem.begin(), mem.end(), 0xEE), static_cast<long>(mem.size() - 2));
+TEST_F(ConsoleTest, At24BitsAPixelEachDotIsThreeBytesAndThePitchPaddingStaysUntouched) {
+    // 640 x 480 x 24 with 16 bytes of padding after each line.
+    const uint32_t w = 640, h = 480, pitch = w * 3 + 16;
+    std::vector<u8> mem(pitch * h, 0xEE);
+    consolereader::AttachConsole(mem.data(), w, h, pitch, 24);
+    vga_clear();
+    printf("A");
+    const u8* glyph = g_8x16_font + 'A' * 16;
+    for (int line = 0; line < 16; line++)
+        for (int dot = 0; dot < 8; dot++) {
+            const u8* p = &mem[line * pitch + dot * 3];
+            bool on = glyph[line] & (0x80 >> dot);
+            // Light grey 0x949694, blue byte first.
+            EXPECT_EQ(p[0], on ? 0x94 : 0x00);
+            EXPECT_EQ(p[1], on ? 0x96 : 0x00);
+            EXPECT_EQ(p[2], on ? 0x94 : 0x00);
+        }
+    for (uint32_t y = 0; y < h; y++)
+        for (uint32_t i = w * 3; i < pitch; i++) ASSERT_EQ(mem[y * pitch + i], 0xEE) << y;
+}
+
+TEST_F(ConsoleTest, OnALargeScreenTheCellsScaleAndTheGridKeepsEightyColumnsOrMore) {
+    EXPECT_EQ(vga_scale_for(800, 600), 1u);
+    EXPECT_EQ(vga_scale_for(1279, 1080), 1u);
+    EXPECT_EQ(vga_scale_for(3840, 2160), 4u);
+    const uint32_t w = 1920, h = 1080;
+    std::vector<uint32_t> mem(w * h, 0x123456);
+    consolereader::AttachConsole(mem.data(), w, h, w * 4, 32);
+    EXPECT_EQ(vga_scale(), 2u);
+    EXPECT_EQ(vga_cols(), 120);
+    EXPECT_EQ(vga_rows(), 33);
+    vga_clear();
+    printf("\n A");  // cell (1, 1): 16 x 32 pixels from (16, 32)
+    const u8* glyph = g_8x16_font + 'A' * 16;
+    for (int line = 0; line < 16; line++)
+        for (int dot = 0; dot < 8; dot++) {
+            uint32_t want = (glyph[line] & (0x80 >> dot)) ? 0x949694 : 0;
+            for (int k = 0; k < 2; k++)
+                for (int l = 0; l < 2; l++)
+                    ASSERT_EQ(mem[(32 + 2 * line + k) * w + 16 + 2 * dot + l], want) << line << "," << dot;
+        }
+    // Scrolling presents the 33 rows, not the 24 lines below them.
+    std::fill(mem.begin() + 1056 * w, mem.end(), 0xABCDEF);
+    printf("%s", std::string(120 * 40, 'x').c_str());
+    EXPECT_EQ(std::count(mem.begin() + 1056 * w, mem.end(), 0xABCDEF), static_cast<long>(24 * w));
+    EXPECT_EQ(vga_text_at(119, 32), ' ');
+    EXPECT_EQ(vga_text_at(119, 31), 'x');
 }
 
 TEST_F(ConsoleTest, ClearPaintsEveryPixelAndHomesTheCursor) {
@@ -57,7 +95,7 @@ TEST_F(ConsoleTest, ClearPaintsEveryPixelAndHomesTheCursor) {
 TEST_F(ConsoleTest, InitDescribesTheFramebufferWithoutClearing) {
     printf("abc");
     std::vector<uint16_t> other(kWidth * kHeight, 0x5555);
-    vga_init(other.data(), kWidth, kHeight, kPitch, 16);
+    consolereader::AttachConsole(other.data(), kWidth, kHeight, kPitch);
     EXPECT_EQ(std::count(other.begin(), other.end(), 0x5555), static_cast<long>(other.size()));
     expect_cursor(3, 0);
     printf("d");
@@ -184,17 +222,19 @@ TEST_F(ConsoleTest, RestoreRedrawsEveryCellFromTheShadowScreen) {
     EXPECT_EQ(pixel(799, 599), 0x7777);
 }
 
-TEST_F(ConsoleTest, SmallerFramebufferClipsTheGridInsteadOfOverrunning) {
-    // 640 x 480: the grid's columns 80.. and rows 30.. have no pixels.
+TEST_F(ConsoleTest, SmallerFramebufferHasASmallerGridAndNothingIsWrittenPastIt) {
+    // 640 x 480: 80 x 30 cells.
     const uint32_t w = 640, h = 480, guard = 4096;
     std::vector<uint16_t> mem(w * h + guard, 0xABCD);
-    vga_init(mem.data(), w, h, w * 2, 16);
+    consolereader::AttachConsole(mem.data(), w, h, w * 2);
+    EXPECT_EQ(vga_cols(), 80);
+    EXPECT_EQ(vga_rows(), 30);
     vga_clear();
     for (int i = 0; i < 40; i++) printf("%s\n", std::string(100, 'm').c_str());
     EXPECT_EQ(std::count(mem.begin() + w * h, mem.end(), 0xABCD), static_cast<long>(guard));
     consolereader::ConsoleReader small(mem.data(), w, h, w * 2);
-    EXPECT_EQ(small.row_raw(0).substr(0, 80), std::string(80, 'm'));
-    EXPECT_EQ(vga_text_at(99, 0), 'm');  // the shadow keeps the whole grid
+    EXPECT_EQ(small.row_raw(28).substr(0, 80), std::string(20, 'm') + std::string(60, ' '));
+    EXPECT_EQ(small.row_raw(27).substr(0, 80), std::string(80, 'm'));
 }
 
 TEST_F(ConsoleTest, WithoutAFramebufferOutputOnlyReachesTheShadowScreen) {
