@@ -1,6 +1,8 @@
 // Host bridge: construction, the raster picture and frame pacing.
 #include "c64/io.h"
 
+#include "lib/screen.h"
+
 #include "c64/c64.h"
 
 IO::IO() : cols_(kCols), rows_(kRows), running_(true), frame_skip_(0) {
@@ -12,6 +14,15 @@ IO::~IO() {
     delete[] frame_;
     delete[] presented_;
     delete[] row_buffer_;
+    delete[] ram_fb_;
+}
+
+void IO::init_display(tarn::Screen* screen) {
+    delete[] ram_fb_;
+    ram_fb_ = new u16[screen->width() * screen->height()];
+    if (!ram_fb_) return;
+    screen_ = screen;
+    init_display(reinterpret_cast<u32*>(ram_fb_), screen->width(), screen->height(), screen->width() * 2, 16);
 }
 
 void IO::init_display(u32* fb, u32 width, u32 height, u32 pitch, u8 bpp) {

@@ -9,6 +9,7 @@
 class Processor;
 class Memory;
 namespace tarn {
+class Screen;
 namespace drivers { class SerialDriver; class RTCDriver; }
 namespace filesystem { class Fat32; }
 }
@@ -56,6 +57,9 @@ public:
 
     // ---- display -----------------------------------------------------------
     void init_display(u32* fb, u32 width, u32 height, u32 pitch, u8 bpp);
+    // Draws into a 16-bit picture of the screen's size in RAM and shows
+    // each rectangle it drew on the screen.
+    void init_display(tarn::Screen* screen);
     void init_color_palette();
     void screen_update_pixel(int x, int y, int colour);
     void screen_draw_rect(int x, int y, int n, int colour);
@@ -112,6 +116,7 @@ private:
     void draw_text_view();
     void present_row(int v, const u8* src);
     void clear_framebuffer();
+    void show(int x, int y, int w, int h);
     void fill_rect(int x, int y, int w, int h, u16 rgb);
     void put_pixel(u32 x, u32 y, u16 rgb);
     void press_matrix(u8 code, bool down);
@@ -143,6 +148,8 @@ private:
     int origin_x_ = 0, origin_y_ = 0;  // framebuffer position of the visible area
     u8* fb_ = nullptr;
     u32 fb_width_ = 0, fb_height_ = 0, fb_pitch_ = 0;
+    tarn::Screen* screen_ = nullptr;
+    u16* ram_fb_ = nullptr;
     u32 last_sync_ms_ = 0;
     volatile u8 frame_skip_;
     u16 palette_[16];

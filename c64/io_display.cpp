@@ -2,6 +2,8 @@
 // host's 16-bit linear framebuffer.
 #include "c64/io.h"
 
+#include "lib/screen.h"
+
 #include "c64/c64.h"
 #include "c64/face_node.h"
 
@@ -157,6 +159,7 @@ bool IO::screen_refresh() {
     if (!fb_) return false;
     if (g_face_active) {
         draw_text_view();
+        show(0, 0, fb_width_, fb_height_);
         invalidate_picture();
         sync();
         skipCtr = 0;
@@ -264,6 +267,7 @@ void IO::present_row(int v, const u8* src) {
         for (; i + 4 <= bytes; i += 4) store4(dst + i, load4(src_bytes + i));
         if (i < bytes) __builtin_memcpy(dst + i, src_bytes + i, 2);
     }
+    show(origin_x_ + from, origin_y_ + v * scale_, to - from, scale_);
 }
 
 // Black around the picture, as the margin of a monitor.
@@ -272,4 +276,26 @@ void IO::clear_framebuffer() {
         u16* row = reinterpret_cast<u16*>(fb_ + y * fb_pitch_);
         for (u32 x = 0; x < fb_width_; x++) row[x] = 0;
     }
+    show(0, 0, fb_width_, fb_height_);
+}
+
+// With a screen, what was drawn into the 16-bit picture in RAM goes to the
+// screen's picture (5-6-5 widened with the high bits repeated) and is shown.
+void IO::show(int x, int y, int w, int h) {
+    if (!screen_) return;
+    if (x < 0) w += x, x = 0;
+    if (y < 0) h += y, y = 0;
+    if (x + w > (int)fb_width_) w = (int)fb_width_ - x;
+    if (y + h > (int)fb_height_) h = (int)fb_height_ - y;
+    if (w <= 0 || h <= 0) return;
+    u32* pixels = screen_->pixels();
+    for (int row = y; row < y + h; row++) {
+        const u16* from = ram_fb_ + row * fb_width_;
+        u32* to = pixels + row * screen_->stride();
+        for (int col = x; col < x + w; col++) {
+            u32 p = from[col], r = p >> 11, g = (p >> 5) & 0x3F, b = p & 0x1F;
+            to[col] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+        }
+    }
+    screen_->present(static_cast<u32>(x), static_cast<u32>(y), static_cast<u32>(w), static_cast<u32>(h));
 }

@@ -174,7 +174,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
         if (full_mode) machine->full_mode(true);
         full_mode = false;
         machine->sid()->sink(&speakerTone);
-        machine->io()->init_display(g_fb_addr, g_fb_width, g_fb_height, g_fb_pitch, g_fb_bpp);
+        if (shown) machine->io()->init_display(&g_screen);
         startup::progress_square(3);
         machine->io()->fat32(disks.volume());
         machine->io()->serial(&serial);
