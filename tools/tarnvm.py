@@ -16,6 +16,10 @@ import tempfile
 import time
 
 QEMU = "qemu-system-i386"
+# UEFI firmware is 64-bit: its QEMU is the x86-64 one, which runs the 32-bit
+# kernel all the same.
+QEMU_UEFI = "qemu-system-x86_64"
+OVMF = "/usr/share/ovmf/OVMF.fd"
 _HERE = os.path.dirname(os.path.abspath(__file__))
 _BUILD = os.environ.get("TARN_BUILD", os.path.join(_HERE, "..", "build"))
 PROBE_SOURCE = os.path.join(_HERE, "kvmprobe.s")
@@ -145,13 +149,15 @@ class QMPError(RuntimeError):
 class TarnVM:
     """One QEMU process with a QMP socket.  `kernel` boots through QEMU's own
     Multiboot loader, `iso` through GRUB from a CD; with neither, the PC
-    boots from `disk`."""
+    boots from `disk`.  `firmware` is "bios" (SeaBIOS) or "uefi" (OVMF)."""
 
     def __init__(self, kernel=None, iso=None, disk=None, memory=128, extra=(),
-                 snapshot=False, log=None):
+                 snapshot=False, log=None, firmware="bios"):
         if not (kernel or iso or disk):
             raise ValueError("need a kernel, an ISO or a bootable disk")
-        self.kernel, self.iso, self.disk = kernel, iso, disk
+        if firmware not in ("bios", "uefi"):
+            raise ValueError("firmware is bios or uefi")
+        self.kernel, self.iso, self.disk, self.firmware = kernel, iso, disk, firmware
         self.memory, self.extra, self.snapshot = memory, list(extra), snapshot
         self.log_path = log
         self.proc = None
@@ -163,10 +169,13 @@ class TarnVM:
     # ---- life cycle -----------------------------------------------------------
 
     def command_line(self, qmp_path):
-        cmd = [QEMU, "-accel", accelerator(), "-m", str(self.memory), "-vga", "std", "-display", "none",
+        qemu = QEMU_UEFI if self.firmware == "uefi" else QEMU
+        cmd = [qemu, "-accel", accelerator(), "-m", str(self.memory), "-vga", "std", "-display", "none",
                "-no-reboot", "-qmp", "unix:%s,server=on,wait=off" % qmp_path,
                "-audiodev", "none,id=snd", "-machine", "pcspk-audiodev=snd",
                "-serial", "null", "-monitor", "none"]
+        if self.firmware == "uefi":
+            cmd += ["-bios", OVMF, "-net", "none"]
         if self.kernel:
             cmd += ["-kernel", self.kernel]
         if self.iso:

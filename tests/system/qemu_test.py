@@ -114,16 +114,16 @@ class Session(unittest.TestCase):
     def startup_lines(self):
         return [r for r in self.m.console_shadow() if r]
 
-    def check_startup_report(self, volume="[OK]"):
+    def check_startup_report(self, volume=""):
         """The start-up lines: every step reported, no ERROR anywhere, the
-        memory the boot loader's map gave, and drive 8's volume line
-        holding `volume`."""
+        memory the boot loader's map gave, and drive 8's line holding
+        `volume`."""
         lines = self.startup_lines()
         text = "\n".join(lines)
         self.assertEqual(lines[0], "Tarn Operating System Starting...")
         self.assertNotIn("ERROR", text)
-        for step, result in (("Initializing interrupts", "[OK]"), ("Initializing filesystem driver", volume),
-                             ("Obtaining video mode", "[OK]")):
+        for step, result in (("Initializing interrupts", "[OK]"), ("Initializing filesystem driver", "[OK]"),
+                             ("Obtaining video mode", "[OK]"), ("Drive 8: ", volume)):
             line = next((l for l in lines if l.startswith(step)), None)
             self.assertIsNotNone(line, "%s missing in:\n%s" % (step, text))
             self.assertIn(result, line)
@@ -283,7 +283,7 @@ class UsbStickBoot(Session):
         return (KERNEL, ISO)
 
     def test_01_grub_on_a_disk_boots_tarn_with_its_framebuffer(self):
-        text = "\n".join(self.check_startup_report(volume="no FAT32 volume on ATA pri master"))
+        text = "\n".join(self.check_startup_report(volume="no usable FAT32 volume"))
         self.assertIn("Screen 800 X 600 X 16 - Pitch 1600", text)
         self.assertRegex(text, r"ATA pri master: (.*\n)*.*QEMU HARDDISK")
 
@@ -301,7 +301,7 @@ class NoDiskBoot(Session):
     with_disk = False
 
     def test_01_startup_says_no_disk_was_found_and_where_it_looked(self):
-        text = "\n".join(self.check_startup_report(volume="no disk found (nothing at ATA pri master)"))
+        text = "\n".join(self.check_startup_report(volume="no disk found (looked at"))
         self.assertIn("ATA pri master: no device", text)
         self.assertIn("Drive 8: no disk found (looked at AHCI, NVMe and the four IDE positions)", text)
         self.assertNotIn("ERROR", text)
