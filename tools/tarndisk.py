@@ -146,16 +146,18 @@ def put(image, paths, name=None):
             print("%s -> %s" % (path, stored))
 
 
-def create(image, size_mib=DEFAULT_SIZE_MIB, paths=(), label="TARN"):
+def create(image, size_mib=DEFAULT_SIZE_MIB, paths=(), label="TARN", serial=None, sectors_per_cluster=1):
+    """serial: the FAT volume serial number (mkfs.fat picks one without)."""
     sectors = size_mib * 1024 * 1024 // SECTOR
-    if sectors - PARTITION_START < 70000:
+    if (sectors - PARTITION_START) // sectors_per_cluster < 70000:
         raise DiskError("an image of %d MiB is too small for FAT32" % size_mib)
     count = sectors - PARTITION_START
     with open(image, "wb") as f:
         f.truncate(sectors * SECTOR)   # sparse: only written blocks take space
         f.write(mbr_bytes(PARTITION_START, count))
-    _run(["mkfs.fat", "-F", "32", "-s", "1", "-n", label, "-h", str(PARTITION_START),
-          "--offset", str(PARTITION_START), image, str(count * SECTOR // 1024)])
+    volume_id = ["-i", "%08X" % serial] if serial is not None else []
+    _run(["mkfs.fat", "-F", "32", "-s", str(sectors_per_cluster), "-n", label, "-h", str(PARTITION_START)]
+         + volume_id + ["--offset", str(PARTITION_START), image, str(count * SECTOR // 1024)])
     if paths:
         put(image, list(paths))
 
