@@ -10,7 +10,6 @@
 namespace {
 
 // KERNAL zero page used by the patched serial routines.
-constexpr u16 kRequest = 0x0002;      // request code, 0 once served
 constexpr u16 kTxtTab = 0x002B;       // start of BASIC program (word)
 constexpr u16 kStatus = 0x0090;       // KERNAL I/O status ST
 constexpr u16 kVerify = 0x0093;       // 0 LOAD, otherwise VERIFY
@@ -43,10 +42,9 @@ void IO::fat32(tarn::filesystem::Fat32* f) {
 
 bool IO::emulate() {
     if (!mem_ || serving_) return true;
-    u8 request = mem_->read_byte(kRequest);
+    u8 request = mem_->take_trap_request();
     if (request < kRequestAttention || request > kRequestLoadRest) return true;
     serving_ = true;
-    mem_->write_byte(kRequest, 0);
     drive_.BasicStart(read_word(mem_, kTxtTab));
     u8 status = 0;
     switch (request) {

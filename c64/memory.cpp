@@ -11,7 +11,10 @@ namespace {
 constexpr u32 kSize = 0x10000;
 constexpr u16 kPortDdr = 0x0000;       // 6510 data direction register
 constexpr u16 kPort = 0x0001;          // 6510 port: LORAM, HIRAM, CHAREN
-constexpr u16 kTrapRequest = 0x0002;   // request byte of the patched serial bus routines
+// Request register of the patched serial bus routines: in I/O 2, the
+// expansion port's page that a C64 without a cartridge does not decode,
+// so the requests take no byte of the memory programs use.
+constexpr u16 kTrapRequest = 0xDF80;
 constexpr u8 kTrapFirst = 4;           // 4 ATN byte, 5 CIOUT, 6 ACPTR, 7 rest of a LOAD
 constexpr u8 kTrapLast = 7;
 constexpr u16 kPlaceTrigger = 0x0139;  // the core's store hook watches it
@@ -25,6 +28,7 @@ constexpr u16 kVicPage = 0xD000;       // $D000-$D3FF VIC-II
 constexpr u16 kSidPage = 0xD400;       // $D400-$D4FF SID
 constexpr u16 kCia1Page = 0xDC00;      // $DC00-$DCFF CIA 1
 constexpr u16 kCia2Page = 0xDD00;      // $DD00-$DDFF CIA 2
+constexpr u16 kIo2Page = 0xDF00;       // $DF00-$DFFF I/O 2 (expansion port)
 constexpr u16 kBrkVector = 0x0316;     // KERNAL's RAM BRK vector
 constexpr u16 kMonitorEntry = 0x9000;
 constexpr u16 kVarTab = 0x002D;        // BASIC start of variables
@@ -58,7 +62,7 @@ const RomPatch kKeyboardPatches[] = {
 
 // The serial bus routines become traps into the host's drive 8: each
 // leaves its byte in $95 (or takes it from $A4) and stores a request code in
-// $0002, which the host serves before the next instruction. X and Y are kept,
+// $DF80, which the host serves before the next instruction. X and Y are kept,
 // as the KERNAL's callers rely on them.
 struct CodePatch {
     u16 address;
@@ -67,27 +71,27 @@ struct CodePatch {
 };
 const CodePatch kBusPatches[] = {
     // $ED11, the byte under ATN for TALK/LISTEN (which keep their ORA and
-    // RS-232 wait in front): STA $95; LDA #$04; STA $0002; CLI; CLC; RTS
-    {0xED11, 10, {0x85, 0x95, 0xA9, 0x04, 0x8D, 0x02, 0x00, 0x58, 0x18, 0x60}},
+    // RS-232 wait in front): STA $95; LDA #$04; STA $DF80; CLI; CLC; RTS
+    {0xED11, 10, {0x85, 0x95, 0xA9, 0x04, 0x8D, 0x80, 0xDF, 0x58, 0x18, 0x60}},
     // SECOND: JMP $ED11
     {0xEDB9, 3, {0x4C, 0x11, 0xED}},
     // TKSA: JMP $ED11; its turnaround half (CHKIN without a secondary
     // address): CLI; RTS
     {0xEDC7, 3, {0x4C, 0x11, 0xED}},
     {0xEDCC, 2, {0x58, 0x60}},
-    // CIOUT: STA $95; LDA #$05; STA $0002; LDA $95; CLC; RTS
-    {0xEDDD, 11, {0x85, 0x95, 0xA9, 0x05, 0x8D, 0x02, 0x00, 0xA5, 0x95, 0x18, 0x60}},
+    // CIOUT: STA $95; LDA #$05; STA $DF80; LDA $95; CLC; RTS
+    {0xEDDD, 11, {0x85, 0x95, 0xA9, 0x05, 0x8D, 0x80, 0xDF, 0xA5, 0x95, 0x18, 0x60}},
     // UNTLK: LDA #$5F; JMP $ED11
     {0xEDEF, 5, {0xA9, 0x5F, 0x4C, 0x11, 0xED}},
     // UNLSN: LDA #$3F; JMP $ED11
     {0xEDFE, 5, {0xA9, 0x3F, 0x4C, 0x11, 0xED}},
-    // ACPTR: LDA #$06; STA $0002; LDA $A4; CLI; CLC; RTS
-    {0xEE13, 10, {0xA9, 0x06, 0x8D, 0x02, 0x00, 0xA5, 0xA4, 0x58, 0x18, 0x60}},
+    // ACPTR: LDA #$06; STA $DF80; LDA $A4; CLI; CLC; RTS
+    {0xEE13, 10, {0xA9, 0x06, 0x8D, 0x80, 0xDF, 0xA5, 0xA4, 0x58, 0x18, 0x60}},
     // LOAD's byte loop, preceded by the rest of the file at once (in the
     // space the old bus code left): JSR $F5D2 (LOADING); LDA $93; BNE rts
-    // (VERIFY: byte loop); LDA #$07; STA $0002; BIT $90; BVC rts; PLA; PLA;
+    // (VERIFY: byte loop); LDA #$07; STA $DF80; BIT $90; BVC rts; PLA; PLA;
     // JMP $F528 (UNTALK, CLOSE, return); rts: RTS
-    {0xEE20, 22, {0x20, 0xD2, 0xF5, 0xA5, 0x93, 0xD0, 0x0E, 0xA9, 0x07, 0x8D, 0x02, 0x00,
+    {0xEE20, 22, {0x20, 0xD2, 0xF5, 0xA5, 0x93, 0xD0, 0x0E, 0xA9, 0x07, 0x8D, 0x80, 0xDF,
                   0x24, 0x90, 0x50, 0x05, 0x68, 0x68, 0x4C, 0x28, 0xF5, 0x60}},
     // LOAD: JSR $EE20 in place of JSR $F5D2
     {0xF4F0, 3, {0x20, 0x20, 0xEE}},
@@ -198,6 +202,7 @@ void Memory::map_pages() {
         write_pages_[kSidPage >> 8] = nullptr;
         read_pages_[kCia1Page >> 8] = write_pages_[kCia1Page >> 8] = nullptr;
         read_pages_[kCia2Page >> 8] = write_pages_[kCia2Page >> 8] = nullptr;
+        write_pages_[kIo2Page >> 8] = nullptr;  // the trap request register
         break;
     case kROM:
         for (u32 page = kCharRom >> 8; page < (kCharRom + kCharSize) >> 8; page++) read_pages_[page] = rom;
@@ -207,7 +212,7 @@ void Memory::map_pages() {
     }
     // While a port bit's charge is leaking away, reads of $01 look at the clock.
     read_pages_[kPort >> 8] = port_fading() ? nullptr : ram;
-    write_pages_[kPort >> 8] = nullptr;          // port and trap request byte
+    write_pages_[kPort >> 8] = nullptr;          // the port
     write_pages_[kPlaceTrigger >> 8] = nullptr;  // program placement trigger, seen by the core's hook
 }
 
@@ -246,10 +251,18 @@ void Memory::write_special(u16 address, u8 value) {
     if (page == 0) {
         if (address == kPort || address == kPortDdr) return write_port(address, value);
         ram[address] = value;
-        if (address == kTrapRequest && value >= kTrapFirst && value <= kTrapLast && trap_fn_) trap_fn_(trap_ctx_);
         return;
     }
     bool io = banks[kBankCharen] == kIO;
+    if (page == kIo2Page) {
+        if (io && address == kTrapRequest && value >= kTrapFirst && value <= kTrapLast) {
+            trap_request_ = value;
+            if (trap_fn_) trap_fn_(trap_ctx_);
+            return;
+        }
+        ram[address] = value;
+        return;
+    }
     if (page >= kVicPage && page < kSidPage) {
         if (io && vic_) vic_->write_register(static_cast<u8>(address & 0x7F), value);
         else if (!io) ram[address] = value;

@@ -52,6 +52,13 @@ public:
     // Called after a processor store of 4 to 7 to $0002, the request byte
     // the patched serial bus routines leave for the host's drive 8.
     void trap_hook(void (*fn)(void* ctx), void* ctx) { trap_fn_ = fn; trap_ctx_ = ctx; }
+    // The serial bus request the patched KERNAL stored last (4-7), taken
+    // once; 0 when none waits.
+    u8 take_trap_request() {
+        u8 r = trap_request_;
+        trap_request_ = 0;
+        return r;
+    }
     // Program images (with their 2-byte load address) placed by patch_ram.
     void program_images(const u8* monitor_prg, u32 monitor_len, const u8* program_prg, u32 program_len);
 
@@ -67,7 +74,7 @@ public:
     // Processor page maps (see core6502_bind_pages): entry N is the array
     // that serves page N directly (ram or rom, indexed by the full address),
     // or null when page N needs the checks of read_byte/write_byte (I/O,
-    // the port and trap bytes in page 0, the trigger byte in page 1, and
+    // the port bytes in page 0, the trigger byte in page 1, and
     // reads of page 0 while a port pin's charge leaks away).
     // Rebuilt on every bank change; the tables stay at the same address.
     u8* const* read_pages() const { return read_pages_; }
@@ -97,6 +104,7 @@ private:
     Sid* sid_ = nullptr;
     void (*trap_fn_)(void*) = nullptr;
     void* trap_ctx_ = nullptr;
+    u8 trap_request_ = 0;
     const u8* monitor_prg_;
     u32 monitor_len_;
     const u8* program_prg_;

@@ -22,7 +22,7 @@ struct KernalBus {
 
     void Request(u8 code, u8 byte) {
         mem.write_byte(0x95, byte);
-        mem.write_byte(0x02, code);
+        mem.write_byte(0xDF80, code);  // the patched routines' request register
         io.emulate();
     }
     void Attention(u8 command) { Request(4, command); }

@@ -49,6 +49,11 @@ TEST_F(Drive8, SequentialFileWrittenReadAppendedAndReadByteByByte) {
          "30 PRINT \"<\";A$;N;B$;S;\">\""});
     EXPECT_TRUE(hm.screen_has("<HELLO 42 MORE 64 >")) << Output();
 
+    // File traffic leaves the program's zero page alone ($02 holds cc65's
+    // stack pointer).
+    Run({"10 POKE 2,123:OPEN 2,8,2,\"DATA\":INPUT#2,A$:CLOSE 2:PRINT \"<\";PEEK(2);\">\""});
+    EXPECT_TRUE(hm.screen_has("< 123 >")) << Output();
+
     // GET# byte by byte until ST says end of file.
     Run({"10 OPEN 3,8,3,\"DATA\":T=0:C=0",
          "20 GET#3,A$:T=T+ASC(A$+CHR$(0)):C=C+1:IF ST=0 THEN 20",

@@ -177,8 +177,8 @@ TEST(Memory, ProcessorPortReadsOutputsWhereDirectedAndPinLevelsElsewhere) {
 
 TEST(Memory, RomPatchesSurviveEveryBankSwitch) {
     Wired w;
-    // ACPTR: LDA #$06; STA $0002; LDA $A4; CLI; CLC; RTS
-    const u8 acptr[] = {0xA9, 0x06, 0x8D, 0x02, 0x00, 0xA5, 0xA4, 0x58, 0x18, 0x60};
+    // ACPTR: LDA #$06; STA $DF80; LDA $A4; CLI; CLC; RTS
+    const u8 acptr[] = {0xA9, 0x06, 0x8D, 0x80, 0xDF, 0xA5, 0xA4, 0x58, 0x18, 0x60};
     // LOAD calls the one-request loader in place of its LOADING message.
     const u8 load[] = {0x20, 0x20, 0xEE};
     for (u8 port : {0x37, 0x35, 0x36}) {
@@ -206,32 +206,37 @@ struct HookLog {
 void record(void* ctx) {
     HookLog* log = static_cast<HookLog*>(ctx);
     log->calls++;
-    log->seen = log->mem->read_byte(0x0002);  // the value is already stored
+    log->seen = log->mem->take_trap_request();
 }
 
-TEST(Memory, TrapHookFiresOnSerialBusRequestsOnly) {
+// The request register sits in I/O 2, so requests leave every RAM byte a
+// program owns alone (cc65 keeps its stack pointer in $02-$03).
+TEST(Memory, TrapHookFiresOnSerialBusRequestsOnlyAndLeavesRamAlone) {
     Wired w;
     HookLog log;
     log.mem = &w.mem;
-    w.mem.write_byte(0x0002, 4);  // no hook yet: just stored
+    w.mem.write_byte(0x0002, 0x42);
+    w.mem.write_byte(0xDF80, 4);  // no hook yet: kept for the next take
     EXPECT_EQ(log.calls, 0);
+    EXPECT_EQ(w.mem.take_trap_request(), 4);
+    EXPECT_EQ(w.mem.take_trap_request(), 0);
     w.mem.trap_hook(record, &log);
-    w.mem.write_byte(0x0002, 4);
-    EXPECT_EQ(log.calls, 1);
-    EXPECT_EQ(log.seen, 4);
-    w.mem.write_byte(0x0002, 5);
-    EXPECT_EQ(log.calls, 2);
-    EXPECT_EQ(log.seen, 5);
-    w.mem.write_byte(0x0002, 7);
+    for (u8 v : {4, 5, 7}) {
+        w.mem.write_byte(0xDF80, v);
+        EXPECT_EQ(log.seen, v);
+    }
     EXPECT_EQ(log.calls, 3);
-    EXPECT_EQ(log.seen, 7);
-    for (u8 v : {0, 3, 8, 0xFF}) w.mem.write_byte(0x0002, v);
-    w.mem.write_byte(0x0003, 4);
-    w.mem.write_byte(0x0102, 4);
-    w.mem.write_byte_no_io(0x0002, 4);
+    for (u8 v : {0, 3, 8, 0xFF}) w.mem.write_byte(0xDF80, v);
+    w.mem.write_byte(0xDF81, 4);
+    w.mem.write_byte(0x0002, 4);  // the old place is plain RAM
+    w.mem.write_byte_no_io(0xDF80, 4);
+    w.mem.write_byte(0x0001, 0x33);  // I/O banked out: RAM under it
+    w.mem.write_byte(0xDF80, 4);
+    w.mem.write_byte(0x0001, 0x37);
     EXPECT_EQ(log.calls, 3);
+    EXPECT_EQ(w.mem.read_byte(0x0002), 4);
     w.mem.trap_hook(nullptr, nullptr);
-    w.mem.write_byte(0x0002, 5);
+    w.mem.write_byte(0xDF80, 5);
     EXPECT_EQ(log.calls, 3);
 }
 

@@ -1,6 +1,6 @@
 // Memory page maps: they agree with read_byte/write_byte for every port
 // value, and processor stores through the core still reach the port, the
-// LOAD/SAVE request byte, the placement trigger and the chips.
+// serial bus request register, the placement trigger and the chips.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -46,7 +46,8 @@ struct Bound {
 };
 
 // Only the pages with side effects may leave the maps: the I/O pages while
-// I/O is banked in, and for stores the port/request page and the trigger page.
+// I/O is banked in (for stores also the SID and the serial bus request
+// register's page), the port page and the trigger page.
 TEST(Pages, OnlyPagesWithSideEffectsAreLeftToTheChecks) {
     for (u8 port = 0; port < 8; port++) {
         Bound b;
@@ -55,7 +56,7 @@ TEST(Pages, OnlyPagesWithSideEffectsAreLeftToTheChecks) {
         for (int page = 0; page < 256; page++) {
             bool chip_page = (page >= 0xD0 && page <= 0xD3) || page == 0xDC || page == 0xDD;
             bool read_checked = io && chip_page;
-            bool write_checked = page <= 0x01 || (io && (chip_page || page == 0xD4));
+            bool write_checked = page <= 0x01 || (io && (chip_page || page == 0xD4 || page == 0xDF));
             EXPECT_EQ(b.mem.read_pages()[page] == nullptr, read_checked) << "port " << int(port) << " page " << page;
             EXPECT_EQ(b.mem.write_pages()[page] == nullptr, write_checked) << "port " << int(port) << " page " << page;
         }
@@ -68,50 +69,41 @@ struct Store {
 };
 
 TEST(Pages, StoresOfLoadRequestReachTheTrapInEveryMode) {
+    // Every store mode that reaches $DF80 ($20 and $24 point at it).
     const Store stores[] = {
-        {{0x85, 0x02}, 4, 0, 0},        {{0x8D, 0x02, 0x00}, 4, 0, 0}, {{0x95, 0x01}, 4, 1, 0},
-        {{0x9D, 0x01, 0x00}, 4, 1, 0},  {{0x99, 0x00, 0x00}, 4, 0, 2}, {{0x81, 0x20}, 4, 0, 0},
-        {{0x91, 0x20}, 4, 0, 0},        {{0x86, 0x02}, 0, 4, 0},       {{0x8E, 0x02, 0x00}, 0, 4, 0},
-        {{0x96, 0x01}, 0, 4, 1},        {{0x84, 0x02}, 0, 0, 4},       {{0x8C, 0x02, 0x00}, 0, 0, 4},
-        {{0x94, 0x01}, 0, 1, 4},        {{0x87, 0x02}, 4, 4, 0},       {{0x8F, 0x02, 0x00}, 4, 4, 0},
-        {{0x97, 0x01}, 4, 4, 1},        {{0x83, 0x20}, 4, 4, 0},
+        {{0x8D, 0x80, 0xDF}, 4, 0, 0}, {{0x9D, 0x7F, 0xDF}, 4, 1, 0}, {{0x99, 0x7E, 0xDF}, 4, 0, 2},
+        {{0x81, 0x20}, 4, 0, 0},       {{0x91, 0x20}, 4, 0, 0},       {{0x8E, 0x80, 0xDF}, 0, 4, 0},
+        {{0x8C, 0x80, 0xDF}, 0, 0, 4}, {{0x8F, 0x80, 0xDF}, 4, 4, 0}, {{0x83, 0x20}, 4, 4, 0},
     };
     for (const Store& s : stores) {
         Bound b;
-        b.mem.write_byte_no_io(0x0020, 0x02);  // ($20) -> $0002
-        b.mem.write_byte_no_io(0x0021, 0x00);
-        b.mem.write_byte_no_io(0x0024, 0x02);  // ($24) -> $0002
-        b.mem.write_byte_no_io(0x0025, 0x00);
+        b.mem.write_byte_no_io(0x0020, 0x80);
+        b.mem.write_byte_no_io(0x0021, 0xDF);
+        b.mem.write_byte_no_io(0x0024, 0x80);
+        b.mem.write_byte_no_io(0x0025, 0xDF);
         b.ctx.a = s.a;
         b.ctx.x = s.x;
         b.ctx.y = s.y;
         b.run(s.code);
         EXPECT_EQ(b.traps, 1) << "opcode $" << std::hex << int(*s.code.begin());
-        EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 4) << "opcode $" << std::hex << int(*s.code.begin());
+        EXPECT_EQ(b.mem.take_trap_request(), 4) << "opcode $" << std::hex << int(*s.code.begin());
     }
 }
 
 TEST(Pages, ReadModifyWriteReachesTheTrapWithEachStoredValue) {
+    // I/O 2 reads back what was last stored there outside the request.
     Bound b;
-    b.mem.write_byte_no_io(0x0002, 3);
-    b.run({0xE6, 0x02});  // INC $02: 3 -> 4
+    b.mem.write_byte(0xDF80, 3);
+    b.run({0xEE, 0x80, 0xDF});  // INC $DF80: 3 -> 4
     EXPECT_EQ(b.traps, 1);
-    b.mem.write_byte_no_io(0x0002, 8);
-    b.run({0xCE, 0x02, 0x00});  // DEC $0002: 8 -> 7
+    b.mem.write_byte(0xDF80, 8);
+    b.run({0xCE, 0x80, 0xDF});  // DEC $DF80: 8 -> 7
     EXPECT_EQ(b.traps, 2);
-    b.mem.write_byte_no_io(0x0002, 0x82);
+    b.mem.write_byte(0xDF80, 0x82);
     b.ctx.flags = 0;
-    b.run({0x26, 0x02});  // ROL $02: writes $82, then $04
+    b.run({0x2E, 0x80, 0xDF});  // ROL $DF80: writes $82, then $04
     EXPECT_EQ(b.traps, 3);
-    b.mem.write_byte_no_io(0x0002, 0x0A);
-    b.ctx.flags = 0;
-    b.run({0x66, 0x02});  // ROR $02: writes $0A, then $05
-    EXPECT_EQ(b.traps, 4);
-    b.mem.write_byte_no_io(0x0002, 4);
-    b.ctx.flags = 0;
-    b.run({0x2E, 0x02, 0x00});  // ROL $0002: writes $04 (request), then $08
-    EXPECT_EQ(b.traps, 5);
-    EXPECT_EQ(b.mem.read_byte_no_io(0x0002), 8);
+    EXPECT_EQ(b.mem.take_trap_request(), 4);
 }
 
 // Only BASIC's POKE places the images: the same $FF reaching $0139 through
