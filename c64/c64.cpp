@@ -1,32 +1,23 @@
-// The C64 machine: owns and wires the chips, runs the main loop, and the
-// kernel event sinks that feed it keys and timer ticks.
+// The C64 machine: owns and wires the chips and runs the main loop.
 #include "c64/c64.h"
 
 #include "c64/cia1.h"
 #include "c64/cia2.h"
+#include "c64/control_ports.h"
 #include "c64/io.h"
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
 #include "c64/processor.h"
 #include "c64/sid.h"
+#include "c64/text_keys.h"
 #include "c64/vic.h"
-#include "hardwarecommunication/cpu_control.h"
+#include "lib/key_queue.h"
 
-using tarn::hardwarecommunication::cpu_disable_interrupts;
-using tarn::hardwarecommunication::cpu_enable_interrupts;
+using tarn::Key;
+using tarn::KeyEvent;
 
 namespace {
-
-constexpr u8 kScanLeftShift = 0x2A;
-constexpr u8 kScanRightShift = 0x36;
-constexpr u8 kScanReleased = 0x80;     // set-1 break codes have bit 7 set
-constexpr u8 kScanExtended = 0xE0;     // prefix of the cursor block and others
-
-constexpr u8 kKeyEscape = 1;
-constexpr u8 kKeyReset = 3;            // F10
-constexpr u8 kKeyFrameSkip = 4;        // F12: frame skipping, or warp in full mode
-constexpr u8 kKeyModeSwitch = 5;       // F11
 
 // The patched KERNAL stored a LOAD or SAVE request: serve it before the
 // trap's next instruction reads the result.
@@ -34,8 +25,6 @@ void serve_file_request(void* ctx) { static_cast<IO*>(ctx)->emulate(); }
 
 }  // namespace
 
-C64* volatile c64ptr = nullptr;
-volatile u32 current_milli = 0;
 u8 g_face_screen[kFaceCells];
 u8 g_face_screen_reverse[kFaceCells];
 volatile int g_face_active = 0;
@@ -43,36 +32,11 @@ FaceNode g_c64_face;
 
 u8 C64::last_border = 0xFF;
 u8 C64::last_bg = 0xFF;
-bool C64::shift_down = false;
 u32 C64::frame_ctr = 0;
 bool C64::draw_due = false;
 bool C64::full_mode_on = false;
-void (*C64::host_poll)() = nullptr;
 
-// Scan code (set 1) to character; 0 types nothing. Esc (the monitor's key)
-// and Tab (RUN/STOP on the keyboard matrix) type nothing.
-const u8 C64::kmap[128] = {
-    0, 0, '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '-', '=', 8, 0,  // 00
-    'q', 'w', 'e', 'r', 't', 'y', 'u', 'i', 'o', 'p', '[', ']', 13, 0, 'a', 's',  // 10
-    'd', 'f', 'g', 'h', 'j', 'k', 'l', ';', '\'', '`', 0, '\\', 'z', 'x', 'c', 'v',  // 20
-    'b', 'n', 'm', ',', '.', '/', 0, '*', 0, ' ', 0, 0, 0, 0, 0, 0,  // 30
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 40
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 50
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 60
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 70
-};
-const u8 C64::kmap_shift[128] = {
-    0, 0, '!', '@', '#', '$', '%', '^', '&', '*', '(', ')', '_', '+', 8, 0,  // 00
-    'Q', 'W', 'E', 'R', 'T', 'Y', 'U', 'I', 'O', 'P', '{', '}', 13, 0, 'A', 'S',  // 10
-    'D', 'F', 'G', 'H', 'J', 'K', 'L', ':', '"', '~', 0, '|', 'Z', 'X', 'C', 'V',  // 20
-    'B', 'N', 'M', '<', '>', '?', 0, '*', 0, ' ', 0, 0, 0, 0, 0, 0,  // 30
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 40
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 50
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 60
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 70
-};
-
-C64::C64() : running(true), reset_requested(false) {
+C64::C64(const Host& host) : keys_(host.keys), clock_(host.clock) {
     io_ = new IO();
     mem_ = new Memory();
     cpu_ = new Processor(mem_);
@@ -81,16 +45,18 @@ C64::C64() : running(true), reset_requested(false) {
     vic_ = new Vic();
     sid_ = new Sid();
     monitor_ = new Monitor();
-    key_matrix_ = new KeyMatrix(io_, cpu_);
+    ports_ = new ControlPorts();
+    key_matrix_ = new KeyMatrix(ports_, cpu_);
+    text_keys_ = new TextKeys(ports_, cpu_, mem_);
 
     vic_->memory(mem_);
     vic_->cpu(cpu_);
     vic_->io(io_);
     cia1_->cpu(cpu_);
-    cia1_->io(io_);
+    cia1_->ports(ports_);
     cia2_->cpu(cpu_);
-    io_->cpu(cpu_);
     io_->memory(mem_);
+    io_->clock(clock_);
     mem_->vic(vic_);
     mem_->cia1(cia1_);
     mem_->cia2(cia2_);
@@ -107,21 +73,22 @@ C64::~C64() {
         g_c64_self.mem = nullptr;
         g_c64_self.cpu = nullptr;
     }
+    delete text_keys_;
+    delete key_matrix_;
+    delete ports_;
+    delete monitor_;
+    delete sid_;
+    delete vic_;
+    delete cia2_;
+    delete cia1_;
     delete cpu_;
     delete mem_;
-    delete cia1_;
-    delete cia2_;
-    delete vic_;
-    delete sid_;
     delete io_;
-    delete monitor_;
-    delete key_matrix_;
 }
 
 void C64::forget_run_state() {
     last_border = 0xFF;
     last_bg = 0xFF;
-    shift_down = false;
     frame_ctr = 0;
     draw_due = false;
     full_mode_on = false;
@@ -144,24 +111,19 @@ void C64::begin_run() {
 }
 
 bool C64::run_pass() {
-    if (host_poll) host_poll();
+    take_keys();
     if (!running) {
-        monitor_->Start();
-        io_->invalidate_picture();  // the monitor drew over the screen
-        // What was typed in the monitor, and the Esc that left it, was the
-        // monitor's: none of it reaches the C64.
-        drain_scan_ring(false);
-        running = true;
-        return true;
+        run_monitor();
+        return !reset_requested;
     }
+    if (reset_requested) return false;
     if (mode_switch_requested) {
         mode_switch_requested = false;
         enter_mode(!full_mode_on);
     }
     if (full_mode_on) return run_frame();
-    poll_keyboard();
     face_tick_steps(&g_c64_face, kStepsPerPass);
-    io_->text_pass_ran();
+    text_keys_->pass_ran();
     face_tick_observe(&g_c64_face);
 
     bool changed = false;
@@ -172,12 +134,11 @@ bool C64::run_pass() {
             changed = true;
         }
     }
-    drain_scan_ring(true);
 
     // The CIAs count the processor's cycles in text mode too.
     cia1_->catch_up();
     cia2_->catch_up();
-    if (!io_->emulate()) return false;
+    io_->emulate();
 
     if (g_vic_border != last_border || g_vic_backgnd != last_bg) {
         last_border = g_vic_border;
@@ -191,102 +152,50 @@ bool C64::run_pass() {
     return !reset_requested;
 }
 
-// Takes what the controller holds whose interrupt edge was lost. The
-// driver's own routine reads it, so each byte reaches the ring and the key
-// handler once, as from the interrupt; interrupts stay off meanwhile, or one
-// arriving between the status and the data read would take the byte and
-// leave the data read the latch's repeat of it.
-void C64::poll_keyboard() {
-    for (int i = 0; i < kPollLimit; i++) {
-        cpu_disable_interrupts();
-        bool took = keyboard_poll_byte();
-        cpu_enable_interrupts();
-        if (!took) break;
+// Every key that has come: the machine's own keys act at once, the rest go
+// to the mode's keyboard in order. Esc and F10 stop the taking: what was
+// typed after them belongs to the monitor, or to nobody. The count is
+// bounded, so a keyboard that never stops sending cannot hold the machine.
+void C64::take_keys() {
+    KeyEvent event;
+    for (u32 n = 0; n < kMaxKeysPerPass && keys_->next(&event); n++)
+        if (!hot_key(event)) return;
+}
+
+// Esc opens the monitor, F10 resets, F11 switches modes, F12 toggles frame
+// skipping (warp in full mode). Returns false once the keys must stop.
+bool C64::hot_key(KeyEvent event) {
+    switch (event.key) {
+    case Key::Escape:
+        if (!event.down) return true;
+        running = false;
+        return false;
+    case Key::F10:
+        if (!event.down) return true;
+        reset_requested = true;
+        return false;
+    case Key::F11:
+        if (event.down) mode_switch_requested = true;
+        return true;
+    case Key::F12:
+        if (!event.down) return true;
+        if (full_mode_on) warp_ = !warp_;
+        else io_->frame_skip(io_->frame_skip() == IO::kFrameSkip ? 0 : IO::kFrameSkip);
+        return true;
+    default:
+        if (full_mode_on) key_matrix_->key(event);
+        else text_keys_->key(event);
+        return true;
     }
 }
 
-void C64::drain_scan_ring(bool type_keys) {
-    cpu_disable_interrupts();
-    u32 head = g_scan_head;
-    cpu_enable_interrupts();
-    if (full_mode_on && !type_keys) {
-        g_scan_tail = head;
-        key_matrix_->release_all();
-        return;
-    }
-    if (full_mode_on) {
-        // A byte the matrix cannot take yet stays in the ring for the next pass.
-        while (g_scan_tail != head &&
-               key_matrix_->scan_byte(g_scan_ring[g_scan_tail & 0xFF], cpu_->cycles(), head - g_scan_tail - 1))
-            g_scan_tail = g_scan_tail + 1;
-        return;
-    }
+// The monitor has the keyboard until Esc; keys held when it opened are let
+// go, and the machine goes on where it stood (or resets on F10).
+void C64::run_monitor() {
     key_matrix_->release_all();
-    while (g_scan_tail != head) {
-        u8 byte = g_scan_ring[g_scan_tail & 0xFF];
-        g_scan_tail = g_scan_tail + 1;
-        // Extended keys (cursor block, keypad Enter) type nothing here.
-        if (after_prefix_) {
-            after_prefix_ = false;
-            continue;
-        }
-        if (byte == kScanExtended) {
-            after_prefix_ = true;
-            continue;
-        }
-        u8 code = byte & 0x7F;
-        bool released = (byte & kScanReleased) != 0;
-        if (code == kScanLeftShift || code == kScanRightShift) {
-            shift_down = !released;
-            continue;
-        }
-        if (released || !type_keys) continue;
-        u8 ch = shift_down ? kmap_shift[code] : kmap[code];
-        if (ch) face_key(&g_c64_face, ch);
-    }
+    text_keys_->release_all();
+    if (monitor_->run(keys_, clock_)) reset_requested = true;
+    io_->invalidate_picture();  // the monitor drew over the screen
+    last_border = 0xFF;         // the text view is drawn afresh
+    running = true;
 }
-
-// ---- kernel event sinks -------------------------------------------------------
-
-void IOKeyboardEventHandler::OnKeyDown(u8 code) {
-    C64* machine = c64ptr;
-    if (!machine) return;  // no complete machine to take the key
-    if (code == kKeyReset) {
-        machine->reset_requested = true;
-        return;
-    }
-    if (code == kKeyEscape) {
-        if (monitor_mode) {
-            monitor_mode = false;
-            machine->monitor_->Stop();
-        } else {
-            monitor_mode = true;
-            machine->stop();
-        }
-        return;
-    }
-    if (code == kKeyModeSwitch) {
-        machine->request_mode_switch();
-        return;
-    }
-    if (machine->full_mode() && !monitor_mode) {
-        if (code == kKeyFrameSkip) {
-            machine->warp_ = !machine->warp_;
-            return;
-        }
-    }
-    if (code == kKeyFrameSkip)
-        machine->io_->frame_skip(machine->io_->frame_skip() == IO::kFrameSkip ? 0 : IO::kFrameSkip);
-    // Full mode's keys reach the C64 through the key matrix.
-    if (monitor_mode) machine->monitor_->OnKeyDown(code);
-    else if (!machine->full_mode()) machine->io_->OnKeyDown(code);
-}
-
-void IOKeyboardEventHandler::OnKeyUp(u8 code) {
-    C64* machine = c64ptr;
-    if (!machine) return;
-    if (monitor_mode) machine->monitor_->OnKeyUp(code);
-    else if (!machine->full_mode()) machine->io_->OnKeyUp(code);
-}
-
-void IOPITEventHandler::OnTick() { current_milli = current_milli + 1; }

@@ -1,36 +1,49 @@
-// The C64 machine: owns and wires the chips, runs the main loop, and the
-// kernel event sinks that feed it keys and timer ticks.
+// The C64 machine: owns and wires the chips and runs the main loop. What it
+// needs from the PC comes through narrow interfaces the host implements:
+// key events, a clock, the framebuffer, the sound output and the volume.
 #ifndef TARN_C64_C64_H
 #define TARN_C64_C64_H
 
 #include "c64/face_node.h"
 #include "c64/frame_loop.h"
-#include "drivers/keyboard.h"
-#include "drivers/pit.h"
+#include "lib/key_event.h"
 #include "lib/types.h"
+
+namespace tarn {
+class Clock;
+class KeySource;
+}
 
 class Processor;
 class Cia1;
 class Cia2;
+class ControlPorts;
 class Memory;
 class IO;
 class KeyMatrix;
 class Sid;
+class TextKeys;
 class Vic;
 class Monitor;
 
 class C64 {
 public:
     static constexpr u32 kStepsPerPass = 12000;  // 6502 instructions a pass
-    static constexpr int kPollLimit = 16;        // PS/2 bytes read a pass
     static constexpr u32 kAlwaysRefreshPasses = 119;
+    static constexpr u32 kMaxKeysPerPass = 512;
 
-    C64();
+    // The PC's side, none of it owned; all of it outlives the machine.
+    struct Host {
+        tarn::KeySource* keys;
+        tarn::Clock* clock;
+    };
+
+    explicit C64(const Host& host);
     ~C64();
     C64(const C64&) = delete;
     C64& operator=(const C64&) = delete;
 
-    // The main loop: returns on a reset request or a failing chip.
+    // The main loop: returns on a reset request.
     void start();
     // Asks the loop to enter the monitor at its next pass.
     void stop();
@@ -48,6 +61,8 @@ public:
     Vic* vic() const { return vic_; }
     Monitor* monitor() const { return monitor_; }
     KeyMatrix* key_matrix() const { return key_matrix_; }
+    TextKeys* text_keys() const { return text_keys_; }
+    ControlPorts* ports() const { return ports_; }
     bool is_running() const { return running; }
     bool is_reset_requested() const { return reset_requested; }
     // Full C64 mode: the chips on the processor's clock, the VIC's picture
@@ -63,26 +78,17 @@ public:
     bool warp() const { return warp_; }
     void warp(bool on) { warp_ = on; }
 
-    // Scan code (set 1, & 0x7F) to character, plain and shifted.
-    static const u8 kmap[128];
-    static const u8 kmap_shift[128];
-
-    // Called once a pass: the host's devices that are polled (USB).
-    static void (*host_poll)();
-
     // Main-loop state kept across machines for the whole kernel run.
     static u32 frame_counter() { return frame_ctr; }
     static void frame_counter(u32 n) { frame_ctr = n; }
-    static bool shift_held() { return shift_down; }
     // Back to the state of a fresh kernel run (test harnesses start each
     // run from here).
     static void forget_run_state();
 
 private:
-    friend class IOKeyboardEventHandler;
-
-    void poll_keyboard();
-    void drain_scan_ring(bool type_keys);
+    void take_keys();
+    bool hot_key(tarn::KeyEvent event);
+    void run_monitor();
     // Full mode (frame_loop.cpp).
     void enter_mode(bool full);
     bool run_frame();
@@ -91,12 +97,13 @@ private:
 
     static u8 last_border;
     static u8 last_bg;
-    static bool shift_down;
     static u32 frame_ctr;
     static bool draw_due;  // the text picture changed since it was last drawn
     static bool full_mode_on;
 
-    volatile bool running;
+    tarn::KeySource* keys_;
+    tarn::Clock* clock_;
+    bool running = true;
     Processor* cpu_;
     Cia1* cia1_;
     Cia2* cia2_;
@@ -105,37 +112,17 @@ private:
     Sid* sid_;
     Vic* vic_;
     Monitor* monitor_;
+    ControlPorts* ports_;
     KeyMatrix* key_matrix_;
-    bool after_prefix_ = false;  // text mode: the next scan byte follows an E0
-    volatile bool reset_requested;
-    volatile bool mode_switch_requested = false;
-    volatile bool warp_ = false;
+    TextKeys* text_keys_;
+    bool reset_requested = false;
+    bool mode_switch_requested = false;
+    bool warp_ = false;
     u32 next_line_at_ = 0;  // core cycle at which the next raster line starts
     u32 warp_frames_ = 0;
     FramePacer pacer_;
 };
 
-// Routes key events: Esc to and from the monitor, F10 reset, F12 frame skip,
-// everything else to the machine's IO or, in monitor mode, to the monitor.
-class IOKeyboardEventHandler : public tarn::drivers::KeyboardEventHandler {
-public:
-    IOKeyboardEventHandler() : monitor_mode(false) {}
-    void OnKeyDown(u8 code) override;
-    void OnKeyUp(u8 code) override;
-    bool in_monitor_mode() const { return monitor_mode; }
-
-private:
-    volatile bool monitor_mode;
-};
-
-// Counts timer ticks into current_milli.
-class IOPITEventHandler : public tarn::drivers::PITEventHandler {
-public:
-    void OnTick() override;
-};
-
-extern C64* volatile c64ptr;
-extern volatile u32 current_milli;
 extern u8 g_face_screen[kFaceCells];
 extern u8 g_face_screen_reverse[kFaceCells];
 extern volatile int g_face_active;

@@ -1,7 +1,7 @@
 // CIA 1 ($DC00): the keyboard matrix and both joysticks on its ports.
 #include "c64/cia1.h"
 
-#include "c64/io.h"
+#include "c64/control_ports.h"
 #include "c64/processor.h"
 
 namespace {
@@ -35,10 +35,9 @@ u8 Cia1::read_register(u8 r) {
     }
 }
 
-// Input bits float high; a joystick 2 contact (active-high ---FRLDU in
-// IO) pulls its line low.
+// Input bits float high; a joystick 2 contact pulls its line low.
 u8 Cia1::port_a() const {
-    u8 joy = io_ ? io_->getJoystick(kJoystickPort2) : 0;
+    u8 joy = ports_ ? ports_->joystick(kJoystickPort2) : 0;
     return static_cast<u8>((pra_ | static_cast<u8>(~ddra_)) & static_cast<u8>(~joy));
 }
 
@@ -46,9 +45,9 @@ u8 Cia1::port_a() const {
 // row reads low when any selected column has a key down in it.
 u8 Cia1::port_b() const {
     u8 v = static_cast<u8>(prb_ | static_cast<u8>(~ddrb_));
-    if (!io_) return v;
+    if (!ports_) return v;
     u8 columns = static_cast<u8>(pra_ | static_cast<u8>(~ddra_));
     for (int c = 0; c < 8; c++)
-        if (!(columns & (1 << c))) v &= io_->keyboard_matrix_row(c);
-    return static_cast<u8>(v & static_cast<u8>(~io_->getJoystick(kJoystickPort1)));
+        if (!(columns & (1 << c))) v &= ports_->matrix_row(c);
+    return static_cast<u8>(v & static_cast<u8>(~ports_->joystick(kJoystickPort1)));
 }

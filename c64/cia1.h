@@ -6,12 +6,12 @@
 #include "c64/cia.h"
 #include "lib/types.h"
 
-class IO;
+class ControlPorts;
 
 class Cia1 final : public Cia {
 public:
     Cia1();
-    void io(IO* i) { io_ = i; }
+    void ports(ControlPorts* p) { ports_ = p; }
 
     void write_register(u8 r, u8 v);
     u8 read_register(u8 r);
@@ -23,7 +23,7 @@ private:
     u8 port_a() const;
     u8 port_b() const;
 
-    IO* io_ = nullptr;
+    ControlPorts* ports_ = nullptr;
     u8 pra_ = 0xFF, prb_ = 0xFF;
     u8 ddra_ = 0xFF, ddrb_ = 0;
 };

@@ -10,19 +10,14 @@
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
+#include "c64/text_keys.h"
 #include "c64/vic.h"
-#include "drivers/keyboard.h"
-#include "hardwarecommunication/cpu_control.h"
-
-namespace {
-constexpr u32 kWaitRoundsPerMs = 4;   // interrupts other than the PIT's wake us too
-constexpr u32 kWaitRoundsSpare = 16;
-}  // namespace
+#include "lib/clock.h"
 
 u32 FramePacer::next_deadline() {
-    remainder_ += kPalFrameCycles * 1000;
-    due_ms_ += remainder_ / kPalClockHz;
-    remainder_ %= kPalClockHz;
+    remainder_ += pal::kFrameCycles * 1000;
+    due_ms_ += remainder_ / pal::kClockHz;
+    remainder_ %= pal::kClockHz;
     return due_ms_;
 }
 
@@ -35,22 +30,17 @@ u32 FramePacer::wait_ms(u32 now_ms) {
     return ahead > 0 ? static_cast<u32>(ahead) : 0;
 }
 
-void wait_until_ms(u32 due_ms) {
-    u32 rounds = (due_ms - current_milli) * kWaitRoundsPerMs + kWaitRoundsSpare;
-    for (u32 i = 0; i < rounds && static_cast<i32>(current_milli - due_ms) < 0; i++)
-        tarn::hardwarecommunication::cpu_wait_for_interrupt();
-}
-
 // ---- the machine's full-mode pass ----------------------------------------------
 
 void C64::enter_mode(bool full) {
     full_mode_on = full;
     mem_->keyboard_table_patched(!full);
     key_matrix_->release_all();
+    text_keys_->release_all();
     if (full) {
         g_face_active = 0;
         next_line_at_ = cpu_->cycles();
-        pacer_.restart(current_milli);
+        pacer_.restart(clock_->milliseconds());
         warp_frames_ = 0;
     } else {
         g_face_active = 1;
@@ -59,22 +49,22 @@ void C64::enter_mode(bool full) {
 }
 
 bool C64::run_frame() {
-    // The keyboard interrupt's scan bytes go to the key matrix. The PS/2
-    // port itself is left to the interrupt.
-    drain_scan_ring(true);
+    // Keys reach the matrix in order, one change a frame at most (frames
+    // start exactly a frame's cycles apart).
+    key_matrix_->advance(next_line_at_);
 
-    for (int r = 0; r < static_cast<int>(kPalLines); r++) {
+    for (int r = 0; r < static_cast<int>(pal::kLines); r++) {
         u32 budget = vic_->start_line(r);
         u32 line_start = next_line_at_;
-        next_line_at_ += kPalLineCycles;
+        next_line_at_ += pal::kLineCycles;
         cpu_->run(line_start + budget);
         // On a badline the VIC holds the processor for the rest of the line.
-        if (budget < kPalLineCycles) cpu_->stall(kPalLineCycles - budget);
+        if (budget < pal::kLineCycles) cpu_->stall(pal::kLineCycles - budget);
         vic_->render_line(r);
         cia1_->catch_up();
         cia2_->catch_up();
     }
-    if (!io_->emulate()) return false;
+    io_->emulate();
     frame_ctr++;
     present_frame();
     if (!warp_) pace_frame();
@@ -90,6 +80,6 @@ void C64::present_frame() {
 }
 
 void C64::pace_frame() {
-    u32 wait = pacer_.wait_ms(current_milli);
-    if (wait) wait_until_ms(pacer_.due_ms());
+    u32 wait = pacer_.wait_ms(clock_->milliseconds());
+    if (wait) clock_->wait_until(pacer_.due_ms());
 }

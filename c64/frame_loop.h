@@ -3,13 +3,8 @@
 #ifndef TARN_C64_FRAME_LOOP_H
 #define TARN_C64_FRAME_LOOP_H
 
+#include "c64/pal.h"
 #include "lib/types.h"
-
-// PAL timing.
-constexpr u32 kPalClockHz = 985248;
-constexpr u32 kPalLineCycles = 63;
-constexpr u32 kPalLines = 312;
-constexpr u32 kPalFrameCycles = kPalLineCycles * kPalLines;  // 19,656
 
 // Wall-clock deadlines of successive frames, 19,656 / 985,248 s apart
 // (about 19.95 ms), kept in whole milliseconds plus an exact remainder so
@@ -34,12 +29,7 @@ public:
 
 private:
     u32 due_ms_ = 0;
-    u32 remainder_ = 0;  // in 1/kPalClockHz ms
+    u32 remainder_ = 0;  // in 1/pal::kClockHz ms
 };
-
-// Busy-free wait until current_milli reaches due_ms; each round halts until
-// the next interrupt and the rounds are bounded, so a clock that never moves
-// (the headless harness) ends the wait instead of hanging.
-void wait_until_ms(u32 due_ms);
 
 #endif

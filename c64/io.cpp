@@ -1,14 +1,10 @@
 // Host bridge: construction, the raster picture and frame pacing.
 #include "c64/io.h"
 
+#include "lib/clock.h"
 #include "lib/screen.h"
 
-#include "c64/c64.h"
-
-IO::IO() : cols_(kCols), rows_(kRows), running_(true), frame_skip_(0) {
-    init_color_palette();
-    init_keyboard();
-}
+IO::IO() : cols_(kCols), rows_(kRows), frame_skip_(0) { init_color_palette(); }
 
 IO::~IO() {
     delete[] frame_;
@@ -94,15 +90,8 @@ u16 IO::frame_pixel(int x, int y) const {
 }
 
 void IO::sync() {
-    u32 elapsed = current_milli - last_sync_ms_;
-    if (elapsed < kSyncMs) delay(kSyncMs - elapsed);
-    last_sync_ms_ = current_milli;
-}
-
-void IO::delay(u32 ms) {
-    u32 start = current_milli;
-    // Only the timer interrupt moves the counter; with interrupts off the
-    // poll limit ends the wait.
-    for (u32 polls = 0; current_milli < start + ms; polls++)
-        if (polls > kDelayPollLimit) return;
+    if (!clock_) return;
+    u32 elapsed = clock_->milliseconds() - last_sync_ms_;
+    if (elapsed < kSyncMs) clock_->wait_until(last_sync_ms_ + kSyncMs);
+    last_sync_ms_ = clock_->milliseconds();
 }

@@ -1,4 +1,4 @@
-// The emulated machine's bridge to the host: display, keyboard, LOAD/SAVE.
+// The emulated machine's bridge to the host: display and LOAD/SAVE.
 #ifndef TARN_C64_IO_H
 #define TARN_C64_IO_H
 
@@ -6,11 +6,10 @@
 #include "c64/drive/fat_store.h"
 #include "lib/types.h"
 
-class Processor;
 class Memory;
 namespace tarn {
+class Clock;
 class Screen;
-namespace drivers { class SerialDriver; class RTCDriver; }
 namespace filesystem { class Fat32; }
 }
 
@@ -33,10 +32,7 @@ public:
     static constexpr int kCellHeight = 18;
     static constexpr u8 kFrameSkip = 10;     // frame-skip setting when on
     static constexpr u32 kSyncMs = 19;       // least time between drawn frames
-    static constexpr u32 kDelayPollLimit = 200000000;
 
-    // Key positions: row i = matrix byte i (CIA 1 port A bit i), column j = bit j.
-    static const u8 kbd[8][8];
     // 5x7 glyphs for 0x20..0x7F, 7 rows each, bit 4 = leftmost column.
     static const u8 font5x7[96][7];
     // Text-view colours and raster colours, RGB565.
@@ -47,12 +43,10 @@ public:
     IO(const IO&) = delete;
     IO& operator=(const IO&) = delete;
 
-    void cpu(Processor* c) { cpu_ = c; }
     void memory(Memory* m) { mem_ = m; }
+    void clock(tarn::Clock* c) { clock_ = c; }
     // The volume drive 8 serves (null: no disk).
     void fat32(tarn::filesystem::Fat32* f);
-    void serial(tarn::drivers::SerialDriver* s) { serial_ = s; }
-    void rtc(tarn::drivers::RTCDriver* r) { rtc_ = r; }
     tarn::filesystem::Fat32* fat32() const { return fat32_; }
 
     // ---- display -----------------------------------------------------------
@@ -67,8 +61,8 @@ public:
     // Draws the picture unless frame skipping passes over this call;
     // true when it drew.
     bool screen_refresh();
+    // Holds drawn text-view frames kSyncMs apart.
     void sync();
-    void delay(u32 ms);
 
     u8 frame_skip() const { return frame_skip_; }
     void frame_skip(u8 n) { frame_skip_ = n; }
@@ -89,22 +83,6 @@ public:
     u32 last_sync_ms() const { return last_sync_ms_; }
     void last_sync_ms(u32 ms) { last_sync_ms_ = ms; }
 
-    // ---- keyboard and joystick ----------------------------------------------
-    void init_keyboard();
-    u8 keyboard_matrix_row(int row) const { return keyboard_matrix_[row & 7]; }
-    u8 getJoystick(u8 port) const { return port == 1 ? joystick1_ : port == 2 ? joystick2_ : 0; }
-    // Full mode's key matrix sets the whole state at once.
-    void keyboard_matrix_row(int row, u8 bits) { keyboard_matrix_[row & 7] = bits; }
-    void joystick(u8 port, u8 bits) {
-        if (port == 1) joystick1_ = bits;
-        else if (port == 2) joystick2_ = bits;
-    }
-    void OnKeyDown(u8 code);
-    void OnKeyUp(u8 code);
-    // Text mode: one pass of instructions ran. A RUN/STOP tap is held until
-    // the KERNAL's jiffy scan has had the chance to see it.
-    void text_pass_ran();
-
     // ---- drive 8 ----------------------------------------------------------------
     // Serves a serial-bus request left by the patched KERNAL in $0002 (4 a
     // byte under ATN, 5 CIOUT, 6 ACPTR, 7 the rest of a LOAD). Called at
@@ -119,27 +97,18 @@ private:
     void show(int x, int y, int w, int h);
     void fill_rect(int x, int y, int w, int h, u16 rgb);
     void put_pixel(u32 x, u32 y, u16 rgb);
-    void press_matrix(u8 code, bool down);
-    void set_matrix_bit(int row, int bit, bool down);
     u8 load_rest();
 
-    Processor* cpu_ = nullptr;
     Memory* mem_ = nullptr;
+    tarn::Clock* clock_ = nullptr;
     u32 cols_;
     u32 rows_;
-    u8 keyboard_matrix_[8];
-    bool running_;
-    u8 joystick1_ = 0, joystick2_ = 0;
-    u8 run_stop_hold_passes_ = 0;   // passes RUN/STOP stays down at least
-    bool run_stop_release_due_ = false;
     tarn::filesystem::Fat32* fat32_ = nullptr;
     drive::FatStore drive_store_{nullptr};
     drive::Drive drive_;
     // A request stored while another is served (a loaded byte landing on
     // $0002) must not start a second one.
     bool serving_ = false;
-    tarn::drivers::SerialDriver* serial_ = nullptr;
-    tarn::drivers::RTCDriver* rtc_ = nullptr;
     u8* frame_ = nullptr;
     u8* presented_ = nullptr;      // the visible area as last written
     u16* row_buffer_ = nullptr;    // one scaled row in host pixels

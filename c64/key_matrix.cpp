@@ -9,8 +9,11 @@
 // up-arrow, the backquote the left-arrow.
 #include "c64/key_matrix.h"
 
-#include "c64/io.h"
+#include "c64/control_ports.h"
 #include "c64/processor.h"
+
+using tarn::Key;
+using tarn::KeyEvent;
 
 namespace {
 
@@ -35,190 +38,166 @@ enum Shift : u8 {
     kRemove = 2,  // SHIFT let go
 };
 
-// Joystick bits, active high: ---F RLDU.
-constexpr u8 kJoyUp = 0x01, kJoyDown = 0x02, kJoyLeft = 0x04, kJoyRight = 0x08, kJoyFire = 0x10;
-
-// Scan bytes with a meaning beyond the table.
-constexpr u8 kPrefixExtended = 0xE0;
-constexpr u8 kPrefixPause = 0xE1;     // E1 1D 45 and E1 9D C5: two bytes follow
-constexpr u8 kReleased = 0x80;
-constexpr u8 kScanLeftShift = 0x2A;
-constexpr u8 kScanRightShift = 0x36;
-constexpr u8 kScanF9 = 0x43;
-constexpr u8 kScanScrollLock = 0x46;
-constexpr u16 kExtended = 0x100;
-constexpr u16 kExtRightCtrl = kExtended | 0x1D;
-constexpr u16 kExtPageUp = kExtended | 0x49;
-
 struct KeyMap {
     u8 plain, plain_shift;      // without PC Shift
     u8 shifted, shifted_shift;  // with PC Shift
 };
 
 constexpr KeyMap same(u8 key) { return {key, kKeep, key, kKeep}; }
+constexpr KeyMap forced(u8 key) { return {key, kForce, key, kForce}; }
 constexpr KeyMap none() { return {kNone, kKeep, kNone, kKeep}; }
 
-// Set-1 make codes 0x00-0x58 (US layout).
-const KeyMap kKeys[0x59] = {
-    /* 00 */ none(), none(),                          // -, Esc (monitor)
-    /* 02 */ same(k1), {k2, kKeep, kAt, kRemove},     // 1 !   2 @
-    /* 04 */ same(k3), same(k4), same(k5),            // 3 #   4 $   5 %
-    /* 07 */ {k6, kKeep, kUpArrow, kRemove},          // 6 ^
-    /* 08 */ {k7, kKeep, k6, kForce},                 // 7 &
-    /* 09 */ {k8, kKeep, kAsterisk, kRemove},         // 8 *
-    /* 0A */ {k9, kKeep, k8, kForce},                 // 9 (
-    /* 0B */ {k0, kKeep, k9, kForce},                 // 0 )
-    /* 0C */ {kMinus, kKeep, kLeftArrow, kRemove},    // - _
-    /* 0D */ {kEquals, kKeep, kPlus, kRemove},        // = +
-    /* 0E */ same(kDel), same(kRunStop),              // Backspace, Tab
-    /* 10 */ same(kQ), same(kW), same(kE), same(kR), same(kT), same(kY), same(kU), same(kI),
-    /* 18 */ same(kO), same(kP),
-    /* 1A */ {kColon, kForce, kColon, kForce},        // [ {
-    /* 1B */ {kSemicolon, kForce, kSemicolon, kForce},  // ] }
-    /* 1C */ same(kReturn), same(kCtrl),              // Enter, left Ctrl
-    /* 1E */ same(kA), same(kS),
-    /* 20 */ same(kD), same(kF), same(kG), same(kH), same(kJ), same(kK), same(kL),
-    /* 27 */ {kSemicolon, kKeep, kColon, kRemove},    // ; :
-    /* 28 */ {k7, kForce, k2, kForce},                // ' "
-    /* 29 */ same(kLeftArrow),                        // ` ~
-    /* 2A */ none(),                                  // left Shift
-    /* 2B */ same(kPound),                            // \ |
-    /* 2C */ same(kZ), same(kX), same(kC), same(kV),
-    /* 30 */ same(kB), same(kN), same(kM), same(kComma), same(kPeriod), same(kSlash),  // , < . > / ?
-    /* 36 */ none(),                                  // right Shift
-    /* 37 */ same(kAsterisk),                         // keypad *
-    /* 38 */ same(kCommodore), same(kSpace), none(),  // left Alt, Space, Caps Lock
-    /* 3B */ same(kF1), {kF1, kForce, kF1, kForce},   // F1, F2
-    /* 3D */ same(kF3), {kF3, kForce, kF3, kForce},
-    /* 3F */ same(kF5), {kF5, kForce, kF5, kForce},
-    /* 41 */ same(kF7), {kF7, kForce, kF7, kForce},
-    /* 43 */ none(), none(), none(), none(),          // F9, F10, Num Lock, Scroll Lock
-    /* 47 */ none(), none(), none(),                  // keypad 7 8 9: joystick
-    /* 4A */ same(kMinus),                            // keypad -
-    /* 4B */ none(), none(), none(),                  // keypad 4 5 6: joystick
-    /* 4E */ same(kPlus),                             // keypad +
-    /* 4F */ none(), none(), none(), none(),          // keypad 1 2 3 0: joystick
-    /* 53 */ same(kPeriod),                           // keypad .
-    /* 54 */ none(), none(),
-    /* 56 */ same(kPound),                            // the extra key of ISO keyboards
-    /* 57 */ none(), none(),                          // F11, F12
-};
+// The letters A..Z, in usage order.
+const u8 kLetters[26] = {kA, kB, kC, kD, kE, kF, kG, kH, kI, kJ, kK, kL, kM,
+                         kN, kO, kP, kQ, kR, kS, kT, kU, kV, kW, kX, kY, kZ};
 
-// Keys after an E0 prefix.
-KeyMap extended_key(u8 make) {
-    switch (make) {
-    case 0x1C: return same(kReturn);                          // keypad Enter
-    case 0x35: return same(kSlash);                           // keypad /
-    case 0x47: return same(kHome);                            // Home; with Shift CLR
-    case 0x48: return {kCrsrDown, kForce, kCrsrDown, kForce};   // Up
-    case 0x4B: return {kCrsrRight, kForce, kCrsrRight, kForce}; // Left
-    case 0x4D: return {kCrsrRight, kRemove, kCrsrRight, kRemove};
-    case 0x50: return {kCrsrDown, kRemove, kCrsrDown, kRemove};
-    case 0x52: return {kDel, kForce, kDel, kForce};           // Insert: INST
-    case 0x53: return same(kUpArrow);                         // Delete
+KeyMap key_map(Key key) {
+    if (key >= Key::A && key <= Key::Z) return same(kLetters[static_cast<u8>(key) - static_cast<u8>(Key::A)]);
+    switch (key) {
+    case Key::Digit1: return same(k1);
+    case Key::Digit2: return {k2, kKeep, kAt, kRemove};          // 2 @
+    case Key::Digit3: return same(k3);
+    case Key::Digit4: return same(k4);
+    case Key::Digit5: return same(k5);
+    case Key::Digit6: return {k6, kKeep, kUpArrow, kRemove};     // 6 ^
+    case Key::Digit7: return {k7, kKeep, k6, kForce};            // 7 &
+    case Key::Digit8: return {k8, kKeep, kAsterisk, kRemove};    // 8 *
+    case Key::Digit9: return {k9, kKeep, k8, kForce};            // 9 (
+    case Key::Digit0: return {k0, kKeep, k9, kForce};            // 0 )
+    case Key::Minus: return {kMinus, kKeep, kLeftArrow, kRemove};  // - _
+    case Key::Equal: return {kEquals, kKeep, kPlus, kRemove};    // = +
+    case Key::Backspace: return same(kDel);
+    case Key::Tab: return same(kRunStop);
+    case Key::LeftBracket: return forced(kColon);                // [ {
+    case Key::RightBracket: return forced(kSemicolon);           // ] }
+    case Key::Enter: case Key::KeypadEnter: return same(kReturn);
+    case Key::LeftControl: return same(kCtrl);
+    case Key::Semicolon: return {kSemicolon, kKeep, kColon, kRemove};  // ; :
+    case Key::Apostrophe: return {k7, kForce, k2, kForce};       // ' "
+    case Key::Grave: return same(kLeftArrow);                    // ` ~
+    case Key::Backslash: case Key::NonUsBackslash: return same(kPound);
+    case Key::Comma: return same(kComma);                        // , <
+    case Key::Period: case Key::KeypadPeriod: return same(kPeriod);  // . >
+    case Key::Slash: case Key::KeypadSlash: return same(kSlash);  // / ?
+    case Key::KeypadAsterisk: return same(kAsterisk);
+    case Key::KeypadMinus: return same(kMinus);
+    case Key::KeypadPlus: return same(kPlus);
+    case Key::LeftAlt: return same(kCommodore);
+    case Key::Space: return same(kSpace);
+    case Key::F1: return same(kF1);
+    case Key::F2: return forced(kF1);
+    case Key::F3: return same(kF3);
+    case Key::F4: return forced(kF3);
+    case Key::F5: return same(kF5);
+    case Key::F6: return forced(kF5);
+    case Key::F7: return same(kF7);
+    case Key::F8: return forced(kF7);
+    case Key::Home: return same(kHome);                          // with Shift CLR
+    case Key::Up: return forced(kCrsrDown);
+    case Key::Left: return forced(kCrsrRight);
+    case Key::Right: return {kCrsrRight, kRemove, kCrsrRight, kRemove};
+    case Key::Down: return {kCrsrDown, kRemove, kCrsrDown, kRemove};
+    case Key::Insert: return forced(kDel);                       // INST
+    case Key::Delete: return same(kUpArrow);
     default: return none();
     }
 }
 
 // The numeric keypad as a joystick.
-u8 keypad_joystick(u8 make) {
-    switch (make) {
-    case 0x47: return kJoyUp | kJoyLeft;    // 7
-    case 0x48: return kJoyUp;               // 8
-    case 0x49: return kJoyUp | kJoyRight;   // 9
-    case 0x4B: return kJoyLeft;             // 4
-    case 0x4C: return kJoyFire;             // 5
-    case 0x4D: return kJoyRight;            // 6
-    case 0x4F: return kJoyDown | kJoyLeft;  // 1
-    case 0x50: return kJoyDown;             // 2
-    case 0x51: return kJoyDown | kJoyRight; // 3
-    case 0x52: return kJoyFire;             // 0
+u8 keypad_joystick(Key key) {
+    switch (key) {
+    case Key::Keypad7: return ControlPorts::kJoyUp | ControlPorts::kJoyLeft;
+    case Key::Keypad8: return ControlPorts::kJoyUp;
+    case Key::Keypad9: return ControlPorts::kJoyUp | ControlPorts::kJoyRight;
+    case Key::Keypad4: return ControlPorts::kJoyLeft;
+    case Key::Keypad5: return ControlPorts::kJoyFire;
+    case Key::Keypad6: return ControlPorts::kJoyRight;
+    case Key::Keypad1: return ControlPorts::kJoyDown | ControlPorts::kJoyLeft;
+    case Key::Keypad2: return ControlPorts::kJoyDown;
+    case Key::Keypad3: return ControlPorts::kJoyDown | ControlPorts::kJoyRight;
+    case Key::Keypad0: return ControlPorts::kJoyFire;
+    case Key::RightControl: return ControlPorts::kJoyFire;
     default: return 0;
     }
 }
 
+bool is_restore(Key key) { return key == Key::F9 || key == Key::PageUp; }
+
 }  // namespace
 
-bool KeyMatrix::scan_byte(u8 byte, u32 now, u32 backlog) {
-    if (skip_) {
-        skip_--;
-        return true;
+void KeyMatrix::key(KeyEvent event) {
+    if (waiting() == kWaiting) return;  // more than anyone types ahead
+    waiting_[head_++ % kWaiting] = event;
+}
+
+void KeyMatrix::advance(u32 now) {
+    while (tail_ != head_) {
+        KeyEvent event = waiting_[tail_ % kWaiting];
+        if (changes(event)) {
+            if (changed_once_ && static_cast<i32>(now - changed_at_) < static_cast<i32>(kLeastHold)) return;
+            changed_once_ = true;
+            changed_at_ = now;
+            if (event.down) press(event.key);
+            else release(event.key);
+            publish();
+        }
+        tail_++;
     }
-    if (byte == kPrefixExtended) {
-        prefix_ = kPrefixExtended;
-        return true;
-    }
-    if (byte == kPrefixPause) {
-        skip_ = 2;
-        return true;
-    }
-    u16 key = static_cast<u16>((byte & ~kReleased) | (prefix_ == kPrefixExtended ? kExtended : 0));
-    bool released = (byte & kReleased) != 0;
-    // The keyboard repeats the make code of a held key: nothing changes.
-    bool held = find(key) >= 0 || (key == kScanLeftShift && left_shift_) || (key == kScanRightShift && right_shift_);
-    if (!released && held) {
-        prefix_ = 0;
-        return true;
-    }
-    if (released != held) {  // a release of a key not held: nothing changes
-        prefix_ = 0;
-        return true;
-    }
-    if ((i32)(now - changed_at_[key]) < (i32)kLeastHold && backlog < 128) return false;
-    prefix_ = 0;
-    changed_at_[key] = now;
-    if (released) release(key);
-    else press(key);
-    publish();
-    return true;
+}
+
+// A press of a key not held, or a release of one that is. The keyboard
+// repeats the press of a held key: nothing changes.
+bool KeyMatrix::changes(KeyEvent event) const {
+    bool held = find(event.key) >= 0 || (event.key == Key::LeftShift && left_shift_) ||
+                (event.key == Key::RightShift && right_shift_);
+    return event.down != held;
 }
 
 // Records what a newly pressed key holds. Keys that hold nothing are not
 // recorded, except Scroll Lock, whose repeats must not swap the ports again.
-void KeyMatrix::press(u16 key) {
+void KeyMatrix::press(Key key) {
     bool shift = left_shift_ || right_shift_;
     Held h = {key, kNone, kKeep, 0, false};
-    if (key == kScanLeftShift || key == kScanRightShift) {
-        (key == kScanLeftShift ? left_shift_ : right_shift_) = true;
-    } else if (key == kScanF9 || key == kExtPageUp) {
+    if (key == Key::LeftShift) {
+        left_shift_ = true;
+    } else if (key == Key::RightShift) {
+        right_shift_ = true;
+    } else if (is_restore(key)) {
         h.restore = true;
-    } else if (key == kScanScrollLock) {
+    } else if (key == Key::ScrollLock) {
         port_ = port_ == 2 ? 1 : 2;
-    } else if (key == kExtRightCtrl) {
-        h.joystick = kJoyFire;
-    } else if (!(key & kExtended) && keypad_joystick(static_cast<u8>(key))) {
-        h.joystick = keypad_joystick(static_cast<u8>(key));
+    } else if (keypad_joystick(key)) {
+        h.joystick = keypad_joystick(key);
     } else {
-        KeyMap m = (key & kExtended) ? extended_key(static_cast<u8>(key)) : key < 0x59 ? kKeys[key] : none();
+        KeyMap m = key_map(key);
         h.position = shift ? m.shifted : m.plain;
         h.shift = shift ? m.shifted_shift : m.plain_shift;
     }
-    bool holds = h.position != kNone || h.joystick || h.restore || key == kScanScrollLock;
+    bool holds = h.position != kNone || h.joystick || h.restore || key == Key::ScrollLock;
     if (!holds || count_ == kMaxHeld) return;  // more keys than a keyboard reports
     held_[count_++] = h;
 }
 
-void KeyMatrix::release(u16 key) {
-    if (key == kScanLeftShift) left_shift_ = false;
-    if (key == kScanRightShift) right_shift_ = false;
+void KeyMatrix::release(Key key) {
+    if (key == Key::LeftShift) left_shift_ = false;
+    if (key == Key::RightShift) right_shift_ = false;
     int i = find(key);
     if (i < 0) return;
     for (; i + 1 < count_; i++) held_[i] = held_[i + 1];
     count_--;
 }
 
-int KeyMatrix::find(u16 key) const {
+int KeyMatrix::find(Key key) const {
     for (int i = 0; i < count_; i++)
         if (held_[i].key == key) return i;
     return -1;
 }
 
 void KeyMatrix::release_all() {
-    if (!count_ && !restore_) return;
+    tail_ = head_;
+    if (!count_ && !restore_ && !left_shift_ && !right_shift_) return;
     count_ = 0;
     left_shift_ = right_shift_ = false;
-    prefix_ = 0;
-    skip_ = 0;
     publish();
 }
 
@@ -241,9 +220,9 @@ void KeyMatrix::publish() {
     bool right = shift == kKeep && right_shift_;
     if (left) rows[kLeftShift >> 3] &= static_cast<u8>(~(1 << (kLeftShift & 7)));
     if (right) rows[kRightShift >> 3] &= static_cast<u8>(~(1 << (kRightShift & 7)));
-    for (int i = 0; i < 8; i++) io_->keyboard_matrix_row(i, rows[i]);
-    io_->joystick(port_, joystick);
-    io_->joystick(port_ == 2 ? 1 : 2, 0);
+    for (int i = 0; i < 8; i++) ports_->matrix_row(i, rows[i]);
+    ports_->joystick(port_, joystick);
+    ports_->joystick(port_ == 2 ? 1 : 2, 0);
     // RESTORE pulls the NMI line while held; the core takes the edge.
     if (restore != restore_ && cpu_) cpu_->set_nmi(Processor::kNmiRestore, restore);
     restore_ = restore;

@@ -3,40 +3,16 @@
 
 #include "c64/memory.h"
 #include "c64/processor.h"
+#include "lib/clock.h"
+#include "lib/key_queue.h"
 #include "lib/stdio.h"
-#include "lib/vga.h"
 #include "lib/stdlib.h"
-
-void (*Monitor::idle_hook)() = nullptr;
+#include "lib/us_layout.h"
+#include "lib/vga.h"
 
 namespace {
 
-constexpr u8 kKeyEnter = 10;
-constexpr u8 kKeyBackspace = 14;
-constexpr u8 kKeyShift = 42;       // either Shift key, as the keyboard driver reports it
-constexpr u8 kKeyBackslash = 43;   // the \ | key
-
-// US layout: the character a shifted key types, for keys whose legend
-// changes; letters come upper case either way.
-struct ShiftedKey {
-    char plain;
-    char shifted;
-};
-const ShiftedKey kShifted[] = {
-    {'1', '!'}, {'2', '@'}, {'3', '#'}, {'4', '$'}, {'5', '%'}, {'6', '^'}, {'7', '&'},
-    {'8', '*'}, {'9', '('}, {'0', ')'}, {'-', '_'}, {'=', '+'}, {'[', '{'}, {']', '}'},
-    {';', ':'}, {'\'', '"'}, {'`', '~'}, {',', '<'}, {'.', '>'}, {'/', '?'},
-};
-
-// The character a key code types, 0 for keys that type none.
-char typed_char(u8 key, bool shift) {
-    if (key == kKeyBackslash) return shift ? '|' : '\\';
-    if (key < 0x20 || key > 0x7E || key == kKeyShift) return 0;
-    if (shift)
-        for (const ShiftedKey& k : kShifted)
-            if (k.plain == (char)key) return k.shifted;
-    return (char)key;
-}
+constexpr char kBackspaceEcho = 14;  // the console steps back and clears a cell
 
 constexpr int kRuleLength = 52;
 
@@ -61,23 +37,33 @@ u32 hex_arg(const char* s) { return (u32)htoi((char*)s); }
 
 }  // namespace
 
-Monitor::Monitor() : lineLength(0), shiftDown(false), active(true) {
+Monitor::Monitor() : lineLength(0), shiftDown(false) {
     for (u32 i = 0; i <= kLineMax; i++) line[i] = 0;
 }
 
 Monitor::~Monitor() {}
 
+bool Monitor::run(tarn::KeySource* keys, tarn::Clock* clock) {
+    Start();
+    for (;;) {
+        tarn::KeyEvent event;
+        if (!keys->next(&event)) {
+            clock->wait_until(clock->milliseconds() + 1);
+            continue;
+        }
+        if (event.down && event.key == tarn::Key::Escape) return false;
+        if (event.down && event.key == tarn::Key::F10) return true;
+        key(event);
+    }
+}
+
 void Monitor::Start() {
-    active = true;
     vga_clear();
     vga_cursor_enable();
     printf("Tarn v0.10 - Debugging:\n\n");
     rule();
     help();
     prompt();
-    while (active) {
-        if (idle_hook) idle_hook();
-    }
 }
 
 void Monitor::help() {
@@ -103,32 +89,31 @@ void Monitor::prompt() {
     printf("\n>");
 }
 
-void Monitor::OnKeyDown(u8 key) {
-    if (key == kKeyShift) {
-        shiftDown = true;
+void Monitor::key(tarn::KeyEvent event) {
+    if (tarn::is_shift(event.key)) {
+        shiftDown = event.down;
         return;
     }
-    char echo[2] = {typed_char(key, shiftDown), 0};
-    if (key == kKeyEnter) {
+    if (!event.down) return;
+    if (event.key == tarn::Key::Enter || event.key == tarn::Key::KeypadEnter) {
         process_cmd();
         lineLength = 0;
         line[0] = 0;
         prompt();
-    } else if (key == kKeyBackspace) {
+    } else if (event.key == tarn::Key::Backspace) {
         if (lineLength == 0) return;
         lineLength--;
         line[lineLength] = 0;
-        printf("%c", (char)kKeyBackspace);
+        printf("%c", kBackspaceEcho);
     } else {
-        if (echo[0] == 0 || lineLength >= kLineMax) return;
-        line[lineLength++] = echo[0];
+        // Letters come upper case either way.
+        char c = tarn::us_character(event.key, shiftDown);
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c == 0 || lineLength >= kLineMax) return;
+        line[lineLength++] = c;
         line[lineLength] = 0;
-        printf("%s", echo);
+        printf("%c", c);
     }
-}
-
-void Monitor::OnKeyUp(u8 key) {
-    if (key == kKeyShift) shiftDown = false;
 }
 
 // Command letter, then up to three arguments each after exactly one space;

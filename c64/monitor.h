@@ -3,12 +3,17 @@
 #ifndef TARN_C64_MONITOR_H
 #define TARN_C64_MONITOR_H
 
+#include "lib/key_event.h"
 #include "lib/types.h"
 
 class Processor;
 class IO;
 class Memory;
-namespace tarn { namespace filesystem { class DiskRegistry; class Fat32; } }
+namespace tarn {
+class Clock;
+class KeySource;
+namespace filesystem { class DiskRegistry; class Fat32; }
+}
 
 class Monitor {
 public:
@@ -24,21 +29,18 @@ public:
     // The disks found, for P; drive 8's volume is the one given to fat32.
     void disks(const tarn::filesystem::DiskRegistry* d) { disks_ = d; }
 
-    // Takes the console, shows the banner and waits until Stop().
+    // Takes the console, shows the banner and works on the keys from
+    // `keys` until Esc (false) or F10 (true: the machine is to be reset).
+    // Waits for keys on `clock`.
+    bool run(tarn::KeySource* keys, tarn::Clock* clock);
+    // The console with the banner, the help and a prompt.
     void Start();
-    // Called from the keyboard interrupt on Esc.
-    void Stop() { active = false; }
-    void OnKeyDown(u8 key);
-    void OnKeyUp(u8 key);
+    // One key for the command line.
+    void key(tarn::KeyEvent event);
 
     void help();
     void prompt();
     void process_cmd();
-
-    // Called on every pass of Start()'s wait loop. The kernel leaves it null
-    // (keys arrive by interrupt); the headless test machine sets it to
-    // deliver queued key events, as the keyboard interrupt would.
-    static void (*idle_hook)();
 
 private:
     void memory_display(const char* from, const char* to);
@@ -66,7 +68,6 @@ private:
     bool shiftDown;
     tarn::filesystem::Fat32* fat_ = nullptr;
     const tarn::filesystem::DiskRegistry* disks_ = nullptr;
-    volatile bool active;
 };
 
 #endif

@@ -1,9 +1,5 @@
 // Kernel entry: brings up every service in a fixed order, then runs the C64
 // for ever, building a fresh machine after each reset.
-#include "c64/c64.h"
-#include "c64/io.h"
-#include "c64/monitor.h"
-#include "c64/sid.h"
 #include "drivers/driver.h"
 #include "drivers/framebuffer/framebuffer_screen.h"
 #include "drivers/framebuffer/video_copy.h"
@@ -12,10 +8,13 @@
 #include "drivers/rtc.h"
 #include "drivers/serial.h"
 #include "drivers/speaker.h"
-#include "host/speaker_tone.h"
 #include "hardwarecommunication/interrupts.h"
 #include "hardwarecommunication/pci.h"
 #include "host/disks.h"
+#include "host/machine_loop.h"
+#include "host/pc_clock.h"
+#include "host/pc_keys.h"
+#include "host/speaker_tone.h"
 #include "host/usb_host.h"
 #include "kernel/cpu_setup.h"
 #include "kernel/gdt.h"
@@ -125,14 +124,13 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     DriverManager driverManager;
     // Every keyboard, PS/2 or USB, pushes its key events here.
     static KeyQueue keys;
-    IOKeyboardEventHandler keyboardHandler;
-    KeyboardDriver keyboard(&interrupts, &keyboardHandler, &keys);
+    KeyboardDriver keyboard(&interrupts, &keys);
     driverManager.AddDriver(&keyboard);
     SerialEventHandler serialHandler;
     SerialDriver serial(&interrupts, &serialHandler);
     driverManager.AddDriver(&serial);
-    IOPITEventHandler tickHandler;
-    PITDriver timer(&interrupts, &tickHandler);
+    static host::PcClock clock;
+    PITDriver timer(&interrupts, &clock);
     driverManager.AddDriver(&timer);
 
     PeripheralComponentInterconnectController pci;
@@ -143,11 +141,14 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     interrupts.Activate();
 
     static host::UsbHost usb;
-    usb.Start(&pci, [] { return static_cast<u32>(current_milli); }, &keys);
-    C64::host_poll = [] { usb.Poll(); };
+    usb.Start(&pci, [] { return clock.milliseconds(); }, &keys);
+    // The machine reads its keys here; when none waits, the polled devices
+    // are asked.
+    static host::PcKeys machineKeys(&keys, &keyboard);
+    machineKeys.poll_devices([] { usb.Poll(); });
 
     host::Disks disks;
-    disks.Find([] { return static_cast<u32>(current_milli); });
+    disks.Find([] { return clock.milliseconds(); });
 
     disks.ChooseVolume(g_boot_info.cmdline);
     printf("\n\nInitializing filesystem driver...[OK]");
@@ -163,28 +164,14 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     printf("\n\nGetting date: %d/%d/%d", now.month, now.day, now.year);
     printf("\nGetting time: %d:%d:%d", now.hour, now.minute, now.second);
 
-    // The machine is rebuilt in the same storage after every reset; all
-    // drivers, the volume, the heap and the console outlive it.
-    alignas(C64) u8 machineStorage[sizeof(C64)];
-    bool full_mode = startup::cmdline_requests_full_mode(g_boot_info.cmdline);
-    for (;;) {
-        C64* machine = new (machineStorage) C64();
-        // The first machine takes the boot option; later ones keep the mode
-        // the last one ended in (F10 does not leave full mode).
-        if (full_mode) machine->full_mode(true);
-        full_mode = false;
-        machine->sid()->sink(&speakerTone);
-        if (shown) machine->io()->init_display(&g_screen);
-        startup::progress_square(3);
-        machine->io()->fat32(disks.volume());
-        machine->io()->serial(&serial);
-        machine->io()->rtc(&rtc);
-        machine->monitor()->fat32(disks.volume());
-        machine->monitor()->disks(disks.registry());
-        startup::publish_machine(machine);
-        startup::progress_square(4);
-        machine->start();
-        startup::withdraw_machine();
-        machine->~C64();
-    }
+    host::MachineParts parts = {};
+    parts.keys = &machineKeys;
+    parts.clock = &clock;
+    parts.audio = &speakerTone;
+    parts.screen = shown ? &g_screen : nullptr;
+    parts.volume = disks.volume();
+    parts.disks = disks.registry();
+    parts.full_mode = startup::cmdline_requests_full_mode(g_boot_info.cmdline);
+    parts.built = startup::progress_square;
+    host::run_machines(parts);
 }

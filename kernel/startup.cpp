@@ -1,11 +1,7 @@
 // Kernel start-up helpers: framebuffer choice, heap place, banner and squares.
 #include "kernel/startup.h"
 
-#include "c64/c64.h"
-#include "c64/memory.h"
 #include "drivers/framebuffer/framebuffer_screen.h"
-#include "drivers/keyboard.h"
-#include "hardwarecommunication/cpu_control.h"
 #include "kernel/globals.h"
 #include "kernel/vbe.h"
 
@@ -138,21 +134,6 @@ void progress_square(int n) {
         for (u32 x = 0; x < kSquareSize; x++)
             for (u32 b = 0; b < format.bytes; b++) *p++ = static_cast<u8>(value >> (8 * b));
     }
-}
-
-const u8* volatile g_machine_ram = nullptr;
-
-void publish_machine(C64* machine) {
-    tarn::hardwarecommunication::cpu_disable_interrupts();
-    g_scan_tail = g_scan_head;
-    c64ptr = machine;
-    g_machine_ram = machine->mem()->ram_image();
-    tarn::hardwarecommunication::cpu_enable_interrupts();
-}
-
-void withdraw_machine() {
-    c64ptr = nullptr;
-    g_machine_ram = nullptr;
 }
 
 }  // namespace startup

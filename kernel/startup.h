@@ -8,8 +8,6 @@
 #include "kernel/multiboot.h"
 #include "lib/types.h"
 
-class C64;
-
 namespace startup {
 
 // The mode requested from the boot loader and, failing it, from the adapter.
@@ -56,17 +54,6 @@ void text_banner(volatile u16* text_buffer);
 // Progress square n (1..4), 32 x 32 pixels in rows 0-31 of the framebuffer
 // described by the g_fb_* globals; nothing when they cannot hold one.
 void progress_square(int n);
-
-// The key sink reaches the machine through c64ptr. A machine is published
-// only once it is completely built and wired, and scan bytes still pending
-// then (typed while no machine was complete) are dropped, with interrupts
-// off; it is withdrawn before it is torn down.
-void publish_machine(C64* machine);
-void withdraw_machine();
-
-// The published machine's 64 KiB of RAM (null while none is published), for
-// debuggers and the system tests, which read it through QEMU.
-extern const u8* volatile g_machine_ram;
 
 }  // namespace startup
 

@@ -5,15 +5,21 @@
 #include <gtest/gtest.h>
 
 #include "c64/io.h"
+#include "c64/kernal.h"
+#include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
+#include "c64/text_keys.h"
 #include "drivers/keyboard.h"
+#include "drivers/keyboard_decoder.h"
 #include "hardwarecommunication/interrupts.h"
 #include "kernel/gdt.h"
 #include "tests/support/simbus.h"
 
 using tarn::GlobalDescriptorTable;
+using tarn::Key;
 using tarn::drivers::KeyboardDriver;
+using tarn::drivers::ScanSet1Decoder;
 using tarn::hardwarecommunication::InterruptManager;
 
 namespace {
@@ -22,9 +28,8 @@ constexpr uint8_t kKeyboardVector = kIrqBase + 1;
 constexpr uint8_t kScanShift = 0x2A;
 constexpr uint8_t kBreak = 0x80;
 constexpr uint8_t kPrefixExtended = 0xE0;
-constexpr uint8_t kKeyEscape = 1;
+constexpr uint8_t kLastMake = 0x58;
 constexpr int kTypeAhead = 8;        // keys typed before waiting for the KERNAL
-constexpr uint16_t kKeyCount = 0xC6;  // characters in the KERNAL keyboard buffer
 }  // namespace
 
 HeadlessMachine* HeadlessMachine::current_ = nullptr;
@@ -35,15 +40,13 @@ HeadlessMachine::HeadlessMachine() : fb_(kWidth * kHeight, 0) {
     simbus::bus().attach(&ps2_);
     gdt_.reset(new GlobalDescriptorTable());
     interrupts_.reset(new InterruptManager(kIrqBase, gdt_.get(), nullptr));
-    keyboard_.reset(new KeyboardDriver(interrupts_.get(), &handler_));
+    keyboard_.reset(new KeyboardDriver(interrupts_.get(), &queue_));
+    machine_keys_.reset(new tarn::host::PcKeys(&queue_, keyboard_.get()));
+    machine_keys_->poll_devices(&HeadlessMachine::poll_devices);
     interrupts_->Activate();
-    g_scan_head = 0;
-    g_scan_tail = 0;
-    current_milli = 1000;
     C64::forget_run_state();
     g_face_active = 0;
     current_ = this;
-    Monitor::idle_hook = &HeadlessMachine::idle_hook;
     // The kernel console shares the framebuffer, as after start-up.
     consolereader::AttachConsole(fb_.data(), kWidth, kHeight, kPitch);
     build();
@@ -51,10 +54,9 @@ HeadlessMachine::HeadlessMachine() : fb_(kWidth * kHeight, 0) {
 
 HeadlessMachine::~HeadlessMachine() {
     consolereader::DetachConsole();
-    c64ptr = nullptr;
     machine_.reset();
-    Monitor::idle_hook = nullptr;
     current_ = nullptr;
+    machine_keys_.reset();
     keyboard_.reset();
     interrupts_->Deactivate();
     interrupts_.reset();
@@ -63,10 +65,9 @@ HeadlessMachine::~HeadlessMachine() {
     simbus::bus().reset();
 }
 
-// What kernelMain does for each machine, in its order.
+// What the host's machine loop does for each machine, in its order.
 void HeadlessMachine::build() {
-    machine_.reset(new C64());
-    c64ptr = machine_.get();
+    machine_.reset(new C64(C64::Host{machine_keys_.get(), &clock_}));
     machine_->io()->init_display(reinterpret_cast<u32*>(fb_.data()), kWidth, kHeight, kPitch, 16);
     if (fat32_) attach_fat32(fat32_);
     ended_ = false;
@@ -74,8 +75,6 @@ void HeadlessMachine::build() {
 }
 
 void HeadlessMachine::rebuild() {
-    // No key may reach a machine under rebuild.
-    c64ptr = nullptr;
     machine_.reset();
     build();
 }
@@ -85,8 +84,6 @@ void HeadlessMachine::attach_fat32(tarn::filesystem::Fat32* fs) {
     machine_->io()->fat32(fs);
     machine_->monitor()->fat32(fs);
 }
-
-void HeadlessMachine::advance_ms(uint32_t ms) { current_milli = current_milli + ms; }
 
 bool HeadlessMachine::run_pass() {
     if (ended_) return false;
@@ -114,38 +111,40 @@ bool HeadlessMachine::run_until_text(const std::string& text, int max_passes) {
 
 void HeadlessMachine::interrupt_keyboard() { InterruptManager::HandleInterrupt(kKeyboardVector, 0x1000); }
 
+uint32_t HeadlessMachine::keys_pending() {
+    return queue_.size() + machine_->text_keys()->waiting() + machine_->key_matrix()->waiting();
+}
+
+// One interrupt a byte, as the controller raises them.
 void HeadlessMachine::scan(const std::vector<uint8_t>& bytes) {
-    for (size_t i = 0; i < bytes.size(); i++) {
-        ps2_.queue(bytes[i]);
-        // The prefix and its follower arrive together, as on the wire.
-        if (bytes[i] == kPrefixExtended && i + 1 < bytes.size()) ps2_.queue(bytes[++i]);
+    for (uint8_t b : bytes) {
+        ps2_.queue(b);
         interrupt_keyboard();
     }
 }
 
 std::vector<uint8_t> HeadlessMachine::scan_codes_for(char ch) {
-    uint8_t c = static_cast<uint8_t>(ch);
-    if (ch == '\n') c = 13;
-    if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c + 0x20);  // C64 letters are unshifted
-    for (uint8_t code = 1; code < 0x80; code++)
-        if (C64::kmap[code] == c) return {code, static_cast<uint8_t>(code | kBreak)};
-    for (uint8_t code = 1; code < 0x80; code++)
-        if (C64::kmap_shift[code] == c)
-            return {kScanShift, code, static_cast<uint8_t>(code | kBreak), static_cast<uint8_t>(kScanShift | kBreak)};
+    uint8_t c = static_cast<uint8_t>(ch == '\n' ? 13 : ch);
+    if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');  // C64 letters are unshifted
+    for (uint8_t make = 1; make <= kLastMake; make++)
+        if (TextKeys::character(ScanSet1Decoder::key_for(make), false) == c)
+            return {make, static_cast<uint8_t>(make | kBreak)};
+    for (uint8_t make = 1; make <= kLastMake; make++)
+        if (TextKeys::character(ScanSet1Decoder::key_for(make), true) == c)
+            return {kScanShift, make, static_cast<uint8_t>(make | kBreak), static_cast<uint8_t>(kScanShift | kBreak)};
     return {};
 }
 
-std::vector<uint8_t> HeadlessMachine::make_code_for(uint8_t code) {
+std::vector<uint8_t> HeadlessMachine::make_code_for(Key key) {
+    for (uint8_t make = 1; make <= kLastMake; make++)
+        if (ScanSet1Decoder::key_for(make) == key) return {make};
     for (uint8_t make = 1; make < 0x80; make++)
-        if (tarn::drivers::keyboard_key_code(make) == code) return {make};
-    for (uint8_t make = 1; make < 0x80; make++)
-        if (tarn::drivers::keyboard_extended_key_code(make) == code) return {kPrefixExtended, make};
+        if (ScanSet1Decoder::extended_key_for(make) == key) return {kPrefixExtended, make};
     return {};
 }
 
-// A typist who waits for the KERNAL: the C64 keeps only ten characters in
-// its buffer, so after every eight keys the machine runs until it has taken
-// them.
+// A typist who waits for the KERNAL: after every eight keys the machine runs
+// until it has taken them (in full mode, until they have been on the matrix).
 void HeadlessMachine::type(const std::string& text) {
     for (char ch : text) {
         std::vector<uint8_t> bytes = scan_codes_for(ch);
@@ -153,19 +152,20 @@ void HeadlessMachine::type(const std::string& text) {
         scan(bytes);
         if (++typed_since_pass_ < kTypeAhead) continue;
         run_pass();
-        for (int i = 0; i < 50 && !ended_ && mem().read_byte_no_io(kKeyCount) != 0; i++) run_pass();
+        for (int i = 0; i < 200 && !ended_ && (keys_pending() != 0 || mem().read_byte_no_io(kernal::kKeyCount) != 0); i++)
+            run_pass();
     }
 }
 
-void HeadlessMachine::press_key(uint8_t code) {
-    std::vector<uint8_t> make = make_code_for(code);
-    EXPECT_FALSE(make.empty()) << "no key sends code " << int(code);
+void HeadlessMachine::press_key(Key key) {
+    std::vector<uint8_t> make = make_code_for(key);
+    EXPECT_FALSE(make.empty()) << "no key sends usage " << int(key);
     scan(make);
 }
 
-void HeadlessMachine::release_key(uint8_t code) {
-    std::vector<uint8_t> bytes = make_code_for(code);
-    EXPECT_FALSE(bytes.empty()) << "no key sends code " << int(code);
+void HeadlessMachine::release_key(Key key) {
+    std::vector<uint8_t> bytes = make_code_for(key);
+    EXPECT_FALSE(bytes.empty()) << "no key sends usage " << int(key);
     if (bytes.empty()) return;
     bytes.back() |= kBreak;
     scan(bytes);
@@ -181,31 +181,30 @@ void HeadlessMachine::monitor_script(const std::string& text) {
     }
 }
 
-void HeadlessMachine::monitor_script_key(uint8_t code) {
-    std::vector<uint8_t> make = make_code_for(code);
-    EXPECT_FALSE(make.empty()) << "no key sends code " << int(code);
+void HeadlessMachine::monitor_script_key(Key key) {
+    std::vector<uint8_t> make = make_code_for(key);
+    EXPECT_FALSE(make.empty()) << "no key sends usage " << int(key);
     if (make.empty()) return;
-    monitor_keys_.push_back(make);
-    make.back() |= kBreak;
-    monitor_keys_.push_back(make);
+    for (uint8_t b : make) monitor_keys_.push_back({b});
+    monitor_keys_.push_back({static_cast<uint8_t>(make.back() | kBreak)});
 }
 
-// One key event per wait pass of Monitor::Start, as interrupts would arrive.
-void HeadlessMachine::idle_hook() {
+// The key source found its queue empty. While the monitor waits for a key,
+// the script's next byte arrives, as a typist's would.
+void HeadlessMachine::poll_devices() {
     HeadlessMachine* self = current_;
-    if (!self) return;
+    if (!self || !self->machine_ || !self->in_monitor()) return;
     self->monitor_waits_++;
     if (self->monitor_keys_.empty()) {
         self->monitor_ran_dry_ = true;
         ADD_FAILURE() << "the monitor waited for a key the script does not have";
         // Leave the monitor so the test ends instead of hanging.
-        self->handler_.OnKeyDown(kKeyEscape);
+        self->scan({0x01, 0x81});
         return;
     }
     std::vector<uint8_t> bytes = self->monitor_keys_.front();
     self->monitor_keys_.pop_front();
-    self->ps2_.queue(bytes);
-    self->interrupt_keyboard();
+    self->scan(bytes);
 }
 
 // ---- what it shows -------------------------------------------------------------------

@@ -1,19 +1,18 @@
 // The headless machine: a whole C64 (real ROMs, every chip, IO, Monitor) on
 // an 800 x 600 x 16 memory framebuffer, driven pass by pass by the test.
 //
-// What it stands in for: kernelMain's outer loop and the interrupts. Keys go
-// through the real PS/2 keyboard driver (IRQ 1 dispatched through the
-// interrupt manager on the simulated bus), so the scan bytes enter
-// g_scan_ring and the key codes reach IOKeyboardEventHandler exactly as on
-// the PC. The millisecond counter (current_milli) advances only when the test
-// says so: by ms_per_pass (default 20) before every pass, so the display's
-// frame pacing never waits.
+// What it stands in for: the host's machine loop, the PC's clock and its
+// interrupts. Keys go through the real PS/2 keyboard driver (IRQ 1 dispatched
+// through the interrupt manager on the simulated bus) into the key queue,
+// which the machine reads through the host's own key source, exactly as on
+// the PC. The clock moves only when the test says so: by ms_per_pass
+// (default 20) before every pass, and to the end of every wait the machine
+// makes, so nothing ever waits.
 //
 // API (all members of HeadlessMachine):
-//   HeadlessMachine hm;               // builds the machine, publishes c64ptr,
-//                                     // calls begin_run() (face bound, realised)
+//   HeadlessMachine hm;               // builds the machine, begin_run()
 //   hm.run_pass()                     // one main-loop pass; false once the
-//                                     // machine has ended (F10 or a chip failed)
+//                                     // machine has ended (F10)
 //   hm.run_passes(n)                  // up to n passes; returns how many ran
 //   hm.run_until_text("READY.", max)  // passes until the text view shows it
 //   hm.boot()                         // run_until_text("READY.", 2000)
@@ -22,12 +21,11 @@
 //                                     // after every 8 keys it runs passes
 //                                     // until the KERNAL has taken them
 //   hm.type_and_run("LIST\n", passes) // type, then run passes for the result
-//   hm.press_key(code) / hm.release_key(code) / hm.tap_key(code)
-//                                     // one key by its driver key code
-//                                     // (1 Esc, 3 F10, 4 F12, 2 F9, 250.. arrows)
+//   hm.press_key(key) / hm.release_key(key) / hm.tap_key(key)
+//                                     // one PC key by its name (tarn::Key)
 //   hm.scan(bytes)                    // raw scan bytes, one IRQ per byte
 //   hm.queue_for_poll(bytes)          // bytes left in the controller for the
-//                                     // main loop's own poll (no interrupt)
+//                                     // key source's own poll (no interrupt)
 //   hm.interrupt_keyboard()           // one IRQ 1, whatever the controller holds
 //   hm.screen_text()                  // 25 rows of 40 chars from g_face_screen
 //   hm.screen_has("4")                // any row contains the text
@@ -37,16 +35,17 @@
 //   hm.pixel(x, y)                    // RGB565 of the framebuffer pixel
 //   hm.cell_pixel(col, row, l, k)     // top-left pixel of glyph dot (l, k) of a text cell
 //   hm.attach_fat32(fs)               // IO::fat32 and Monitor::fat32
-//   hm.monitor_script(text_or_codes)  // keys the monitor's idle hook delivers,
-//                                     // one event per wait pass; when it runs
-//                                     // dry the hook records a failure
-//                                     // (monitor_ran_dry()) and leaves the
-//                                     // monitor with Esc so nothing hangs
-//   hm.rebuild()                      // what kernelMain does after start()
+//   hm.monitor_script(text)           // keys the monitor gets while it waits,
+//   hm.monitor_script_key(key)        // one event per wait; when they run
+//                                     // dry the test fails (monitor_ran_dry())
+//                                     // and Esc leaves the monitor, so
+//                                     // nothing hangs
+//   hm.in_monitor()                   // the monitor has the keyboard
+//   hm.rebuild()                      // what the host does after start()
 //                                     // returns: destroy, build a fresh C64,
-//                                     // re-publish it, begin_run()
-//   hm.machine(), io(), mem(), cpu(), vic(), monitor(), handler(), ps2()
-//   hm.advance_ms(n), hm.ms_per_pass
+//                                     // begin_run()
+//   hm.machine(), io(), mem(), cpu(), vic(), monitor(), ps2(), keys()
+//   hm.advance_ms(n), hm.now_ms(), hm.ms_per_pass
 #ifndef TARN_TESTS_SUPPORT_HEADLESS_MACHINE_H
 #define TARN_TESTS_SUPPORT_HEADLESS_MACHINE_H
 
@@ -58,10 +57,17 @@
 
 #include "c64/c64.h"
 #include "c64/io.h"
+#include "host/pc_keys.h"
+#include "lib/clock.h"
+#include "lib/key_event.h"
+#include "lib/key_queue.h"
 #include "tests/support/console_reader.h"
 #include "tests/support/sim_ps2.h"
 
+class Memory;
 class Monitor;
+class Processor;
+class Vic;
 namespace tarn {
 class GlobalDescriptorTable;
 namespace hardwarecommunication { class InterruptManager; }
@@ -87,7 +93,8 @@ public:
     bool boot() { return run_until_text("READY.", 2000); }
     bool ended() const { return ended_; }
     void rebuild();
-    void advance_ms(uint32_t ms);
+    void advance_ms(uint32_t ms) { clock_.now += ms; }
+    uint32_t now_ms() const { return clock_.now; }
     uint32_t ms_per_pass = 20;
 
     // ---- keyboard -----------------------------------------------------------
@@ -96,26 +103,30 @@ public:
         type(text);
         run_passes(passes);
     }
-    void press_key(uint8_t code);
-    void release_key(uint8_t code);
-    void tap_key(uint8_t code) {
-        press_key(code);
-        release_key(code);
+    void press_key(tarn::Key key);
+    void release_key(tarn::Key key);
+    void tap_key(tarn::Key key) {
+        press_key(key);
+        release_key(key);
     }
     void scan(const std::vector<uint8_t>& bytes);
     void queue_for_poll(const std::vector<uint8_t>& bytes) { ps2_.queue(bytes); }
     void interrupt_keyboard();
-    // Scan bytes (make/break, Shift included) that type one character; empty
-    // when no key gives it.
+    // Key events not yet taken by the machine, and characters or matrix
+    // changes it holds back until the C64 has room or time for them.
+    uint32_t keys_pending();
+    // Scan bytes (make/break, Shift included) that type one character in
+    // text mode; empty when no key gives it.
     static std::vector<uint8_t> scan_codes_for(char ch);
-    // Make code of a driver key code (E0-prefixed for the extended keys).
-    static std::vector<uint8_t> make_code_for(uint8_t code);
+    // Make code of a key (E0-prefixed for the extended keys).
+    static std::vector<uint8_t> make_code_for(tarn::Key key);
 
     // ---- the monitor --------------------------------------------------------
     void monitor_script(const std::string& text);
-    void monitor_script_key(uint8_t code);
+    void monitor_script_key(tarn::Key key);
     bool monitor_ran_dry() const { return monitor_ran_dry_; }
     int monitor_waits() const { return monitor_waits_; }
+    bool in_monitor() const { return !machine_->is_running(); }
 
     // ---- what it shows ------------------------------------------------------
     std::vector<std::string> screen_text() const;
@@ -139,19 +150,31 @@ public:
     Processor& cpu() { return *machine_->cpu(); }
     Vic& vic() { return *machine_->vic(); }
     Monitor& monitor() { return *machine_->monitor(); }
-    IOKeyboardEventHandler& handler() { return handler_; }
     simbus::SimPs2& ps2() { return ps2_; }
+    tarn::KeyQueue& keys() { return queue_; }
+    tarn::Clock& clock() { return clock_; }
 
 private:
+    // Time stands still unless the test moves it; a wait jumps to its end.
+    struct TestClock : tarn::Clock {
+        uint32_t now = 1000;
+        uint32_t milliseconds() override { return now; }
+        void wait_until(uint32_t due) override {
+            if (static_cast<int32_t>(due - now) > 0) now = due;
+        }
+    };
+
     void build();
-    static void idle_hook();
+    static void poll_devices();
 
     std::vector<uint16_t> fb_;
     simbus::SimPs2 ps2_{false};
-    IOKeyboardEventHandler handler_;
+    tarn::KeyQueue queue_;
+    TestClock clock_;
     std::unique_ptr<tarn::GlobalDescriptorTable> gdt_;
     std::unique_ptr<tarn::hardwarecommunication::InterruptManager> interrupts_;
     std::unique_ptr<tarn::drivers::KeyboardDriver> keyboard_;
+    std::unique_ptr<tarn::host::PcKeys> machine_keys_;
     std::unique_ptr<C64> machine_;
     tarn::filesystem::Fat32* fat32_ = nullptr;
     bool ended_ = false;

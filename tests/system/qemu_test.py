@@ -26,7 +26,7 @@ READY = "READY."
 BANNER = "**** COMMODORE 64 BASIC V2 ****"
 FREE = "38911 BASIC BYTES FREE"
 MONITOR_BANNER = "Tarn v0.10 - Debugging:"
-RAM_SYMBOL = "startup::g_machine_ram"  # the running machine's RAM, for reading its screen
+RAM_SYMBOL = "tarn::host::g_machine_ram"  # the running machine's RAM, for reading its screen
 SAVED_LINE = '10 PRINT "SAVED"'
 
 
@@ -156,9 +156,10 @@ class KernelBoot(Session):
         self.assertIn("Screen 800 X 600 X 16 - Pitch 1600 (adapter)", text)
         self.assertRegex(text, r"ATA pri master: (.*\n)*.*QEMU HARDDISK")
 
-    def test_03_typed_basic_runs(self):
-        self.m.type_line("PRINT 2+2")
-        self.m.wait_output("PRINT 2+2", [" 4", READY])
+    def test_03_a_line_pasted_at_full_speed_arrives_whole(self):
+        line = 'PRINT 2+2;"PASTED, NOT TYPED: 10 KEYS"'
+        self.m.vm.type_text(line + "\n", gap=0)
+        self.m.wait_output(line, [" 4 PASTED, NOT TYPED: 10 KEYS", READY])
 
     def test_04_save_new_load_list_round_trip(self):
         self.m.type_line(SAVED_LINE)
@@ -315,7 +316,7 @@ class FullModeBoot(unittest.TestCase):
     """`c64` on the kernel command line: the machine starts in full C64 mode.
     The raster picture is not a text view, so the C64's screen is read from
     guest memory: the kernel's pointer to the running machine's memory map
-    (startup::g_machine_ram) leads to its RAM."""
+    (the host's g_machine_ram) leads to its RAM."""
 
     @classmethod
     def setUpClass(cls):
@@ -371,7 +372,11 @@ class FullModeBoot(unittest.TestCase):
         self.machine.vm.key("ret", hold_ms=120, gap=0.1)
         self.wait_rows(lambda rows: " 5" in rows, "the result 5", STEP_DEADLINE)
 
-    def test_04_the_picture_shows_ready_from_the_character_rom(self):
+    def test_04_a_line_pasted_at_full_speed_arrives_whole_in_its_shift_states(self):
+        self.machine.vm.type_text('PRINT 6*7;":K"+"L"\n', gap=0)
+        self.wait_rows(lambda rows: " 42 :KL" in rows, "the pasted line's result", STEP_DEADLINE)
+
+    def test_05_the_picture_shows_ready_from_the_character_rom(self):
         """A screendump of READY. at twice its size, centred: the cells of the
         word compared dot by dot with the character ROM."""
         rows = self.wait_rows(lambda rows: READY in rows, "READY.", BOOT_DEADLINE)

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "c64/c64.h"
-#include "drivers/keyboard.h"
 #include "kernel/globals.h"
 #include "kernel/multiboot.h"
 #include "kernel/page_directory.h"
@@ -278,60 +276,6 @@ TEST_F(Squares, NothingIsDrawnWithoutAnAddressPitchOrDepth) {
     g_fb_pitch = 1600;
     g_fb_bpp = 16;
     startup::progress_square(1);   // must not crash on a null framebuffer
-}
-
-}  // namespace
-
-// ---- publishing the machine to the key sink ----------------------------------
-
-namespace {
-
-class Publish : public ::testing::Test {
-protected:
-    void SetUp() override {
-        simbus::bus().reset();
-        g_scan_head = 0;
-        g_scan_tail = 0;
-        c64ptr = nullptr;
-    }
-    void TearDown() override {
-        c64ptr = nullptr;
-        simbus::bus().reset();
-    }
-};
-
-TEST_F(Publish, KeysPendingWhileNoMachineWasCompleteAreDroppedOnPublishing) {
-    for (u8 b : {0x1E, 0x9E, 0x1F, 0x9F}) keyboard_ring_push(b);   // "A", "S" typed during start-up
-    C64 machine;
-    startup::publish_machine(&machine);
-    EXPECT_EQ(c64ptr, &machine);
-    EXPECT_EQ(g_scan_tail, g_scan_head);
-    EXPECT_EQ(g_scan_head, 4u);
-    EXPECT_TRUE(simbus::bus().interrupts_enabled);
-    keyboard_ring_push(0x20);   // typed afterwards: stays for the machine
-    EXPECT_EQ(g_scan_head - g_scan_tail, 1u);
-    startup::withdraw_machine();
-    EXPECT_EQ(c64ptr, nullptr);
-}
-
-TEST_F(Publish, HotKeysDuringARebuildReachNoMachine) {
-    IOKeyboardEventHandler sink;
-    C64 old_machine;
-    startup::publish_machine(&old_machine);
-    startup::withdraw_machine();
-    // F10 and Esc while no machine is published: nothing happens to the one
-    // being torn down or to the next.
-    sink.OnKeyDown(3);
-    sink.OnKeyDown(1);
-    sink.OnKeyUp(1);
-    EXPECT_FALSE(old_machine.is_reset_requested());
-    EXPECT_TRUE(old_machine.is_running());
-    EXPECT_FALSE(sink.in_monitor_mode());
-    C64 fresh;
-    startup::publish_machine(&fresh);
-    EXPECT_FALSE(fresh.is_reset_requested());
-    sink.OnKeyDown(3);
-    EXPECT_TRUE(fresh.is_reset_requested());
 }
 
 }  // namespace

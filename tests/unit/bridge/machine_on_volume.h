@@ -11,7 +11,6 @@
 #include "tests/unit/bridge/mounted_volume.h"
 
 #include "c64/memory.h"
-#include "drivers/keyboard.h"
 #include "filesystem/fat.h"
 
 class MachineOnVolume : public ::testing::Test {
@@ -43,7 +42,7 @@ protected:
     // Types a line and runs until the KERNAL has taken every key.
     void TypeLine(const std::string& text) {
         hm.type(text + "\n");
-        for (int i = 0; i < 100 && (g_scan_head != g_scan_tail || Peek(kKeyCount) != 0); i++) hm.run_pass();
+        for (int i = 0; i < 100 && (hm.keys_pending() != 0 || Peek(kKeyCount) != 0); i++) hm.run_pass();
         hm.run_passes(2);
     }
 

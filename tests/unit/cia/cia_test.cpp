@@ -6,7 +6,7 @@
 #include "c64/c64.h"
 #include "c64/cia1.h"
 #include "c64/cia2.h"
-#include "c64/io.h"
+#include "c64/control_ports.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
 
@@ -17,13 +17,13 @@ constexpr u32 kTenth = 98525;  // cycles, rounded up
 struct Bench {
     Memory mem;
     Processor cpu{&mem};
-    IO io;
+    ControlPorts ports;
     Cia1 cia1;
     Cia2 cia2;
     Bench() {
         cpu.reset();
         cia1.cpu(&cpu);
-        cia1.io(&io);
+        cia1.ports(&ports);
         cia2.cpu(&cpu);
     }
     // Lets n cycles pass on the time base.
@@ -37,19 +37,18 @@ struct Bench {
 
 TEST(Cia1, PortsReadOutputsInputsAndJoystickAndEveryColumnSelected) {
     Bench b;
-    g_face_active = 0;  // keys go to the matrix
     EXPECT_EQ(b.cia1.read_register(0), 0xFF);
     b.cia1.write_register(0, 0x7F);
     EXPECT_EQ(b.cia1.read_register(0), 0x7F);
     b.cia1.write_register(2, 0x0F);  // input bits read high
     EXPECT_EQ(b.cia1.read_register(0), 0xFF);
-    b.io.OnKeyDown(0xFE);  // cursor down: joystick 2 down on port A bit 1
+    b.ports.joystick(2, ControlPorts::kJoyDown);  // joystick 2 down on port A bit 1
     EXPECT_EQ(b.cia1.read_register(0), 0xFD);
-    b.io.OnKeyUp(0xFE);
+    b.ports.joystick(2, 0);
 
     b.cia1.write_register(2, 0xFF);
-    b.io.OnKeyDown('A');  // column 1, row 2
-    b.io.OnKeyDown('R');  // column 2, row 1
+    b.ports.press(0x0A, true);  // A: column 1, row 2
+    b.ports.press(0x11, true);  // R: column 2, row 1
     b.cia1.write_register(0, 0xFD);
     EXPECT_EQ(b.cia1.read_register(1), 0xFB);
     b.cia1.write_register(0, 0xFB);

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr uint8_t kKeyEsc = 1;
-constexpr uint8_t kKeyBackspace = 14;
+constexpr tarn::Key kKeyEsc = tarn::Key::Escape;
+constexpr tarn::Key kKeyBackspace = tarn::Key::Backspace;
 
 class MonitorConsole : public ::testing::Test {
 protected:

@@ -24,10 +24,10 @@ constexpr u32 kSecond = 985248;   // PAL cycles
 constexpr u32 kFrame = 19656;
 constexpr u16 kKeyCount = 0xC6;   // characters in the KERNAL's keyboard buffer
 constexpr u32 kKeyBufferSize = 10;
-constexpr u8 kKeyF9 = 2;
-constexpr u8 kKeyF10 = 3;
-constexpr u8 kKeyF11 = 5;
-constexpr u8 kKeyF12 = 4;
+constexpr tarn::Key kKeyF9 = tarn::Key::F9;
+constexpr tarn::Key kKeyF10 = tarn::Key::F10;
+constexpr tarn::Key kKeyF11 = tarn::Key::F11;
+constexpr tarn::Key kKeyF12 = tarn::Key::F12;
 
 class FullMode : public ::testing::Test {
 protected:
@@ -228,6 +228,7 @@ TEST_F(FullMode, RasterInterruptLatchedIntoTextModeLeavesTheStackPageAlone) {
 
 TEST_F(FullMode, ResetKeepsFullModeAndWarpSkipsPacing) {
     hm.tap_key(kKeyF12);
+    hm.run_pass();
     EXPECT_TRUE(hm.machine().warp());
     hm.tap_key(kKeyF10);
     EXPECT_FALSE(hm.run_pass());

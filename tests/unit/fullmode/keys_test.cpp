@@ -35,14 +35,15 @@ protected:
         return screen().find(text) != std::string::npos;
     }
     // Scan bytes as a quick typist sends them; the frames run until the
-    // machine has taken every byte.
-    void keys(const std::vector<u8>& bytes) {
+    // machine has put every key on the matrix, and a few more for what a
+    // program prints about them (a scroll of the screen takes a frame).
+    void keys(const std::vector<u8>& bytes, int after = 5) {
         hm.scan(bytes);
-        for (int i = 0; i < 20 && g_scan_tail != g_scan_head; i++) hm.run_pass();
-        hm.run_passes(2);
+        for (int i = 0; i < 400 && hm.keys_pending() != 0; i++) hm.run_pass();
+        hm.run_passes(after);
     }
     void type(const std::string& text) {
-        for (char c : text) keys(HeadlessMachine::scan_codes_for(c));
+        for (char c : text) keys(HeadlessMachine::scan_codes_for(c), 2);
     }
     // The last number a BASIC loop printed on the screen.
     int last_number() {
@@ -69,6 +70,22 @@ TEST_F(FullModeKeys, TypedLinesGoThroughTheKernalsOwnScan) {
     EXPECT_TRUE(run_until(" 13", 20)) << screen();
 }
 
+TEST_F(FullModeKeys, ALinePastedAllAtOnceArrivesWholeAndInItsShiftStates) {
+    // Every scan byte at once, quicker than any typist: the key matrix takes
+    // them in order, a change a frame, so each reaches the KERNAL's scan.
+    std::vector<u8> bytes;
+    for (char c : std::string("PRINT \":L\"+\"X\";5*5;\"[]\"\n")) {
+        std::vector<u8> b = HeadlessMachine::scan_codes_for(c);
+        bytes.insert(bytes.end(), b.begin(), b.end());
+    }
+    hm.scan(bytes);
+    for (int i = 0; i < 600 && hm.keys_pending() != 0; i++) hm.run_pass();
+    hm.run_passes(5);
+    // [ and ] are SHIFT+: and SHIFT+; on the C64's keyboard (screen codes
+    // $1B and $1D).
+    EXPECT_NE(screen().find(":LX 25 \x1B\x1D"), std::string::npos) << screen();
+}
+
 TEST_F(FullModeKeys, GetAndPeekOfTheKeyboardSeeHeldKeys) {
     type("10 GET A$:IF A$=\"\" THEN 10\n20 PRINT ASC(A$)\nRUN\n");
     type("Q");
@@ -76,11 +93,9 @@ TEST_F(FullModeKeys, GetAndPeekOfTheKeyboardSeeHeldKeys) {
     type("10 PRINT PEEK(197):GOTO 10\nRUN\n");
     hm.run_passes(5);
     EXPECT_EQ(last_number(), 64);  // no key
-    hm.scan({0x1E});               // a held
-    hm.run_passes(5);
+    keys({0x1E});                  // a held
     EXPECT_EQ(last_number(), 10);
-    hm.scan({0x9E, 0x39});         // a up, space held
-    hm.run_passes(5);
+    keys({0x9E, 0x39});            // a up, space held
     EXPECT_EQ(last_number(), 60);
     hm.scan({0xB9});
     keys({0x0F, 0x8F});            // Tab: RUN/STOP
@@ -91,14 +106,11 @@ TEST_F(FullModeKeys, JoystickDirectionsHeldTogetherInEitherPort) {
     type("10 PRINT PEEK(56320)AND31;PEEK(56321)AND31:GOTO 10\nRUN\n");
     hm.run_passes(5);
     EXPECT_TRUE(screen().find("31  31") != std::string::npos) << screen();
-    hm.scan({0x48, 0x4B, 0x52});   // keypad 8, 4, 0: up, left, fire
-    hm.run_passes(5);
+    keys({0x48, 0x4B, 0x52});      // keypad 8, 4, 0: up, left, fire
     EXPECT_NE(screen().rfind(" 10  31"), std::string::npos) << screen();
-    hm.scan({0xC8});               // up released: left and fire stay
-    hm.run_passes(5);
+    keys({0xC8});                  // up released: left and fire stay
     EXPECT_NE(screen().rfind(" 11  31"), std::string::npos) << screen();
-    hm.scan({0xCB, 0xD2, 0x46, 0xC6, 0x51});  // Scroll Lock, then 3: down right in port 1
-    hm.run_passes(5);
+    keys({0xCB, 0xD2, 0x46, 0xC6, 0x51});  // Scroll Lock, then 3: down right in port 1
     EXPECT_NE(screen().rfind(" 31  21"), std::string::npos) << screen();
     hm.scan({0xD1});
 }

@@ -2,22 +2,30 @@
 // frame skipping and frame pacing.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "c64/c64.h"
 #include "c64/face_node.h"
 #include "c64/io.h"
+#include "lib/clock.h"
 
 namespace {
 
 constexpr u16 kSentinel = 0x1234;
 
+// Time moves only by hand; a wait jumps to its end.
+struct ManualClock : tarn::Clock {
+    u32 now = 100000;
+    u32 milliseconds() override { return now; }
+    void wait_until(u32 due) override {
+        if (static_cast<i32>(due - now) > 0) now = due;
+    }
+};
+
 class Display : public ::testing::Test {
 protected:
     void SetUp() override {
+        io.clock(&clock);
         open(800, 600);
         g_face_active = 1;
         for (int i = 0; i < 1000; i++) {
@@ -26,7 +34,6 @@ protected:
         }
         g_vic_border = 14;
         g_vic_backgnd = 6;
-        current_milli = 100000;
         io.last_sync_ms(0);
         // Leave the skip counter at 0: one drawn frame without skipping.
         io.frame_skip(0);
@@ -48,12 +55,13 @@ protected:
     }
     bool drew() {
         paint(kSentinel);
-        current_milli = current_milli + 100;  // no pacing wait
+        clock.now += 100;  // no pacing wait
         io.screen_refresh();
         return pixel(0, 0) != kSentinel;
     }
 
     static constexpr u32 kGuard = 64;
+    ManualClock clock;
     IO io;
     std::vector<u16> fb;
     u32 width = 0, height = 0, pitch = 0;
@@ -255,36 +263,15 @@ TEST_F(Display, DrawingOutsideThePictureIsIgnored) {
     EXPECT_EQ(io.frame_pixel(403, 0), 0xFFFF);
 }
 
-TEST_F(Display, SyncWaitsUntilNineteenMillisecondsSinceTheLast) {
-    // A timer ticking on its own, as the PIT interrupt would.
-    std::atomic<bool> stop{false};
-    std::thread timer([&] {
-        while (!stop) {
-            current_milli = current_milli + 1;
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        }
-    });
-    u32 start = current_milli;
+TEST_F(Display, SyncWaitsUntilNineteenMillisecondsSinceTheLastOnly) {
+    u32 start = clock.now;
     io.last_sync_ms(start - 5);
     io.sync();
-    u32 end = current_milli;
-    stop = true;
-    timer.join();
-    EXPECT_GE(io.last_sync_ms() - start, 14u);
-    EXPECT_LE(io.last_sync_ms(), end);
-}
-
-TEST_F(Display, SyncLongAfterTheLastDoesNotWait) {
-    current_milli = 5000;  // the counter stands still: any wait would spin
-    io.last_sync_ms(5000 - 30);
+    EXPECT_EQ(clock.now, start + 14);
+    EXPECT_EQ(io.last_sync_ms(), start + 14);
+    clock.now += 30;
     io.sync();
-    EXPECT_EQ(io.last_sync_ms(), 5000u);
-}
-
-TEST_F(Display, DelayGivesUpWhenTheCounterStops) {
-    current_milli = 7000;
-    io.delay(5);  // returns after the poll limit
-    EXPECT_EQ(current_milli, 7000u);
+    EXPECT_EQ(clock.now, start + 44);  // long after the last: no wait
 }
 
 }  // namespace

@@ -1,133 +1,145 @@
-// Full mode's key matrix: scan bytes in, C64 matrix keys, joystick bits and
-// RESTORE out.
+// Full mode's key matrix: PC key events in, C64 matrix keys, joystick bits
+// and RESTORE out, one change a frame.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <set>
 
-#include "c64/io.h"
+#include "c64/control_ports.h"
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
+
+using tarn::Key;
+using tarn::KeyEvent;
 
 namespace {
 
 // Matrix positions (port A line * 8 + port B bit) used below.
 constexpr int kDel = 0x00, kCrsrRight = 0x02, kF1 = 0x04, kCrsrDown = 0x07, kA = 0x0A, kLeftShift = 0x0F;
-constexpr int k6 = 0x13, k7 = 0x18, kColon = 0x2D, kAt = 0x2E, kPlus = 0x28, kPound = 0x30, kHome = 0x33;
+constexpr int k6 = 0x13, k7 = 0x18, kB = 0x1C, kColon = 0x2D, kAt = 0x2E, kPlus = 0x28, kPound = 0x30, kHome = 0x33;
 constexpr int kRightShift = 0x34, kUpArrow = 0x36, k2 = 0x3B, kCommodore = 0x3D, kRunStop = 0x3F;
+
+KeyEvent dn(Key k) { return {k, true}; }
+KeyEvent up(Key k) { return {k, false}; }
 
 class KeyMatrixTest : public ::testing::Test {
 protected:
-
-    // Bytes at a time far enough from the last change of each key.
-    void keys(std::initializer_list<u8> bytes) {
-        for (u8 b : bytes) {
+    // Events queued at once, then as many frames as they take.
+    void keys(std::initializer_list<KeyEvent> events) {
+        for (KeyEvent e : events) km.key(e);
+        for (int i = 0; i < 64 && km.waiting(); i++) {
             now += KeyMatrix::kLeastHold;
-            ASSERT_TRUE(km.scan_byte(b, now));
+            km.advance(now);
         }
+        ASSERT_EQ(km.waiting(), 0u);
     }
     std::set<int> held() const {
         std::set<int> s;
-        for (int i = 0; i < 8; i++)
-            for (int j = 0; j < 8; j++)
-                if (!((io.keyboard_matrix_row(i) >> j) & 1)) s.insert(8 * i + j);
+        for (int p = 0; p < 64; p++)
+            if (ports.held(static_cast<u8>(p))) s.insert(p);
         return s;
     }
 
-    IO io;
+    ControlPorts ports;
     Memory mem;
     Processor cpu{&mem};
-    KeyMatrix km{&io, &cpu};
+    KeyMatrix km{&ports, &cpu};
     u32 now = 0;
 };
 
 TEST_F(KeyMatrixTest, ShiftedPcKeysPressTheKeyThatMakesTheirCharacter) {
-    struct Case { std::initializer_list<u8> press; std::set<int> want; };
+    struct Case { std::initializer_list<KeyEvent> press; std::set<int> want; };
+    const Key S = Key::LeftShift;
     const Case cases[] = {
-        {{0x1E}, {kA}},                                   // a
-        {{0x2A, 0x1E}, {kA, kLeftShift}},                 // Shift+a
-        {{0x36, 0x1E}, {kA, kRightShift}},                // right Shift+a
-        {{0x2A, 0x03}, {kAt}},                            // Shift+2: @ without SHIFT
-        {{0x2A, 0x28}, {k2, kLeftShift}},                 // Shift+': " is SHIFT+2
-        {{0x28}, {k7, kLeftShift}},                       // ': SHIFT+7
-        {{0x2A, 0x27}, {kColon}},                         // Shift+;: colon
-        {{0x2A, 0x0D}, {kPlus}},                          // Shift+=: plus
-        {{0x2A, 0x08}, {k6, kLeftShift}},                 // Shift+7: & is SHIFT+6
-        {{0x2A, 0x07}, {kUpArrow}},                       // Shift+6: ^ is the up-arrow
-        {{0x2B}, {kPound}}, {{0x0F}, {kRunStop}}, {{0x38}, {kCommodore}}, {{0x0E}, {kDel}},
-        {{0x3C}, {kF1, kLeftShift}},                      // F2
-        {{0xE0, 0x48}, {kCrsrDown, kLeftShift}},          // Up
-        {{0xE0, 0x4B}, {kCrsrRight, kLeftShift}},         // Left
-        {{0x2A, 0xE0, 0x4D}, {kCrsrRight}},               // Shift+Right still goes right
-        {{0x2A, 0xE0, 0x47}, {kHome, kLeftShift}},        // Shift+Home: CLR
-        {{0xE0, 0x52}, {kDel, kLeftShift}},               // Insert
-        {{0xE0, 0x53}, {kUpArrow}},                       // Delete
+        {{dn(Key::A)}, {kA}},
+        {{dn(S), dn(Key::A)}, {kA, kLeftShift}},
+        {{dn(Key::RightShift), dn(Key::A)}, {kA, kRightShift}},
+        {{dn(S), dn(Key::Digit2)}, {kAt}},                 // @ without SHIFT
+        {{dn(S), dn(Key::Apostrophe)}, {k2, kLeftShift}},  // " is SHIFT+2
+        {{dn(Key::Apostrophe)}, {k7, kLeftShift}},         // ' is SHIFT+7
+        {{dn(S), dn(Key::Semicolon)}, {kColon}},
+        {{dn(S), dn(Key::Equal)}, {kPlus}},
+        {{dn(S), dn(Key::Digit7)}, {k6, kLeftShift}},      // & is SHIFT+6
+        {{dn(S), dn(Key::Digit6)}, {kUpArrow}},            // ^ is the up-arrow
+        {{dn(Key::Backslash)}, {kPound}}, {{dn(Key::Tab)}, {kRunStop}},
+        {{dn(Key::LeftAlt)}, {kCommodore}}, {{dn(Key::Backspace)}, {kDel}},
+        {{dn(Key::F2)}, {kF1, kLeftShift}},
+        {{dn(Key::Up)}, {kCrsrDown, kLeftShift}},
+        {{dn(Key::Left)}, {kCrsrRight, kLeftShift}},
+        {{dn(S), dn(Key::Right)}, {kCrsrRight}},           // Shift+Right still goes right
+        {{dn(S), dn(Key::Home)}, {kHome, kLeftShift}},     // CLR
+        {{dn(Key::Insert)}, {kDel, kLeftShift}},
+        {{dn(Key::Delete)}, {kUpArrow}},
     };
     for (const Case& c : cases) {
         keys(c.press);
-        EXPECT_EQ(held(), c.want) << int(*(c.press.end() - 1));
+        EXPECT_EQ(held(), c.want) << int((c.press.end() - 1)->key);
         km.release_all();
         EXPECT_TRUE(held().empty());
     }
 }
 
 TEST_F(KeyMatrixTest, EachKeyReleasesWhatItsPressPressed) {
-    keys({0x1E, 0x2A, 0x03});  // a, Shift, 2 (@: SHIFT let go while held)
+    keys({dn(Key::A), dn(Key::LeftShift), dn(Key::Digit2)});  // @: SHIFT let go while held
     EXPECT_EQ(held(), (std::set<int>{kA, kAt}));
-    keys({0x03});              // the keyboard's repeat changes nothing
-    keys({0xAA});              // Shift up: @ stays as it was pressed
+    keys({dn(Key::Digit2)});   // the keyboard's repeat changes nothing
+    keys({up(Key::LeftShift)});  // @ stays as it was pressed
     EXPECT_EQ(held(), (std::set<int>{kA, kAt}));
-    keys({0x2A});
+    keys({dn(Key::LeftShift)});
     EXPECT_EQ(held(), (std::set<int>{kA, kAt}));
-    keys({0x83});              // 2 up: SHIFT comes back with the PC key
+    keys({up(Key::Digit2)});   // SHIFT comes back with the PC key
     EXPECT_EQ(held(), (std::set<int>{kA, kLeftShift}));
-    keys({0xE0, 0xAA, 0xE0, 0x2A});  // the keyboard's own shift wrappers
-    EXPECT_EQ(held(), (std::set<int>{kA, kLeftShift}));
-    keys({0xE1, 0x1D, 0x45, 0xE1, 0x9D, 0xC5});  // Pause
-    keys({0x9E, 0xAA, 0x9E});
+    keys({dn(Key::Pause), up(Key::Pause), up(Key::A), up(Key::LeftShift), up(Key::A)});
     EXPECT_TRUE(held().empty());
     EXPECT_FALSE(km.holds_anything());
 }
 
 TEST_F(KeyMatrixTest, KeypadJoystickHoldsEachDirectionOnItsOwn) {
-    keys({0x48, 0x4B, 0x52});  // 8, 4, 0
-    EXPECT_EQ(io.getJoystick(2), 0x01 | 0x04 | 0x10);
-    keys({0xC8});              // up released: left and fire stay
-    EXPECT_EQ(io.getJoystick(2), 0x04 | 0x10);
-    keys({0x51, 0xE0, 0x1D});  // 3 (down right), right Ctrl
-    EXPECT_EQ(io.getJoystick(2), 0x04 | 0x02 | 0x08 | 0x10);
-    keys({0xD2});              // 0 up; right Ctrl still fires
-    EXPECT_EQ(io.getJoystick(2), 0x04 | 0x02 | 0x08 | 0x10);
-    keys({0x46, 0xC6});        // Scroll Lock: port 1
+    keys({dn(Key::Keypad8), dn(Key::Keypad4), dn(Key::Keypad0)});
+    EXPECT_EQ(ports.joystick(2), 0x01 | 0x04 | 0x10);
+    keys({up(Key::Keypad8)});  // left and fire stay
+    EXPECT_EQ(ports.joystick(2), 0x04 | 0x10);
+    keys({dn(Key::Keypad3), dn(Key::RightControl)});
+    EXPECT_EQ(ports.joystick(2), 0x04 | 0x02 | 0x08 | 0x10);
+    keys({up(Key::Keypad0)});  // right Ctrl still fires
+    EXPECT_EQ(ports.joystick(2), 0x04 | 0x02 | 0x08 | 0x10);
+    keys({dn(Key::ScrollLock), dn(Key::ScrollLock), up(Key::ScrollLock)});  // port 1; the repeat swaps nothing
     EXPECT_EQ(km.joystick_port(), 1);
-    EXPECT_EQ(io.getJoystick(1), 0x04 | 0x02 | 0x08 | 0x10);
-    EXPECT_EQ(io.getJoystick(2), 0);
-    keys({0xCB, 0xD1, 0xE0, 0x9D});
-    EXPECT_EQ(io.getJoystick(1), 0);
+    EXPECT_EQ(ports.joystick(1), 0x04 | 0x02 | 0x08 | 0x10);
+    EXPECT_EQ(ports.joystick(2), 0);
+    keys({up(Key::Keypad4), up(Key::Keypad3), up(Key::RightControl)});
+    EXPECT_EQ(ports.joystick(1), 0);
     EXPECT_TRUE(held().empty());
 }
 
 TEST_F(KeyMatrixTest, RestoreHoldsTheNmiLine) {
-    keys({0x43});  // F9
+    keys({dn(Key::F9)});
     EXPECT_TRUE(cpu.nmi_lines() & Processor::kNmiRestore);
-    keys({0xC3});
+    keys({up(Key::F9)});
     EXPECT_FALSE(cpu.nmi_lines() & Processor::kNmiRestore);
-    keys({0xE0, 0x49});  // Page Up
+    keys({dn(Key::PageUp)});
     EXPECT_TRUE(cpu.nmi_lines() & Processor::kNmiRestore);
     km.release_all();
     EXPECT_FALSE(cpu.nmi_lines() & Processor::kNmiRestore);
 }
 
-TEST_F(KeyMatrixTest, AQuickTapIsHeldForAFrame) {
+TEST_F(KeyMatrixTest, ChangesReachTheMatrixInOrderAFrameApart) {
+    // Shift+; then a letter, typed faster than the KERNAL scans: each state
+    // (SHIFT alone, the colon, nothing, B) stands for a frame, in order.
+    for (KeyEvent e : {dn(Key::LeftShift), dn(Key::Semicolon), dn(Key::Semicolon), up(Key::Semicolon),
+                       up(Key::LeftShift), dn(Key::B)})
+        km.key(e);
     now = 100000;
-    ASSERT_TRUE(km.scan_byte(0x1E, now));
-    EXPECT_FALSE(km.scan_byte(0x9E, now + 100));  // waits: the caller offers it again
-    EXPECT_EQ(held(), std::set<int>{kA});
-    EXPECT_TRUE(km.scan_byte(0x30, now + 100));   // another key is not held up by it
-    EXPECT_TRUE(km.scan_byte(0x9E, now + KeyMatrix::kLeastHold));
-    EXPECT_EQ(held().count(kA), 0u);
-    EXPECT_TRUE(km.scan_byte(0x1E, now + KeyMatrix::kLeastHold + 1, 200));  // a long queue does not wait
+    const std::set<int> states[] = {{kLeftShift}, {kColon}, {kLeftShift}, {}, {kB}};
+    for (const std::set<int>& want : states) {
+        km.advance(now);
+        EXPECT_EQ(held(), want);
+        km.advance(now + KeyMatrix::kLeastHold - 1);  // nothing more within the frame
+        EXPECT_EQ(held(), want);
+        now += KeyMatrix::kLeastHold;
+    }
+    EXPECT_EQ(km.waiting(), 0u);
 }
 
 }  // namespace

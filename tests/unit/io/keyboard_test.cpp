@@ -1,185 +1,143 @@
-// IO keyboard side: PC key codes to the C64 keyboard matrix and joystick 2,
-// as CIA 1 reads them.
+// Text mode's keyboard: typed characters wait for room in the KERNAL's
+// buffer; RUN/STOP, RESTORE, the shifted cursor and function keys go to the
+// matrix and the cursor keys to joystick 2, as CIA 1 reads them.
 #include <gtest/gtest.h>
 
-#include "c64/c64.h"
+#include <string>
+
 #include "c64/cia1.h"
-#include "c64/io.h"
+#include "c64/control_ports.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
+#include "c64/text_keys.h"
+
+using tarn::Key;
 
 namespace {
 
-constexpr u8 kUp = 0xFD, kDown = 0xFE, kLeft = 0xFA, kRight = 0xFB;
-constexpr u8 kShift = 0x2A, kF2 = 0xF2, kF4 = 0xF4, kF6 = 0xF6, kF8 = 0xF8, kF9 = 0x02;
-constexpr u8 kPageUp = 0xF9, kTab = 0x0F;
+constexpr u16 kKeyCount = 0xC6, kKeyBuffer = 0x0277;
 
 class Keyboard : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_face_active = 1;
-        cpu.reset();
-        io.cpu(&cpu);
-        cia1.io(&io);
         cia1.cpu(&cpu);
+        cia1.ports(&ports);
     }
-    void TearDown() override { g_face_active = 0; }
-
-    // Is the key at matrix (byte, bit) held?
-    bool held(int byte, int bit) { return !((io.keyboard_matrix_row(byte) >> bit) & 1); }
-    bool all_released() {
+    void down(Key k) { keys.key({k, true}); }
+    void up(Key k) { keys.key({k, false}); }
+    void tap(Key k) {
+        down(k);
+        up(k);
+    }
+    bool held(int line, int bit) const { return ports.held(static_cast<u8>(line * 8 + bit)); }
+    bool all_released() const {
         for (int i = 0; i < 8; i++)
-            if (io.keyboard_matrix_row(i) != 0xFF) return false;
+            if (ports.matrix_row(i) != 0xFF) return false;
         return true;
     }
+    std::string buffer() {
+        std::string s;
+        for (int i = 0; i < mem.read_byte(kKeyCount); i++) s += static_cast<char>(mem.read_byte(kKeyBuffer + i));
+        return s;
+    }
+    void take_buffer() { mem.write_byte(kKeyCount, 0); }
 
     Memory mem;
     Processor cpu{&mem};
-    IO io;
+    ControlPorts ports;
     Cia1 cia1;
+    TextKeys keys{&ports, &cpu, &mem};
 };
 
-TEST_F(Keyboard, StartsReleasedAndCentred) {
-    EXPECT_TRUE(all_released());
-    EXPECT_EQ(io.getJoystick(1), 0);
-    EXPECT_EQ(io.getJoystick(2), 0);
-    EXPECT_EQ(io.getJoystick(0), 0);
-    EXPECT_EQ(io.getJoystick(3), 0);
+TEST_F(Keyboard, CharactersWaitInOrderForRoomInTheKernalBuffer) {
+    mem.write_byte(kKeyCount, 0);
+    for (Key k : {Key::H, Key::E, Key::L, Key::L, Key::O, Key::Space, Key::W, Key::O, Key::R, Key::L, Key::D})
+        tap(k);
+    down(Key::LeftShift);
+    tap(Key::Digit1);  // !
+    up(Key::LeftShift);
+    tap(Key::Enter);
+    keys.pass_ran();
+    EXPECT_EQ(buffer(), "HELLO WORL");  // ten fit
+    EXPECT_EQ(keys.waiting(), 3u);
+    EXPECT_EQ(mem.read_byte(0xCB), 0x40);  // no matrix key held for the scan
+    take_buffer();
+    keys.pass_ran();
+    EXPECT_EQ(buffer(), "D!\r");
+    EXPECT_EQ(keys.waiting(), 0u);
 }
 
-TEST_F(Keyboard, CursorUpIsCursorDownWithShiftAndJoystickUp) {
-    io.OnKeyDown(kUp);
-    EXPECT_TRUE(held(0, 7));
-    EXPECT_TRUE(held(1, 7));
-    EXPECT_EQ(io.getJoystick(2), 0x01);
-    io.OnKeyUp(kUp);
-    EXPECT_TRUE(all_released());
-    EXPECT_EQ(io.getJoystick(2), 0);
+TEST_F(Keyboard, ShiftFollowsTheLastShiftEventAndKeysWithoutCharacterTypeNothing) {
+    mem.write_byte(kKeyCount, 0);
+    down(Key::LeftShift);
+    down(Key::RightShift);
+    up(Key::RightShift);
+    tap(Key::Digit1);
+    for (Key k : {Key::F1, Key::LeftControl, Key::Home, Key::Escape, Key::CapsLock}) tap(k);
+    tap(Key::Backspace);
+    keys.pass_ran();
+    EXPECT_EQ(buffer(), std::string("1\x08"));
+    EXPECT_EQ(TextKeys::character(Key::Q, false), 'Q');
+    EXPECT_EQ(TextKeys::character(Key::Q, true), 'Q');
+    EXPECT_EQ(TextKeys::character(Key::KeypadEnter, false), 13);
 }
 
-TEST_F(Keyboard, ShiftedFunctionKeyReleaseAlsoReleasesShift) {
-    io.OnKeyDown(kShift);
-    io.OnKeyDown(kF2);
-    EXPECT_TRUE(held(0, 4));
-    EXPECT_TRUE(held(1, 7));
-    io.OnKeyUp(kF2);
-    EXPECT_FALSE(held(0, 4));
-    EXPECT_FALSE(held(1, 7));  // although PC Shift is still down
-    const struct { u8 code; int bit; } keys[] = {{kF4, 5}, {kF6, 6}, {kF8, 3}};
-    for (auto k : keys) {
-        io.OnKeyDown(k.code);
+TEST_F(Keyboard, CursorAndShiftedFunctionKeysPressTheMatrixWithShift) {
+    down(Key::Up);
+    EXPECT_TRUE(held(0, 7));  // CRSR down ...
+    EXPECT_TRUE(held(1, 7));  // ... with left SHIFT
+    EXPECT_EQ(ports.joystick(2), ControlPorts::kJoyUp);
+    up(Key::Up);
+    EXPECT_TRUE(all_released());
+    EXPECT_EQ(ports.joystick(2), 0);
+    down(Key::Keypad4);  // the keypad as the cursor keys
+    EXPECT_TRUE(held(0, 2));
+    up(Key::Keypad4);
+    down(Key::LeftShift);
+    const struct { Key key; int bit; } fkeys[] = {{Key::F2, 4}, {Key::F4, 5}, {Key::F6, 6}, {Key::F8, 3}};
+    for (auto k : fkeys) {
+        down(k.key);
         EXPECT_TRUE(held(0, k.bit));
         EXPECT_TRUE(held(1, 7));
-        io.OnKeyUp(k.code);
-        EXPECT_TRUE(all_released());
+        up(k.key);
+        EXPECT_TRUE(all_released());  // although PC Shift is still down
     }
 }
 
-TEST_F(Keyboard, AnyReleaseCentresTheJoystick) {
-    io.OnKeyDown(kRight);
-    io.OnKeyDown(kDown);
-    io.OnKeyDown(kShift);
-    EXPECT_EQ(io.getJoystick(2), 0x08 | 0x02 | 0x10);
-    io.OnKeyUp('A');
-    EXPECT_EQ(io.getJoystick(2), 0);
-}
-
-TEST_F(Keyboard, FaceActiveLeavesOrdinaryKeysToTheFace) {
-    io.OnKeyDown('A');
-    EXPECT_TRUE(all_released());
-    io.OnKeyUp('A');
-    EXPECT_TRUE(all_released());
-    io.OnKeyDown(kRight);  // joystick only
-    EXPECT_EQ(io.getJoystick(2), 0x08);
-    EXPECT_FALSE(held(0, 2));
-    io.OnKeyDown(kLeft);   // CRSR right and left SHIFT, always
-    EXPECT_EQ(io.getJoystick(2), 0x08 | 0x04);
-    EXPECT_TRUE(held(0, 2));
-    EXPECT_TRUE(held(1, 7));
-    io.OnKeyUp(kLeft);
-    EXPECT_TRUE(all_released());
-}
-
-TEST_F(Keyboard, WithoutTheFaceEveryMatchingPositionIsPressed) {
-    g_face_active = 0;
-    io.OnKeyDown('A');
-    EXPECT_TRUE(held(1, 2));
-    io.OnKeyDown(kShift);  // both SHIFT keys
-    EXPECT_TRUE(held(1, 7));
-    EXPECT_TRUE(held(6, 4));
-    io.OnKeyDown(0x2B);    // PC backslash: + and up-arrow
-    EXPECT_TRUE(held(5, 0));
-    EXPECT_TRUE(held(6, 6));
-    io.OnKeyDown(kRight);
-    EXPECT_TRUE(held(0, 2));
-    io.OnKeyUp(kShift);
-    EXPECT_FALSE(held(1, 7));
-    EXPECT_FALSE(held(6, 4));
-    EXPECT_TRUE(held(1, 2));
-    io.OnKeyUp('A');
-    io.OnKeyUp(0x2B);
-    io.OnKeyUp(kRight);
-    EXPECT_TRUE(all_released());
-}
-
-TEST_F(Keyboard, TableCoversTheWholeMatrix) {
-    g_face_active = 0;
-    for (int i = 0; i < 8; i++)
-        for (int j = 0; j < 8; j++) {
-            u8 code = IO::kbd[i][j];
-            io.OnKeyDown(code);
-            EXPECT_TRUE(held(i, j)) << i << "," << j;
-            io.OnKeyUp(code);
-        }
-    EXPECT_EQ(IO::kbd[7][7], 0x0F);  // Tab is RUN/STOP
-    EXPECT_EQ(IO::kbd[0][1], 0x0A);  // Enter is RETURN
-    EXPECT_EQ(IO::kbd[7][4], ' ');
-}
-
-TEST_F(Keyboard, ScrollLockIsConsumed) {
-    g_face_active = 0;
-    io.OnKeyDown(0x90);
-    EXPECT_TRUE(all_released());
-    EXPECT_EQ(io.getJoystick(2), 0);
-}
-
-TEST_F(Keyboard, RestoreKeysHoldTheCoresNmiLineAndTabHoldsRunStop) {
-    core6502_context& g_ctx = cpu.state();
-    u16 pc = cpu.pc();
-    for (u8 key : {kF9, kPageUp}) {
-        io.OnKeyDown(key);
-        EXPECT_TRUE(g_ctx.nmi_pending) << int(key);
-        EXPECT_EQ(g_ctx.nmi_lines, CORE6502_NMI_RESTORE);
-        g_ctx.nmi_pending = false;  // as the core takes it
-        io.OnKeyUp(key);
-        EXPECT_EQ(g_ctx.nmi_lines, 0);
-        EXPECT_FALSE(g_ctx.nmi_pending);
-        EXPECT_EQ(cpu.pc(), pc);  // only the line moves
-    }
-    EXPECT_TRUE(all_released());
-    // The face is active, yet Tab reaches the matrix as RUN/STOP.
-    io.OnKeyDown(kTab);
-    EXPECT_TRUE(held(7, 7));
-    io.OnKeyUp(kTab);
-    io.text_pass_ran();
-    EXPECT_TRUE(held(7, 7));  // a tap outlasts the next jiffy
-    io.text_pass_ran();
-    EXPECT_TRUE(all_released());
-}
-
-TEST_F(Keyboard, CiaSeesTheMatrixAndJoystick) {
-    g_face_active = 0;
-    io.OnKeyDown('A');  // byte 1, bit 2
-    cia1.write_register(0x02, 0xFF);  // port A output
-    cia1.write_register(0x03, 0x00);  // port B input
-    cia1.write_register(0x00, static_cast<u8>(~0x02));  // select line 1
-    EXPECT_EQ(cia1.read_register(0x01), static_cast<u8>(~0x04));
-    cia1.write_register(0x00, static_cast<u8>(~0x04));  // line 2: nothing
-    EXPECT_EQ(cia1.read_register(0x01), 0xFF);
-    io.OnKeyUp('A');
-    io.OnKeyDown(kUp);
+TEST_F(Keyboard, ShiftIsFireAndAnyReleaseCentresTheStick) {
+    down(Key::Right);
+    down(Key::Down);
+    down(Key::LeftShift);
+    EXPECT_EQ(ports.joystick(2), ControlPorts::kJoyRight | ControlPorts::kJoyDown | ControlPorts::kJoyFire);
+    EXPECT_FALSE(held(0, 2));  // right and down steer only
+    up(Key::A);
+    EXPECT_EQ(ports.joystick(2), 0);
+    // CIA 1 sees the stick on port A.
+    down(Key::Up);
+    cia1.write_register(0x02, 0xFF);
     cia1.write_register(0x00, 0xFF);
-    EXPECT_EQ(cia1.read_register(0x00), 0xFF - 0x01);  // joystick up pulls bit 0
+    EXPECT_EQ(cia1.read_register(0x00), 0xFF - 0x01);
+}
+
+TEST_F(Keyboard, RestoreHoldsTheNmiLineAndATabTapOutlastsTheNextJiffy) {
+    for (Key k : {Key::F9, Key::PageUp}) {
+        down(k);
+        EXPECT_EQ(cpu.nmi_lines(), Processor::kNmiRestore) << int(k);
+        up(k);
+        EXPECT_EQ(cpu.nmi_lines(), 0);
+    }
+    tap(Key::Tab);
+    EXPECT_TRUE(held(7, 7));  // RUN/STOP
+    keys.pass_ran();
+    EXPECT_TRUE(held(7, 7));
+    keys.pass_ran();
+    EXPECT_TRUE(all_released());
+    // CIA 1 reads it: line 7 selected, bit 7 low.
+    down(Key::Tab);
+    cia1.write_register(0x02, 0xFF);
+    cia1.write_register(0x03, 0x00);
+    cia1.write_register(0x00, static_cast<u8>(~0x80));
+    EXPECT_EQ(cia1.read_register(0x01), 0x7F);
 }
 
 }  // namespace

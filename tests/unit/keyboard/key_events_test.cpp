@@ -1,18 +1,13 @@
-// PS/2 bytes become key events named by their USB usage, in the order they
-// arrived, in the queue every key source shares.
+// PS/2 bytes become key events named by their USB usage; the queue every key
+// source shares keeps their order; the US legends of the keys.
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <vector>
 
-#include "drivers/keyboard.h"
 #include "drivers/keyboard_decoder.h"
-#include "hardwarecommunication/interrupts.h"
-#include "kernel/gdt.h"
 #include "lib/key_queue.h"
-#include "tests/support/sim_pic.h"
-#include "tests/support/sim_ps2.h"
-#include "tests/support/simbus.h"
+#include "lib/us_layout.h"
 
 using tarn::Key;
 using tarn::KeyEvent;
@@ -80,26 +75,20 @@ TEST(KeyQueueOrder, KeepsOrderAcrossTheWrapAndRefusesWhenFull) {
     EXPECT_EQ(q.dropped(), 3u);
 }
 
-TEST(KeyQueueOrder, TheKeyboardInterruptFillsTheQueue) {
-    simbus::bus().reset();
-    simbus::SimPic pic;
-    simbus::SimPs2 ps2{false};
-    simbus::bus().attach(&pic);
-    simbus::bus().attach(&ps2);
-    {
-        tarn::GlobalDescriptorTable gdt;
-        tarn::hardwarecommunication::InterruptManager manager(0x20, &gdt, nullptr);
-        manager.Activate();
-        KeyQueue keys;
-        tarn::drivers::KeyboardDriver kbd(&manager, nullptr, &keys);
-        // The E0 and its follower may come by one interrupt or by two.
-        ps2.queue({0x2A, 0x02, 0x82, 0xE0});
-        for (int i = 0; i < 4; i++) tarn::hardwarecommunication::InterruptManager::HandleInterrupt(0x21, 0x1000);
-        ps2.queue({0x4B, 0xAA});
-        for (int i = 0; i < 2; i++) tarn::hardwarecommunication::InterruptManager::HandleInterrupt(0x21, 0x1000);
-        EXPECT_EQ(drain(keys), (std::vector<KeyEvent>{{Key::LeftShift, true}, {Key::Digit1, true},
-                                                      {Key::Digit1, false}, {Key::Left, true},
-                                                      {Key::LeftShift, false}}));
+TEST(UsLayout, KeysTypeTheirLegendsWithAndWithoutShift) {
+    const char* plain = "abcdefghijklmnopqrstuvwxyz1234567890";
+    for (int i = 0; plain[i]; i++) {
+        Key key = i < 26 ? static_cast<Key>(0x04 + i) : static_cast<Key>(0x1E + i - 26);
+        EXPECT_EQ(tarn::us_character(key, false), plain[i]);
     }
-    simbus::bus().reset();
+    EXPECT_EQ(tarn::us_character(Key::A, true), 'A');
+    EXPECT_EQ(tarn::us_character(Key::Digit2, true), '@');
+    EXPECT_EQ(tarn::us_character(Key::Semicolon, true), ':');
+    EXPECT_EQ(tarn::us_character(Key::Apostrophe, true), '"');
+    EXPECT_EQ(tarn::us_character(Key::Backslash, false), '\\');
+    EXPECT_EQ(tarn::us_character(Key::Slash, true), '?');
+    EXPECT_EQ(tarn::us_character(Key::Space, true), ' ');
+    for (Key none : {Key::Enter, Key::Escape, Key::Backspace, Key::Tab, Key::NonUsHash, Key::F1, Key::Keypad1,
+                     Key::LeftShift, Key::Up})
+        EXPECT_EQ(tarn::us_character(none, false), 0) << int(none);
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr u8 kKeyF10 = 3;
+constexpr tarn::Key kKeyF10 = tarn::Key::F10;
 
 TEST(CoreLines, TextModeServesTheTickButNotAHeldChipIrq) {
     HeadlessMachine hm;

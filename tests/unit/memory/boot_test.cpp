@@ -5,6 +5,7 @@
 
 #include "c64/cia1.h"
 #include "c64/cia2.h"
+#include "c64/control_ports.h"
 #include "c64/io.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
@@ -34,6 +35,7 @@ struct BootedMachine {
     Vic vic;
     Sid sid;
     IO io;
+    ControlPorts ports;
 
     BootedMachine() {
         mem.vic(&vic);
@@ -41,7 +43,7 @@ struct BootedMachine {
         mem.cia2(&cia2);
         mem.sid(&sid);
         cia1.cpu(&cpu);
-        cia1.io(&io);
+        cia1.ports(&ports);
         cia2.cpu(&cpu);
         vic.memory(&mem);
         vic.cpu(&cpu);

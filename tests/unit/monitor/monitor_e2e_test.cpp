@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr u8 kKeyEsc = 1;
+constexpr tarn::Key kKeyEsc = tarn::Key::Escape;
 constexpr u16 kBasicStart = 0x0801;
 constexpr u16 kVarTab = 0x2D;
 
@@ -29,14 +29,14 @@ protected:
         hm.monitor_script_key(kKeyEsc);
         EXPECT_TRUE(hm.run_pass());
         EXPECT_FALSE(hm.monitor_ran_dry());
-        EXPECT_FALSE(hm.handler().in_monitor_mode());
+        EXPECT_FALSE(hm.in_monitor());
         return hm.console();
     }
 
     // Back from the monitor (whose keys never reach the C64): let BASIC
     // take whatever is still pending and wait for READY.
     void Settle() {
-        for (int i = 0; i < 100 && (g_scan_head != g_scan_tail || Peek(kKeyCount) != 0); i++) hm.run_pass();
+        for (int i = 0; i < 100 && (hm.keys_pending() != 0 || Peek(kKeyCount) != 0); i++) hm.run_pass();
         TypeLine("");
         for (int i = 0; i < 600 && LastLine() != "READY."; i++) hm.run_pass();
     }

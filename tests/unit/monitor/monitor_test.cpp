@@ -13,6 +13,9 @@
 #include "c64/memory.h"
 #include "c64/monitor.h"
 #include "filesystem/fat.h"
+#include "lib/clock.h"
+#include "lib/key_queue.h"
+#include "lib/us_layout.h"
 #include "lib/vga.h"
 
 namespace {
@@ -41,9 +44,31 @@ protected:
         monitor.disks(volume.registry());
     }
 
-    void Key(u8 code) { monitor.OnKeyDown(code); }
+    void Key(tarn::Key k, bool down = true) { monitor.key({k, down}); }
+    void Tap(tarn::Key k) {
+        Key(k);
+        Key(k, false);
+    }
+    // Each character by the US key that types it, Shift around it when needed.
     void Type(const std::string& text) {
-        for (char c : text) Key((u8)c);
+        for (char c : text) {
+            char want = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            for (int usage = 0x04; usage <= 0x38; usage++) {
+                tarn::Key k = static_cast<tarn::Key>(usage);
+                char plain = tarn::us_character(k, false);
+                if (plain >= 'a' && plain <= 'z') plain = static_cast<char>(plain - 'a' + 'A');
+                if (plain == want) {
+                    Tap(k);
+                    break;
+                }
+                if (tarn::us_character(k, true) == want) {
+                    Key(tarn::Key::LeftShift);
+                    Tap(k);
+                    Key(tarn::Key::LeftShift, false);
+                    break;
+                }
+            }
+        }
     }
 
     // Clears the console, types the command and Enter, and returns what the
@@ -52,7 +77,7 @@ protected:
     std::vector<std::string> Command(const std::string& text) {
         vga_clear();
         Type(text);
-        Key(10);
+        Tap(tarn::Key::Enter);
         return Screen();
     }
 
@@ -95,20 +120,24 @@ std::string HexRow(Memory& mem, u16 at) {
     return s;
 }
 
-int RunStop_passes = 0;
-Monitor* g_running = nullptr;
-void StopOnFirstPass() {
-    RunStop_passes++;
-    g_running->Stop();
-}
+// Esc at once: the monitor shows its screen and returns.
+struct EscOnly : tarn::KeySource {
+    int asked = 0;
+    bool next(tarn::KeyEvent* e) override {
+        if (asked++) return false;
+        *e = {tarn::Key::Escape, true};
+        return true;
+    }
+};
+struct StillClock : tarn::Clock {
+    u32 milliseconds() override { return 0; }
+    void wait_until(u32) override {}
+};
 
-TEST_F(MonitorTest, StartShowsBannerHelpAndPromptAndReturnsOnStop) {
-    Monitor::idle_hook = StopOnFirstPass;
-    g_running = &monitor;
-    RunStop_passes = 0;
-    monitor.Start();
-    Monitor::idle_hook = nullptr;
-    EXPECT_EQ(RunStop_passes, 1);
+TEST_F(MonitorTest, StartShowsBannerHelpAndPromptAndEscReturns) {
+    EscOnly keys;
+    StillClock clock;
+    EXPECT_FALSE(monitor.run(&keys, &clock));
     std::string rule(52, '=');
     Rows expected = {
         "Tarn v0.10 - Debugging:",
@@ -164,9 +193,9 @@ TEST_F(MonitorTest, RegisterDisplayShowsTheRunningCoresRegisters) {
     EXPECT_EQ(Command("R"), (Rows{"R", " PC  SR AC XR YR SP", "A7E4 B1 01 23 45 F6", "", ">"}));
 }
 
-TEST_F(MonitorTest, UnknownOrLowerCaseCommandPrintsQuestionMark) {
-    EXPECT_EQ(Command("m c000"), (Rows{"m c000?", ">"}));
+TEST_F(MonitorTest, UnknownCommandPrintsQuestionMark) {
     EXPECT_EQ(Command("X"), (Rows{"X?", ">"}));
+    EXPECT_EQ(Command("Q 1"), (Rows{"Q 1?", ">"}));
 }
 
 TEST_F(MonitorTest, EmptyLinePrintsOnlyANewPrompt) {
@@ -175,12 +204,12 @@ TEST_F(MonitorTest, EmptyLinePrintsOnlyANewPrompt) {
 
 TEST_F(MonitorTest, LineEditingBackspaceAndEightyCharacterLimit) {
     vga_clear();
-    Key(14);  // nothing to delete: nothing printed
+    Tap(tarn::Key::Backspace);  // nothing to delete: nothing printed
     EXPECT_TRUE(Screen().empty());
     Type("MX");
-    Key(14);
+    Tap(tarn::Key::Backspace);
     Type(" C000");
-    Key(10);
+    Tap(tarn::Key::Enter);
     Rows rows = Screen();
     ASSERT_GE(rows.size(), 2u);
     EXPECT_EQ(rows[0], "M C000");
@@ -190,7 +219,7 @@ TEST_F(MonitorTest, LineEditingBackspaceAndEightyCharacterLimit) {
     std::string longline = "X" + std::string(84, 'A');
     Type(longline);
     EXPECT_EQ(Screen(), (Rows{longline.substr(0, 80)}));
-    Key(14);
+    Tap(tarn::Key::Backspace);
     EXPECT_EQ(Screen(), (Rows{longline.substr(0, 79)}));
 }
 
@@ -445,15 +474,15 @@ TEST_F(MonitorTest, ShiftedKeysTypeTheirCharactersAndRefusedLayoutsSayWhy) {
     mem.write_byte(0xC000, 0x42);
     // Shift held over "1", "3", "4", "9", "0": W A!#$().PRG needs them.
     Type("W A");
-    for (char c : std::string("134")) {
-        Key(42);
-        Key((u8)c);
-        monitor.OnKeyUp((u8)c);
-        monitor.OnKeyUp(42);
+    for (tarn::Key k : {tarn::Key::Digit1, tarn::Key::Digit3, tarn::Key::Digit4}) {
+        Key(tarn::Key::RightShift);
+        Tap(k);
+        Key(tarn::Key::RightShift, false);
     }
-    Key(42);
-    Type("90");
-    monitor.OnKeyUp(42);
+    Key(tarn::Key::LeftShift);
+    Tap(tarn::Key::Digit9);
+    Tap(tarn::Key::Digit0);
+    Key(tarn::Key::LeftShift, false);
     EXPECT_EQ(Command(".PRG C000 C000"), (Rows{".PRG C000 C000", "status=0", ">"}));
     volume.Unmount();
     EXPECT_EQ(volume.Get("A!#$().PRG"), (std::vector<uint8_t>{0x42}));

@@ -30,7 +30,7 @@ protected:
         Settle();
     }
     void Settle() {
-        for (int i = 0; i < 100 && (g_scan_head != g_scan_tail || Peek(kKeyCount) != 0); i++) hm.run_pass();
+        for (int i = 0; i < 100 && (hm.keys_pending() != 0 || Peek(kKeyCount) != 0); i++) hm.run_pass();
         hm.run_passes(2);
     }
 

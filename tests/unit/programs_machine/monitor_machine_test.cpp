@@ -44,7 +44,7 @@ protected:
         WaitForLastLine(".", 200);
     }
     // A key held long enough for the KERNAL's keyboard scan to see it.
-    void HoldKey(u8 code) {
+    void HoldKey(tarn::Key code) {
         hm.press_key(code);
         hm.run_passes(2);
         hm.release_key(code);
@@ -106,7 +106,7 @@ TEST_F(ResidentMonitor, MemoryDisplayShowsWhatMemoryHolds) {
     // again with RETURN writes its bytes.
     // The screen editor's cursor row is $D6; the cursor stays in column 1,
     // so the line's start is typed over and its other bytes are kept.
-    for (int i = 0; i < 5 && Peek(0xD6) != r; i++) HoldKey(tarn::drivers::kKeyUp);
+    for (int i = 0; i < 5 && Peek(0xD6) != r; i++) HoldKey(tarn::Key::Up);
     ASSERT_EQ(Peek(0xD6), r) << Screen();
     Command(":C000 99");
     EXPECT_EQ(Peek(0xC000), 0x99) << Screen();

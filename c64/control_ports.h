@@ -1,0 +1,49 @@
+// What CIA 1 reads besides itself: the keyboard matrix (eight bytes, one a
+// port A line, a held key clearing its port B bit) and the two joystick
+// ports (active high, ---F RLDU). Text mode's keys and full mode's key
+// matrix set them; CIA 1 only reads.
+#ifndef TARN_C64_CONTROL_PORTS_H
+#define TARN_C64_CONTROL_PORTS_H
+
+#include "lib/types.h"
+
+class ControlPorts {
+public:
+    // Joystick bits, active high.
+    static constexpr u8 kJoyUp = 0x01;
+    static constexpr u8 kJoyDown = 0x02;
+    static constexpr u8 kJoyLeft = 0x04;
+    static constexpr u8 kJoyRight = 0x08;
+    static constexpr u8 kJoyFire = 0x10;
+
+    ControlPorts() { release_all(); }
+
+    // The keys of port A line `line` (column), active low.
+    u8 matrix_row(int line) const { return matrix_[line & 7]; }
+    void matrix_row(int line, u8 bits) { matrix_[line & 7] = bits; }
+    // One key, by matrix position: port A line times eight plus port B bit.
+    void press(u8 position, bool down) {
+        u8 bit = static_cast<u8>(1 << (position & 7));
+        u8& row = matrix_[(position >> 3) & 7];
+        row = down ? static_cast<u8>(row & ~bit) : static_cast<u8>(row | bit);
+    }
+    bool held(u8 position) const { return !(matrix_[(position >> 3) & 7] & (1 << (position & 7))); }
+
+    // Port 1 or 2; other numbers read 0 and are not kept.
+    u8 joystick(int port) const { return port == 1 ? joystick1_ : port == 2 ? joystick2_ : 0; }
+    void joystick(int port, u8 bits) {
+        if (port == 1) joystick1_ = bits;
+        else if (port == 2) joystick2_ = bits;
+    }
+
+    void release_all() {
+        for (u8& row : matrix_) row = 0xFF;
+        joystick1_ = joystick2_ = 0;
+    }
+
+private:
+    u8 matrix_[8];
+    u8 joystick1_ = 0, joystick2_ = 0;
+};
+
+#endif

@@ -1,0 +1,42 @@
+// The machine on the PC: one C64 after another.
+#include "host/machine_loop.h"
+
+#include <new>
+
+#include "c64/c64.h"
+#include "c64/io.h"
+#include "c64/memory.h"
+#include "c64/monitor.h"
+#include "c64/sid.h"
+
+namespace tarn {
+namespace host {
+
+const u8* volatile g_machine_ram = nullptr;
+
+void run_machines(const MachineParts& parts) {
+    // The drivers, the volume, the heap and the console outlive every machine.
+    alignas(C64) static u8 storage[sizeof(C64)];
+    bool full_mode = parts.full_mode;
+    for (;;) {
+        C64* machine = new (storage) C64(C64::Host{parts.keys, parts.clock});
+        // The first machine takes the boot option; later ones keep the mode
+        // the last one ended in (F10 does not leave full mode).
+        if (full_mode) machine->full_mode(true);
+        full_mode = false;
+        machine->sid()->sink(parts.audio);
+        if (parts.screen) machine->io()->init_display(parts.screen);
+        if (parts.built) parts.built(3);
+        machine->io()->fat32(parts.volume);
+        machine->monitor()->fat32(parts.volume);
+        machine->monitor()->disks(parts.disks);
+        g_machine_ram = machine->mem()->ram_image();
+        if (parts.built) parts.built(4);
+        machine->start();
+        g_machine_ram = nullptr;
+        machine->~C64();
+    }
+}
+
+}  // namespace host
+}  // namespace tarn
