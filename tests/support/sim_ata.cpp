@@ -36,6 +36,8 @@ void FileStorage::read(uint64_t lba, uint8_t* out) {
         std::memset(out, 0, kSectorBytes);
 }
 void FileStorage::write(uint64_t lba, const uint8_t* in) {
+    if (writes_before_cut == 0) return;
+    if (writes_before_cut > 0) writes_before_cut--;
     (void)!pwrite(fd_, in, kSectorBytes, static_cast<off_t>(lba * kSectorBytes));
 }
 

@@ -46,6 +46,9 @@ public:
     uint64_t sectors() const override { return sectors_; }
     void read(uint64_t lba, uint8_t* out) override;
     void write(uint64_t lba, const uint8_t* in) override;
+    // A power cut: once this many more sectors are written, the rest never
+    // reach the file (-1: no cut).
+    int writes_before_cut = -1;
 
 private:
     int fd_ = -1;

@@ -59,6 +59,8 @@ public:
     const tarn::filesystem::DiskRegistry* registry() { return registry_.get(); }
     // The simulated disk: bad sectors, error timing, transfer counters.
     simata::Device& device() { return device_; }
+    // The power goes after so many more sector writes (see FileStorage).
+    void CutAfter(int writes) { storage_->writes_before_cut = writes; }
 
     // Bytes of a file as mtools reads them back; empty when it is missing.
     std::vector<uint8_t> Get(const std::string& name) {

@@ -122,4 +122,31 @@ TEST_F(MonitorE2E, FileLoadedByTheMonitorIsThereForBasic) {
     EXPECT_EQ(hm.row(RowOf("PRINT PEEK") + 1).rfind(" 68", 0), 0u) << shown;
 }
 
+// A power cut anywhere in W leaves no file or the whole file, never an
+// entry without its data: the data is on the disk before the entry.
+TEST_F(MonitorE2E, ACutDuringWriteLeavesNoEntryOrTheWholeFile) {
+    std::vector<u8> whole;
+    for (u32 a = 0xC000; a < 0xC800; a++) {
+        hm.mem().write_byte_no_io((u16)a, (u8)(a * 7));
+        whole.push_back((u8)(a * 7));
+    }
+    Mount();
+    int before = volume.device().writes;
+    Monitor({"W CUTFILE.PRG C000 C7FF"});
+    int needed = volume.device().writes - before;
+    ASSERT_EQ(volume.Get("CUTFILE.PRG"), whole);
+    ASSERT_GT(needed, 4);
+    volume.Unmount();  // each cut on a fresh disk in its place
+    for (int cut = 0; cut < needed; cut++) {
+        MountedVolume fresh;
+        hm.attach_fat32(fresh.Mount());
+        fresh.CutAfter(cut);
+        Monitor({"W CUTFILE.PRG C000 C7FF"});
+        hm.attach_fat32(nullptr);
+        fresh.Unmount();
+        std::vector<u8> found;
+        if (fresh.image.Get("CUTFILE.PRG", &found)) EXPECT_EQ(found, whole) << "power cut after " << cut << " writes";
+    }
+}
+
 }  // namespace
