@@ -14,8 +14,9 @@
   tarndisk.py d64 OUT.D64 FILE [FILE ...] [--name NAME] [--id ID] [--tracks 40]
       Writes a 1541 disk image (.d64) holding the given files.
 
-Names.  A file is stored as NAME.PRG (NAME.SEQ, NAME.USR, NAME.D64 for those
-extensions), NAME being its C64 name: one to sixteen characters, stored in
+Names.  A file is stored as NAME.PRG (NAME.SEQ, NAME.USR, NAME.REL, NAME.D64
+for those extensions; a .rel file is one byte of record length, then its
+records), NAME being its C64 name: one to sixteen characters, stored in
 capitals, none of  " * ? , : = / \\ < > |  and not starting with $.
 game.prg on the PC becomes GAME.PRG; boulder dash.prg becomes
 BOULDER DASH.PRG, a long name with a short alias (BOULDE~1.PRG) beside it,
@@ -51,7 +52,7 @@ MAX_NAME = 16
 # Characters FAT or the C64's DOS give a meaning of their own.
 FORBIDDEN = '"*?,:=/\\<>|'
 # Host extension -> the type a file is stored (and listed) as.
-EXTENSIONS = {".prg": "PRG", ".bas": "PRG", ".seq": "SEQ", ".usr": "USR", ".d64": "D64"}
+EXTENSIONS = {".prg": "PRG", ".bas": "PRG", ".seq": "SEQ", ".usr": "USR", ".rel": "REL", ".d64": "D64"}
 
 
 class DiskError(RuntimeError):

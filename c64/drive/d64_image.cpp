@@ -29,6 +29,7 @@ constexpr u32 kEntrySector = 4;
 constexpr u32 kEntryName = 5;           // 16 bytes, $A0-padded
 constexpr u32 kEntrySideTrack = 21;     // REL files: side-sector chain
 constexpr u32 kEntrySideSector = 22;
+constexpr u32 kEntryRecordLength = 23;
 constexpr u32 kEntryExtraEnd = 30;      // bytes 21-29: REL and GEOS fields
 constexpr u32 kEntryBlocks = 30;        // little-endian block count
 constexpr u8 kTypeClosed = 0x80;
@@ -36,6 +37,19 @@ constexpr u8 kTypeLocked = 0x40;
 constexpr u8 kTypeMask = 0x07;
 constexpr u8 kTypeRel = 4;
 constexpr u8 kPad = 0xA0;
+
+// Side sector layout (REL files).
+constexpr u32 kSideNumber = 2;          // 0-5
+constexpr u32 kSideRecordLength = 3;
+constexpr u32 kSideGroup = 4;           // track/sector of all 6 side sectors
+constexpr u32 kSidePointerList = 16;    // track/sector of up to 120 data blocks
+constexpr u32 kSidePointers = 120;
+constexpr u32 kSideSectors = 6;
+
+// Error bytes: 1 (or 0) a good block, 2-11 the 1541's errors 20-29.
+constexpr u8 kFirstBadBlock = 2;
+constexpr u8 kLastBadBlock = 11;
+constexpr u8 kBadBlockToError = 18;
 
 constexpr u8 kFileInterleave = 10;
 constexpr u8 kDirectoryInterleave = 3;
@@ -50,7 +64,8 @@ bool Visit(u8* visited, u32 index) {
 
 }  // namespace
 
-D64Image::D64Image() : image(nullptr), length(0), tracks(0), extendedBam(0), directoryStatus(kOk) {}
+D64Image::D64Image()
+    : image(nullptr), length(0), tracks(0), extendedBam(0), directoryStatus(kOk), errorTrack(0), errorSector(0) {}
 
 u8 D64Image::Open(u8* data, u32 bytes) {
     image = nullptr;
@@ -230,6 +245,9 @@ bool D64Image::Entry(u32 index, D64Entry* out) {
             out->blocks = (u16)(raw[kEntryBlocks] | raw[kEntryBlocks + 1] << 8);
             out->track = raw[kEntryTrack];
             out->sector = raw[kEntrySector];
+            out->recordLength = raw[kEntryRecordLength];
+            out->sideTrack = raw[kEntrySideTrack];
+            out->sideSector = raw[kEntrySideSector];
             out->slot = (u32)track << 16 | (u32)sector << 8 | k * kEntryBytes;
             return true;
         }
@@ -323,13 +341,28 @@ u8 D64Image::WalkChain(u8 track, u8 sector, u8* visited, u32* blocks) const {
     }
 }
 
-u8 D64Image::ReadFile(const D64Entry& e, u8* out, u32 capacity, u32* bytes) {
+// The block's error byte, where the image keeps them: the error the 1541
+// met reading it, or kOk.
+u8 D64Image::BlockError(u8 track, u8 sector) const {
+    u32 sectors = tracks == 35 ? k35TrackSectors : k40TrackSectors;
+    if (length != sectors * (kSectorBytes + 1)) return kOk;
+    u8 code = image[sectors * kSectorBytes + SectorIndex(track, sector)];
+    return code >= kFirstBadBlock && code <= kLastBadBlock ? (u8)(code + kBadBlockToError) : kOk;
+}
+
+// A file's chain never runs into the BAM; the directory's starts there.
+u8 D64Image::ReadChain(u8 track, u8 sector, bool directory, u8* out, u32 capacity, u32* bytes) {
     *bytes = 0;
     if (!image) return kNotUsable;
     u8 visited[kMaxSectors / 8] = {};
-    u8 track = e.track, sector = e.sector;
     for (;;) {
-        if (!Valid(track, sector) || !Visit(visited, SectorIndex(track, sector))) return kIllegalTrackSector;
+        errorTrack = track;
+        errorSector = sector;
+        bool bam = track == kDirectoryTrack && sector == 0;
+        if (!Valid(track, sector) || (bam && !directory) || !Visit(visited, SectorIndex(track, sector)))
+            return kIllegalTrackSector;
+        u8 error = directory ? kOk : BlockError(track, sector);
+        if (error) return error;
         const u8* s = Sector(track, sector);
         // The last sector's second byte indexes its last used byte.
         u32 used = s[0] ? kDataBytes : (s[1] >= 2 ? s[1] - 1u : 0u);
@@ -341,6 +374,31 @@ u8 D64Image::ReadFile(const D64Entry& e, u8* out, u32 capacity, u32* bytes) {
         track = s[0];
         sector = s[1];
     }
+}
+
+u8 D64Image::ReadFile(const D64Entry& e, u8* out, u32 capacity, u32* bytes) {
+    return ReadChain(e.track, e.sector, false, out, capacity, bytes);
+}
+
+u8 D64Image::ReadDirectory(u8* out, u32 capacity, u32* bytes) {
+    return ReadChain(kDirectoryTrack, 0, true, out, capacity, bytes);
+}
+
+// The records are the data chain's bytes; a partial record at its end is
+// no record. The entry names the record length, as the first side sector does.
+u8 D64Image::ReadRelative(const D64Entry& e, u8* out, u32 capacity, u32* bytes) {
+    *bytes = 0;
+    if (!image) return kNotUsable;
+    u8 recordLength = e.recordLength;
+    if (!recordLength && Valid(e.sideTrack, e.sideSector)) recordLength = Sector(e.sideTrack, e.sideSector)[kSideRecordLength];
+    if (!recordLength) return kTypeMismatch;
+    if (capacity == 0) return kFileTooLarge;
+    out[0] = recordLength;
+    u32 data;
+    u8 status = ReadChain(e.track, e.sector, false, out + 1, capacity - 1, &data);
+    if (status) return status;
+    *bytes = 1 + data / recordLength * recordLength;
+    return kOk;
 }
 
 // The 1541's choice: the first block on the track nearest the directory, the
@@ -390,8 +448,18 @@ bool D64Image::NextDataSector(u8* track, u8* sector) const {
 }
 
 u8 D64Image::WriteFile(const u8* name, u8 nameLength, u8 type, const u8* data, u32 bytes) {
+    if (type < 1 || type > 3) return kSyntaxError;
+    return Store(name, nameLength, type, data, bytes, 0);
+}
+
+u8 D64Image::WriteRelative(const u8* name, u8 nameLength, u8 recordLength, const u8* records, u32 bytes) {
+    if (recordLength == 0 || recordLength > kDataBytes || bytes == 0 || bytes % recordLength) return kSyntaxError;
+    return Store(name, nameLength, kTypeRel, records, bytes, recordLength);
+}
+
+u8 D64Image::Store(const u8* name, u8 nameLength, u8 type, const u8* data, u32 bytes, u8 recordLength) {
     if (!image) return kNotUsable;
-    if (!ValidName(name, nameLength) || type < 1 || type > 3) return kSyntaxError;
+    if (!ValidName(name, nameLength)) return kSyntaxError;
     if (FindName(name, nameLength)) return kExists;
     if (directoryStatus) return directoryStatus;
     u32 slot;
@@ -399,7 +467,9 @@ u8 D64Image::WriteFile(const u8* name, u8 nameLength, u8 type, const u8* data, u
     u8 status = FindSlot(&slot, &lastSector, &newSector);
     if (status) return status;
     u32 blocks = bytes ? (bytes + kDataBytes - 1) / kDataBytes : 1;
-    if (blocks > FreeDataSectors() || blocks > 0xFFFF) return kDiskFull;
+    u32 sideBlocks = recordLength ? (blocks + kSidePointers - 1) / kSidePointers : 0;
+    if (sideBlocks > kSideSectors) return kFileTooLarge;
+    if (blocks + sideBlocks > FreeDataSectors() || blocks + sideBlocks > 0xFFFF) return kDiskFull;
 
     // Nothing can fail from here on.
     if (newSector) {
@@ -431,15 +501,53 @@ u8 D64Image::WriteFile(const u8* name, u8 nameLength, u8 type, const u8* data, u
         done += chunk;
         previous = s;
     }
+    u8 side[kSideSectors][2] = {};
+    for (u32 k = 0; k < sideBlocks; k++) {
+        NextDataSector(&track, &sector);
+        SetFree(track, sector, false);
+        side[k][0] = track;
+        side[k][1] = sector;
+    }
+    if (sideBlocks) WriteSideSectors(first, firstSector, recordLength, side, sideBlocks);
     u8* raw = Sector(kDirectoryTrack, (u8)(slot >> 8)) + (slot & 0xFF);
     raw[kEntryType] = (u8)(kTypeClosed | type);
     raw[kEntryTrack] = first;
     raw[kEntrySector] = firstSector;
     for (u32 i = 0; i < 16; i++) raw[kEntryName + i] = i < nameLength ? name[i] : kPad;
     for (u32 i = kEntrySideTrack; i < kEntryExtraEnd; i++) raw[i] = 0;
-    raw[kEntryBlocks] = (u8)blocks;
-    raw[kEntryBlocks + 1] = (u8)(blocks >> 8);
+    raw[kEntrySideTrack] = side[0][0];
+    raw[kEntrySideSector] = side[0][1];
+    raw[kEntryRecordLength] = recordLength;
+    raw[kEntryBlocks] = (u8)(blocks + sideBlocks);
+    raw[kEntryBlocks + 1] = (u8)((blocks + sideBlocks) >> 8);
     return kOk;
+}
+
+// Side sector k lists data blocks 120k to 120k + 119 of the chain from
+// track/sector; each names all the side sectors, and the last one's link
+// indexes its last used byte, as a data block's does.
+void D64Image::WriteSideSectors(u8 track, u8 sector, u8 recordLength, const u8 side[][2], u32 count) {
+    for (u32 k = 0; k < count; k++) {
+        u8* s = Sector(side[k][0], side[k][1]);
+        for (u32 i = 0; i < kSectorBytes; i++) s[i] = 0;
+        s[kSideNumber] = (u8)k;
+        s[kSideRecordLength] = recordLength;
+        for (u32 g = 0; g < count; g++) {
+            s[kSideGroup + 2 * g] = side[g][0];
+            s[kSideGroup + 2 * g + 1] = side[g][1];
+        }
+        u32 n = 0;
+        for (; n < kSidePointers && track; n++) {
+            s[kSidePointerList + 2 * n] = track;
+            s[kSidePointerList + 2 * n + 1] = sector;
+            const u8* block = Sector(track, sector);
+            track = block[0];
+            sector = block[1];
+        }
+        bool last = k + 1 == count;
+        s[0] = last ? 0 : side[k + 1][0];
+        s[1] = last ? (u8)(kSidePointerList + 2 * n - 1) : side[k + 1][1];
+    }
 }
 
 u8 D64Image::Scratch(const D64Entry& e) {

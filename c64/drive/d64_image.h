@@ -8,6 +8,12 @@
 // sector). Every sector starts with a link: next track, next sector; a track
 // of 0 ends the chain, its sector byte then indexing the last used byte.
 //
+// A relative (REL) file is a chain of data blocks holding its records one
+// after another, plus a chain of up to 6 side sectors that list those
+// blocks: link (2), side-sector number, record length, the track/sector of
+// all 6 side sectors (12), then the track/sector of up to 120 data blocks.
+// Its directory entry names the first side sector and the record length.
+//
 // Statuses are CBM DOS error numbers, so the drive can show them unchanged.
 #ifndef TARN_C64_DRIVE_D64_IMAGE_H
 #define TARN_C64_DRIVE_D64_IMAGE_H
@@ -24,6 +30,8 @@ struct D64Entry {
     bool locked;
     u16 blocks;       // as the directory states it
     u8 track, sector; // first data sector
+    u8 recordLength;  // REL files: bytes a record, and the first side sector
+    u8 sideTrack, sideSector;
     u32 slot;         // where the entry lives: track << 16 | sector << 8 | offset
 };
 
@@ -32,7 +40,9 @@ public:
     static constexpr u8 kOk = 0;
     static constexpr u8 kWriteProtect = 26;
     static constexpr u8 kSyntaxError = 33;
+    static constexpr u8 kReadError = 20;      // 20-29: a block's error byte, as the 1541 reports it
     static constexpr u8 kFileTooLarge = 52;   // the caller's buffer is too small
+    static constexpr u8 kTypeMismatch = 64;
     static constexpr u8 kNotFound = 62;
     static constexpr u8 kExists = 63;
     static constexpr u8 kIllegalTrackSector = 66;
@@ -59,14 +69,24 @@ public:
     bool Entry(u32 index, D64Entry* out);
     u8 DirectoryStatus() const { return directoryStatus; }
 
-    // The file's bytes; 66 on a link outside the disk or a loop, 52 (with
-    // *length = capacity) when they do not fit.
+    // The file's bytes; 66 on a link outside the disk, into the BAM or a
+    // loop, 20-29 on a block the image's error bytes mark bad (ErrorPlace()
+    // names the block), 52 (with *length = capacity) when they do not fit.
     u8 ReadFile(const D64Entry& e, u8* out, u32 capacity, u32* length);
+    // A REL file's record length, then its whole records; 64 where the file
+    // states no record length.
+    u8 ReadRelative(const D64Entry& e, u8* out, u32 capacity, u32* length);
+    // The directory as a file: the chain from the BAM sector, 254 bytes a block.
+    u8 ReadDirectory(u8* out, u32 capacity, u32* length);
+    u16 ErrorPlace() const { return (u16)(errorTrack << 8 | errorSector); }
     // A new closed file (type 1 SEQ, 2 PRG or 3 USR, name of 1-16 bytes, no
     // $A0 among them; 33 otherwise):
     // 63 if the name exists, 72 when the disk or directory is full; on any
     // error nothing has changed.
     u8 WriteFile(const u8* name, u8 nameLength, u8 type, const u8* data, u32 length);
+    // A new REL file of these records (length a multiple of recordLength,
+    // 1-254) with its side sectors; 52 past 6 side sectors, else as WriteFile.
+    u8 WriteRelative(const u8* name, u8 nameLength, u8 recordLength, const u8* records, u32 length);
     // Frees the file's sectors and marks its entry deleted. 26 for a locked
     // file, 66 for a broken chain, 62 if the entry is no longer there; on any
     // error nothing has changed.
@@ -89,6 +109,7 @@ private:
     u8 tracks;
     u32 extendedBam;     // BAM offset of tracks 36-40, 0 where none is kept
     u8 directoryStatus;
+    u8 errorTrack, errorSector;
 
     static u8 SectorsOnTrack(u8 track);
     bool Valid(u8 track, u8 sector) const;
@@ -106,6 +127,10 @@ private:
     u8* EntryAt(u32 slot);
     bool LiveEntryMatches(const D64Entry& e, u8** raw);
     u8 WalkChain(u8 track, u8 sector, u8* visited, u32* blocks) const;
+    u8 ReadChain(u8 track, u8 sector, bool directory, u8* out, u32 capacity, u32* length);
+    u8 BlockError(u8 track, u8 sector) const;
+    u8 Store(const u8* name, u8 nameLength, u8 type, const u8* data, u32 length, u8 recordLength);
+    void WriteSideSectors(u8 first, u8 firstSector, u8 recordLength, const u8 side[][2], u32 sideBlocks);
     u8 FindSlot(u32* slot, u8* lastSector, u8* newSector);
     u32 DirectoryMask();
     void DetectExtendedBam();

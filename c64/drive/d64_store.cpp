@@ -56,9 +56,13 @@ bool D64Store::Entry(u32 index, DriveEntry* out) {
     return true;
 }
 
+// The entry still in its slot under its name: a file opened before other
+// changes to the directory is never mistaken for the one now there.
 bool D64Store::Find(const DriveEntry& e, D64Entry* out) {
-    for (u32 i = 0; image_.Entry(i, out); i++)
-        if (out->slot == e.key) return true;
+    for (u32 i = 0; image_.Entry(i, out); i++) {
+        if (out->slot != e.key) continue;
+        return out->nameLength == e.nameLength && D64Image::Matches(e.name, e.nameLength, out->name, out->nameLength);
+    }
     return false;
 }
 
@@ -66,7 +70,14 @@ u8 D64Store::Read(const DriveEntry& e, u8* out, u32 capacity, u32* length) {
     *length = 0;
     D64Entry d;
     if (!bytes_ || !Find(e, &d)) return kFileNotFound;
+    if (d.type == kTypeRel) return image_.ReadRelative(d, out, capacity, length);
     return image_.ReadFile(d, out, capacity, length);
+}
+
+bool D64Store::DirectorySectors(u8* out, u32 capacity, u32* length) {
+    *length = 0;
+    if (bytes_) image_.ReadDirectory(out, capacity, length);
+    return true;
 }
 
 // Every change reaches the volume at once; a change the volume cannot take
@@ -94,7 +105,23 @@ u8 D64Store::Write(const u8* name, u8 nameLength, u8 type, const u8* data, u32 l
             break;
         }
     }
-    if (status == kOk) status = image_.WriteFile(name, nameLength, type, data, length);
+    if (status == kOk) status = Store(name, nameLength, type, data, length);
+    return WriteBack(status);
+}
+
+u8 D64Store::Store(const u8* name, u8 nameLength, u8 type, const u8* data, u32 length) {
+    if (type != kTypeRel) return image_.WriteFile(name, nameLength, type, data, length);
+    if (length == 0) return kSyntaxError;
+    return image_.WriteRelative(name, nameLength, data[0], data + 1, length - 1);
+}
+
+// The old file goes and the new one takes its name and type; in memory, so
+// a failure undoes both.
+u8 D64Store::Overwrite(const DriveEntry& e, const u8* data, u32 length) {
+    D64Entry d;
+    if (!bytes_ || !Find(e, &d)) return kFileNotFound;
+    u8 status = image_.Scratch(d);
+    if (status == kOk) status = Store(d.name, d.nameLength, d.type, data, length);
     return WriteBack(status);
 }
 

@@ -31,10 +31,14 @@ public:
     u32 FreeBlocks() override;
     void Title(u8 name[kNameMax], u8 id[5]) override;
     u8 Status() override;
+    u16 ErrorPlace() const override { return image_.ErrorPlace(); }
+    bool DirectorySectors(u8* out, u32 capacity, u32* length) override;
+    u8 Overwrite(const DriveEntry& e, const u8* data, u32 length) override;
 
 private:
     bool Find(const DriveEntry& e, D64Entry* out);
     u8 WriteBack(u8 status);
+    u8 Store(const u8* name, u8 nameLength, u8 type, const u8* data, u32 length);
 
     D64Image image_;
     u8* bytes_ = nullptr;

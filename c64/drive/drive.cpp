@@ -26,8 +26,8 @@ constexpr u32 kLoadAddressBytes = 2;
 constexpr u32 kFirstWriteBuffer = 1024;
 constexpr u32 kLargestImage = 197376;   // 40 tracks with error bytes
 constexpr u32 kLargestFile = 16u * 1024 * 1024;
-// A first BASIC line links to its successor within this many bytes.
-constexpr u32 kLongestBasicLine = 256;
+// A BASIC line: link, line number, at least its closing zero.
+constexpr u32 kShortestBasicLine = 5;
 
 void CopyBytes(u8* to, const u8* from, u32 n) {
     for (u32 i = 0; i < n; i++) to[i] = from[i];
@@ -37,9 +37,8 @@ void CopyBytes(u8* to, const u8* from, u32 n) {
 
 Drive::Drive() {
     for (Channel& c : channels_) {
-        c.use = Use::kFree;
         c.data = nullptr;
-        c.length = c.capacity = c.position = 0;
+        Release(c);
     }
 }
 
@@ -67,6 +66,7 @@ u8 Drive::Attention(u8 command) {
         if (bus_ == Bus::kListening) {
             if (listen_ == Listen::kOpen) Open(channel_);
             else if (listen_ == Listen::kData && channel_ == kCommandChannel) Execute(pending_, pendingLength_);
+            else if (listen_ == Listen::kData && channels_[channel_].use == Use::kRelative) EndRecord(channels_[channel_]);
             else if (listen_ == Listen::kClose) status = Close(channel_);
         }
         bus_ = Bus::kIdle;
@@ -114,6 +114,7 @@ u8 Drive::Send(u8 value) {
     // The 1541 drops bytes for a channel not open for writing; without a
     // disk, or without room for the file, they are refused.
     if (c.use == Use::kDropped || !current_) return kStNoDevice;
+    if (c.use == Use::kRelative) return SendRecord(c, value);
     if (c.use != Use::kWrite) return 0;
     if (Append(c, value)) return 0;
     // No room to collect the file: it is dropped whole, not stored in half.
@@ -128,6 +129,7 @@ u8 Drive::Receive(u8* value) {
     if (bus_ != Bus::kTalking) return kStTimeoutRead | kStEoi;
     if (channel_ == kCommandChannel) return ReceiveError(value);
     Channel& c = channels_[channel_];
+    if (c.use == Use::kRelative) return ReceiveRecord(c, value);
     if (c.use != Use::kRead || c.position >= c.length) return kStTimeoutRead | kStEoi;
     *value = c.data[c.position++];
     return c.position == c.length ? kStEoi : 0;
@@ -140,6 +142,8 @@ void Drive::Release(Channel& c) {
     c.data = nullptr;
     c.use = Use::kFree;
     c.length = c.capacity = c.position = 0;
+    c.replace = c.overwrite = c.writing = c.overflow = c.changed = false;
+    c.record = c.offset = 0;
 }
 
 void Drive::CloseAll() {
@@ -166,12 +170,16 @@ bool Drive::Append(Channel& c, u8 value) {
     return true;
 }
 
+
 void Drive::Open(u8 channel) {
     if (channel == kCommandChannel) {
         if (pendingLength_ > 0) Execute(pending_, pendingLength_);
         return;
     }
     Channel& c = channels_[channel];
+    // A file still open on the channel is closed first, stored whole as
+    // CLOSE would store it; one that cannot be leaves its error standing.
+    if ((c.use == Use::kWrite || c.use == Use::kRelative) && Close(channel) != 0) return;
     Release(c);
     if (pendingOverflow_) return SetError(kSyntaxLong);
     if (!current_) return SetError(kNotReady);
@@ -181,14 +189,24 @@ void Drive::Open(u8 channel) {
     bool write = channel == kSaveChannel || parsed.mode == 'W' || parsed.mode == 'A';
     if (channel == kLoadChannel || parsed.mode == 'R') write = false;
     if (parsed.directory) {
-        // "$" is the directory: no file can be written under it.
+        // "$" is the directory: no file can be written under it. LOAD gets
+        // it as a BASIC listing, a data channel as the disk's own blocks.
         if (write) return SetError(kSyntaxName);
-        if (!List(c, parsed)) return SetError(kNoChannel);
+        bool listed = channel == kLoadChannel ? List(c, parsed) : RawDirectory(c, parsed);
+        if (!listed) return SetError(kNoChannel);
         c.use = Use::kRead;
         // A damaged directory lists what it can and says so.
         return SetError(current_->Status());
     }
     if (parsed.length == 0) return SetError(kSyntaxNoName);
+    if (channel != kLoadChannel && channel != kSaveChannel) {
+        DriveEntry e;
+        bool exists = FindFile(parsed.name, parsed.length, kNoType, &e, false);
+        if (parsed.type == kTypeRel || (exists && e.type == kTypeRel && !write))
+            return OpenRelative(c, parsed, exists ? &e : nullptr);
+    } else if (parsed.type == kTypeRel) {
+        return SetError(kFileTypeMismatch);
+    }
     if (write) OpenWrite(c, parsed, channel, parsed.mode == 'A');
     else OpenRead(c, parsed, channel);
 }
@@ -211,7 +229,8 @@ bool Drive::ReadWhole(const DriveEntry& e, Channel& c, u32 room) {
     u32 length = 0;
     u8 status = current_->Read(e, c.data + room, e.size, &length);
     if (status != kOk) {
-        SetError(status);
+        u16 place = current_->ErrorPlace();
+        SetError(status, (u8)(place >> 8), (u8)place);
         return false;
     }
     c.length = room + length;
@@ -223,6 +242,8 @@ void Drive::OpenRead(Channel& c, const FileSpec& parsed, u8 channel) {
     // A wildcard LOAD takes the first program, as on a CBM drive.
     bool programsOnly = channel == kLoadChannel && parsed.type == kNoType && HasWildcards(parsed.name, parsed.length);
     if (!FindFile(parsed.name, parsed.length, parsed.type, &e, programsOnly)) return SetError(kFileNotFound);
+    // Relative files are read record by record on a data channel only.
+    if (e.type == kTypeRel) return SetError(kFileTypeMismatch);
     // Room for a load address in front of a file saved without one.
     if (!ReadWhole(e, c, kLoadAddressBytes)) return Release(c);
     c.position = kLoadAddressBytes;
@@ -231,16 +252,26 @@ void Drive::OpenRead(Channel& c, const FileSpec& parsed, u8 channel) {
     SetError(kOk);
 }
 
-// Tarn once saved BASIC programs without a load address. Such a file starts
-// with the link of its first line, which points a few bytes past the start
-// of BASIC; a load address never does (a file for the start of BASIC names
-// it exactly). Those files get the start of BASIC put in front.
+// Tarn once saved BASIC programs without a load address. Such a file is a
+// BASIC program as it lies in memory from the start of BASIC: lines whose
+// links climb through the file, each line ending in a zero, the last link
+// zero and the file's last two bytes. A standard file for a machine-code
+// start just past BASIC's ($0810) never ends that way; only a headerless
+// program gets the start of BASIC put in front.
 void Drive::MaybeAddHeader(Channel& c) {
     u32 bytes = c.length - c.position;
-    u8* first = c.data + c.position;
-    u32 word = bytes >= 2 ? (u32)(first[0] | first[1] << 8) : 0;
-    bool link = word > basicStart_ && word <= basicStart_ + kLongestBasicLine;
-    bool headerless = bytes < 2 || word == 0 || link;
+    const u8* file = c.data + c.position;
+    bool headerless = bytes < 2;
+    for (u32 at = 0; !headerless && at + 2 <= bytes;) {
+        u32 link = file[at] | file[at + 1] << 8;
+        if (link == 0) {
+            headerless = at + 2 == bytes;
+            break;
+        }
+        u32 next = link - basicStart_;
+        if (link <= basicStart_ || next < at + kShortestBasicLine || next >= bytes || file[next - 1] != 0) break;
+        at = next;
+    }
     if (!headerless) return;
     c.position -= kLoadAddressBytes;
     c.data[c.position] = basicStart_ & 0xFF;
@@ -250,17 +281,20 @@ void Drive::MaybeAddHeader(Channel& c) {
 void Drive::OpenWrite(Channel& c, const FileSpec& parsed, u8 channel, bool append) {
     if (!ValidNewName(parsed.name, parsed.length)) return SetError(kSyntaxName);
     u8 type = parsed.type != kNoType ? parsed.type : channel == kSaveChannel ? kTypePrg : kTypeSeq;
-    if (type == kTypeRel) return SetError(kFileTypeMismatch);
     DriveEntry e;
     bool exists = FindFile(parsed.name, parsed.length, kNoType, &e, false);
     if (append) {
         if (!exists) return SetError(kFileNotFound);
+        if (e.type == kTypeRel) return SetError(kFileTypeMismatch);
         if (!ReadWhole(e, c, 0)) {
             Release(c);
             c.use = Use::kDropped;
             return;
         }
         type = e.type;
+        // Appended to where it is, under the name it has.
+        c.overwrite = true;
+        c.entry = e;
     } else if (exists && !parsed.replace) {
         return SetError(kFileExists);
     } else if (exists && e.type != type) {
@@ -286,10 +320,13 @@ u8 Drive::Close(u8 channel) {
     }
     Channel& c = channels_[channel];
     u8 status = kOk;
+    bool store = c.use == Use::kWrite || (c.use == Use::kRelative && c.changed);
     // A SAVE of nothing (a load address alone) stores no file.
     if (c.use == Use::kWrite && channel == kSaveChannel && c.length <= kLoadAddressBytes)
         status = kSyntaxError;
-    else if (c.use == Use::kWrite && current_)
+    else if (store && current_ && c.overwrite)
+        status = current_->Overwrite(c.entry, c.data, c.length);
+    else if (store && current_)
         status = current_->Write(c.name, c.nameLength, c.type, c.data, c.length, c.replace);
     Release(c);
     if (status == kOk) return 0;
@@ -298,11 +335,47 @@ u8 Drive::Close(u8 channel) {
     return kStNoDevice;
 }
 
+// Any entry, folders too, of exactly this name.
+bool Drive::EntryNamed(const u8* name, u32 length, DriveEntry* out) {
+    for (u32 i = 0; current_->Entry(i, out); i++)
+        if (out->type != kTypeDel && current_->NameIs(*out, name, length)) return true;
+    return false;
+}
+
+// Every file being written is stored, as closing it would.
+void Drive::CloseWrites() {
+    for (u8 i = 0; i < kCommandChannel; i++)
+        if (channels_[i].use == Use::kWrite || channels_[i].use == Use::kRelative) Close(i);
+}
+
 // ---- directories and images ------------------------------------------------------
 
+namespace {
+
+// "NAME.D64" as the PC shows an image file: the length without the extension.
+bool StripImageExtension(const u8* name, u32* length) {
+    if (*length < 5) return false;
+    const u8* x = name + *length - 4;
+    bool d = x[1] == 'D' || x[1] == 'd' || x[1] == 0xC4;  // either case, in either character set
+    if (x[0] != '.' || !d || x[2] != '6' || x[3] != '4') return false;
+    *length -= 4;
+    return true;
+}
+
+}  // namespace
+
+// A directory by the name the listing shows, by its whole name, or an
+// image by the name of its file on the PC.
 bool Drive::FindDirectory(const u8* pattern, u32 length, DriveEntry* out) {
     for (u32 i = 0; current_->Entry(i, out); i++)
-        if (out->type == kTypeDir && Matches(pattern, length, out->name, out->nameLength)) return true;
+        if (out->type == kTypeDir &&
+            (Matches(pattern, length, out->name, out->nameLength) || current_->NameIs(*out, pattern, length)))
+            return true;
+    u32 stem = length;
+    if (!StripImageExtension(pattern, &stem)) return false;
+    for (u32 i = 0; current_->Entry(i, out); i++)
+        if (out->image && (Matches(pattern, stem, out->name, out->nameLength) || current_->NameIs(*out, pattern, stem)))
+            return true;
     return false;
 }
 
@@ -346,13 +419,22 @@ const Message kMessages[] = {
     {kOk, " OK"},
     {kFilesScratched, " FILES SCRATCHED"},
     {kReadError, "READ ERROR"},
+    {21, "READ ERROR"},
+    {22, "READ ERROR"},
+    {23, "READ ERROR"},
+    {24, "READ ERROR"},
     {kWriteError, "WRITE ERROR"},
     {kWriteProtect, "WRITE PROTECT ON"},
+    {27, "READ ERROR"},
+    {28, "WRITE ERROR"},
+    {kDiskIdMismatch, "DISK ID MISMATCH"},
     {kSyntaxError, "SYNTAX ERROR"},
     {kSyntaxCommand, "SYNTAX ERROR"},
     {kSyntaxLong, "SYNTAX ERROR"},
     {kSyntaxName, "SYNTAX ERROR"},
     {kSyntaxNoName, "SYNTAX ERROR"},
+    {kRecordNotPresent, "RECORD NOT PRESENT"},
+    {kOverflowInRecord, "OVERFLOW IN RECORD"},
     {kFileNotOpen, "FILE NOT OPEN"},
     {kFileNotFound, "FILE NOT FOUND"},
     {kFileExists, "FILE EXISTS"},

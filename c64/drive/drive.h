@@ -17,6 +17,9 @@ constexpr u8 kStTimeoutRead = 0x02;
 constexpr u8 kStEoi = 0x40;
 constexpr u8 kStNoDevice = 0x80;
 
+// Long enough for a long file name typed in full after "CD:".
+constexpr u32 kCommandMax = 120;
+
 class Drive {
 public:
     static constexpr u8 kDevice = 8;
@@ -53,7 +56,7 @@ private:
     enum class Bus : u8 { kIdle, kListening, kTalking, kAbsent };
     enum class Listen : u8 { kNone, kOpen, kData, kClose };
     // kDropped: a file being written that found no room; its bytes are refused.
-    enum class Use : u8 { kFree, kRead, kWrite, kDropped };
+    enum class Use : u8 { kFree, kRead, kWrite, kDropped, kRelative };
 
     struct Channel {
         Use use;
@@ -65,6 +68,15 @@ private:
         u8 nameLength;
         u8 type;
         bool replace;
+        bool overwrite;     // closing writes the bytes back over `entry`
+        DriveEntry entry;
+        // A relative file: data[0] is its record length, its records follow.
+        u32 record;         // the record pointer, from 0
+        u8 offset;          // and the byte within that record
+        bool writing;       // a record's bytes arrived since the last UNLISTEN
+        bool overflow;      // more of them than the record holds
+        bool changed;       // to be written back on close
+        u32 blocksBefore;   // what the file took on the disk when opened
     };
 
     // Channels.
@@ -79,15 +91,29 @@ private:
     bool FindFile(const u8* pattern, u32 length, u8 type, DriveEntry* out, bool programsOnly);
     bool ReadWhole(const DriveEntry& e, Channel& c, u32 room);
     void MaybeAddHeader(Channel& c);
+    bool EntryNamed(const u8* name, u32 length, DriveEntry* out);
+    void CloseWrites();
+
+    // Relative files.
+    void OpenRelative(Channel& c, const FileSpec& parsed, const DriveEntry* existing);
+    bool Grow(Channel& c, u32 records);
+    void Position(const u8* text, u32 length);
+    u8 ReceiveRecord(Channel& c, u8* value);
+    u8 SendRecord(Channel& c, u8 value);
+    void EndRecord(Channel& c);
 
     // The directory listing, built into a channel.
     bool List(Channel& c, const FileSpec& parsed);
     bool ListLine(Channel& c, u16 number, const u8* text, u32 length);
+    // The directory as the 1541 reads it on a data channel: its raw blocks.
+    bool RawDirectory(Channel& c, const FileSpec& parsed);
+    bool RawBlock(Channel& c, const u8* sector);
 
     // The command channel.
     void Execute(const u8* text, u32 length);
     void Scratch(const u8* text, u32 length);
     void Rename(const u8* text, u32 length);
+    void Copy(const u8* text, u32 length);
     void ChangeDirectory(const u8* arg, u32 length);
     void MakeDirectory(const u8* text, u32 length);
     void RemoveDirectory(const u8* text, u32 length);
@@ -109,7 +135,7 @@ private:
     Bus bus_ = Bus::kIdle;
     Listen listen_ = Listen::kNone;
     u8 channel_ = 0;
-    u8 pending_[kSpecMax + 8];   // name or command being received
+    u8 pending_[kCommandMax];   // name or command being received
     u32 pendingLength_ = 0;
     bool pendingOverflow_ = false;
     u8 error_ = kDosVersion;

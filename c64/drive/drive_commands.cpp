@@ -29,9 +29,11 @@ bool AfterColon(const u8* text, u32 length, const u8** rest, u32* restLength) {
 }  // namespace
 
 void Drive::Execute(const u8* text, u32 length) {
+    if (pendingOverflow_) return SetError(kSyntaxLong);
+    // The record pointer's bytes are binary: a RETURN among them is a value.
+    if (length > 0 && text[0] == 'P' && current_) return Position(text, length);
     while (length > 0 && text[length - 1] == kReturn) length--;
     if (length == 0) return;
-    if (pendingOverflow_) return SetError(kSyntaxLong);
     if (StartsWith(text, length, "UI") || StartsWith(text, length, "UJ") || StartsWith(text, length, "U:")) {
         CloseAll();
         return SetError(kDosVersion);
@@ -45,7 +47,7 @@ void Drive::Execute(const u8* text, u32 length) {
         return Scratch(text, length);
     case 'C':
         if (StartsWith(text, length, "CD")) return ChangeDirectory(text + 2, length - 2);
-        return SetError(kSyntaxCommand);
+        return Copy(text, length);
     case 'M':
         if (StartsWith(text, length, "MD")) return MakeDirectory(text, length);
         return SetError(kSyntaxCommand);
@@ -60,7 +62,8 @@ void Drive::Execute(const u8* text, u32 length) {
     }
 }
 
-// "S:PATTERN[,PATTERN...]": every matching file goes; the count is reported.
+// "S:PATTERN[,PATTERN...]": every file a pattern matches goes, one file for
+// a name without wildcards; the count is reported.
 void Drive::Scratch(const u8* text, u32 length) {
     const u8* rest;
     u32 restLength;
@@ -71,9 +74,11 @@ void Drive::Scratch(const u8* text, u32 length) {
         u32 end = start;
         while (end < restLength && rest[end] != ',') end++;
         DriveEntry e;
+        bool single = !HasWildcards(rest + start, end - start);
+        bool done = false;
         // Each pass starts again: the entries after a scratched one move up.
         u32 index = 0;
-        for (u32 guard = 0; guard < kMostEntries && current_->Entry(index, &e); guard++) {
+        for (u32 guard = 0; !done && guard < kMostEntries && current_->Entry(index, &e); guard++) {
             bool file = e.type != kTypeDir && e.type != kTypeDel;
             if (!file || !Matches(rest + start, end - start, e.name, e.nameLength)) {
                 index++;
@@ -82,6 +87,7 @@ void Drive::Scratch(const u8* text, u32 length) {
             u8 status = current_->Scratch(e);
             if (status != kOk) return SetError(status);
             scratched++;
+            done = single;
         }
         start = end + 1;
     }
@@ -100,7 +106,7 @@ void Drive::Rename(const u8* text, u32 length) {
     u32 oldLength = restLength - equals - 1;
     if (!ValidNewName(rest, equals) || HasWildcards(oldName, oldLength)) return SetError(kSyntaxName);
     DriveEntry e;
-    if (FindFile(rest, equals, kNoType, &e, false)) return SetError(kFileExists);
+    if (EntryNamed(rest, equals, &e)) return SetError(kFileExists);
     if (!FindFile(oldName, oldLength, kNoType, &e, false)) return SetError(kFileNotFound);
     SetError(current_->Rename(e, rest, (u8)equals));
 }
@@ -108,6 +114,8 @@ void Drive::Rename(const u8* text, u32 length) {
 // "CD:NAME" enters a subdirectory or a .D64 image, "CD:_" (the C64's
 // left arrow), "CD_" or "CD:.." goes up, "CD//" back to the root.
 void Drive::ChangeDirectory(const u8* arg, u32 length) {
+    // Files being written belong to the directory they were opened in.
+    CloseWrites();
     if (length > 0 && arg[0] == '0') arg++, length--;
     if (length > 0 && arg[0] == ':') arg++, length--;
     bool up = (length == 1 && arg[0] == '_') || (length == 2 && arg[0] == '.' && arg[1] == '.');
@@ -127,6 +135,52 @@ void Drive::ChangeDirectory(const u8* arg, u32 length) {
     if (!FindDirectory(arg, length, &e)) return SetError(kFileNotFound);
     if (e.image) return EnterImage(e);
     SetError(current_->Enter(e));
+}
+
+// "C:NEW=OLD" copies a file, "C:NEW=A,B,..." joins files into a new one
+// of the first one's type; each old name may start with its drive ("0:").
+// A relative file is copied alone, never joined.
+void Drive::Copy(const u8* text, u32 length) {
+    const u8* rest;
+    u32 restLength;
+    if (!AfterColon(text, length, &rest, &restLength)) return SetError(kSyntaxCommand);
+    u32 equals = 0;
+    while (equals < restLength && rest[equals] != '=') equals++;
+    if (equals == restLength || equals + 1 == restLength) return SetError(kSyntaxNoName);
+    if (!ValidNewName(rest, equals)) return SetError(kSyntaxName);
+    DriveEntry e;
+    if (EntryNamed(rest, equals, &e)) return SetError(kFileExists);
+    Channel joined = {};
+    Channel part = {};
+    u8 type = kNoType;
+    u8 status = kOk;
+    bool read = true;
+    for (u32 start = equals + 1; start <= restLength; start++) {
+        u32 end = start;
+        while (end < restLength && rest[end] != ',') end++;
+        const u8* name = rest + start;
+        u32 nameLength = end - start;
+        const u8* unit;
+        u32 unitLength;
+        if (AfterColon(name, nameLength, &unit, &unitLength)) name = unit, nameLength = unitLength;
+        bool more = end < restLength;
+        start = end;
+        if (!FindFile(name, nameLength, kNoType, &e, false)) status = kFileNotFound;
+        else if ((e.type == kTypeRel || type == kTypeRel) && (type != kNoType || more)) status = kFileTypeMismatch;
+        else if (!ReadWhole(e, part, 0)) read = false;
+        else if (!Reserve(joined, joined.length + part.length + 1)) status = kNoChannel;
+        if (status != kOk || !read) break;
+        for (u32 i = 0; i < part.length; i++) joined.data[joined.length++] = part.data[i];
+        if (type == kNoType) type = e.type;
+        Release(part);
+    }
+    Release(part);
+    // A source that could not be read has left its error, block and all.
+    if (read) {
+        if (status == kOk) status = current_->Write(rest, (u8)equals, type, joined.data, joined.length, false);
+        SetError(status);
+    }
+    Release(joined);
 }
 
 // "MD:NAME".

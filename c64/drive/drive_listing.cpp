@@ -1,5 +1,6 @@
-// Drive 8: the directory as the 1541 sends it, a BASIC program for $0401
-// whose line numbers are block counts.
+// Drive 8: the directory as the 1541 sends it: to LOAD a BASIC program for
+// $0401 whose line numbers are block counts, on a data channel the raw
+// blocks of track 18 (the BAM, then 8 entries a block).
 #include "c64/drive/drive.h"
 
 namespace drive {
@@ -13,6 +14,34 @@ constexpr u32 kLineText = 27;              // a file line's text, padded
 constexpr u16 kMostBlocks = 65535;
 
 const char* const kTypeNames[] = {"DEL", "SEQ", "PRG", "USR", "REL", "DIR"};
+
+// Raw blocks: 256 bytes with a link in front, 254 of them read.
+constexpr u32 kSectorBytes = 256;
+constexpr u32 kLinkBytes = 2;
+constexpr u32 kDirectoryBlocks = 19;      // track 18 holds no more
+constexpr u8 kDirectoryTrack = 18;
+constexpr u8 kPad = 0xA0;
+constexpr u8 kClosed = 0x80;
+constexpr u8 kRawDirType = 6;             // a subdirectory, as CMD drives mark one
+constexpr u32 kEntriesPerBlock = 8;
+constexpr u32 kEntryBytes = 32;
+// BAM block: DOS version, free counts and bitmaps, the disk's name and ID.
+constexpr u32 kBamDosVersion = 2;
+constexpr u32 kBamTracks = 4;             // 4 bytes a track from track 1
+constexpr u32 kBamDiskName = 0x90;
+constexpr u32 kBamDiskId = 0xA2;          // id (2), $A0, DOS type (2)
+constexpr u32 kBamPadEnd = 0xAB;
+constexpr u32 kTracks = 35;
+// Entry: type, first track/sector, name, size in blocks.
+constexpr u32 kEntryType = 2;
+constexpr u32 kEntryName = 5;
+constexpr u32 kEntryBlocks = 30;
+
+u8 SectorsOn(u32 track) { return track <= 17 ? 21 : track <= 24 ? 19 : track <= 30 ? 18 : 17; }
+
+void Fill(u8* to, u8 value, u32 n) {
+    for (u32 i = 0; i < n; i++) to[i] = value;
+}
 
 }  // namespace
 
@@ -73,6 +102,69 @@ bool Drive::List(Channel& c, const FileSpec& parsed) {
     c.data[c.length++] = 0;
     c.data[c.length++] = 0;
     return true;
+}
+
+
+bool Drive::RawBlock(Channel& c, const u8* sector) {
+    if (!Reserve(c, c.length + kSectorBytes)) return false;
+    for (u32 i = kLinkBytes; i < kSectorBytes; i++) c.data[c.length++] = sector[i];
+    return true;
+}
+
+// An image gives its own blocks. Elsewhere they are made up from the
+// listing: the disk name and ID, the free blocks spread over the BAM as
+// far as 35 tracks hold them, and an entry for each file.
+bool Drive::RawDirectory(Channel& c, const FileSpec& parsed) {
+    u32 capacity = kDirectoryBlocks * (kSectorBytes - kLinkBytes);
+    if (!Reserve(c, capacity)) return false;
+    if (current_->DirectorySectors(c.data, capacity, &c.length)) return true;
+
+    u8 block[kSectorBytes];
+    Fill(block, 0, kSectorBytes);
+    block[0] = kDirectoryTrack;
+    block[1] = 1;
+    block[kBamDosVersion] = 'A';
+    u32 free = current_->FreeBlocks();
+    for (u32 t = 1; t <= kTracks; t++) {
+        u32 n = t == kDirectoryTrack ? 0 : free < SectorsOn(t) ? free : SectorsOn(t);
+        free -= n;
+        u32 bits = (1u << n) - 1;
+        u8* e = block + kBamTracks * t;
+        e[0] = (u8)n;
+        e[1] = (u8)bits, e[2] = (u8)(bits >> 8), e[3] = (u8)(bits >> 16);
+    }
+    u8 name[kNameMax], id[5];
+    current_->Title(name, id);
+    Fill(block + kBamDiskName, kPad, kBamPadEnd - kBamDiskName);
+    u32 shown = kNameMax;
+    while (shown > 0 && name[shown - 1] == ' ') shown--;
+    for (u32 i = 0; i < shown; i++) block[kBamDiskName + i] = name[i];
+    for (u32 i = 0; i < 5; i++) block[kBamDiskId + i] = id[i] == ' ' ? kPad : id[i];
+    if (!RawBlock(c, block)) return false;
+
+    DriveEntry e;
+    u32 slot = 0;
+    Fill(block, 0, kSectorBytes);
+    for (u32 index = 0; current_->Entry(index, &e); index++) {
+        if (parsed.length > 0 && !Matches(parsed.name, parsed.length, e.name, e.nameLength)) continue;
+        if (slot == kEntriesPerBlock) {
+            block[0] = kDirectoryTrack;
+            block[1] = 1;
+            if (!RawBlock(c, block)) return false;
+            Fill(block, 0, kSectorBytes);
+            slot = 0;
+        }
+        u8* entry = block + kEntryBytes * slot++;
+        entry[kEntryType] = (u8)(kClosed | (e.type == kTypeDir ? kRawDirType : e.type));
+        Fill(entry + kEntryName, kPad, kNameMax);
+        for (u32 i = 0; i < e.nameLength; i++) entry[kEntryName + i] = e.name[i];
+        entry[kEntryBlocks] = (u8)e.blocks;
+        entry[kEntryBlocks + 1] = (u8)(e.blocks >> 8);
+    }
+    // The last block's link: no next track, every byte used.
+    block[0] = 0;
+    block[1] = 0xFF;
+    return RawBlock(c, block);
 }
 
 }  // namespace drive

@@ -35,6 +35,7 @@ u8 ParseFileSpec(const u8* raw, u32 length, FileSpec* out) {
     out->directory = false;
     out->type = kNoType;
     out->mode = 0;
+    out->recordLength = 0;
     u32 at = 0;
     if (length > 0 && raw[0] == '$') {
         out->directory = true;
@@ -69,7 +70,13 @@ u8 ParseFileSpec(const u8* raw, u32 length, FileSpec* out) {
         while (end < length && raw[end] != ',') end++;
         if (part == end) return kSyntaxName;
         u8 c = raw[part];
-        if (TypeLetter(c) != kNoType && out->type == kNoType)
+        if (c == 'L' && out->type == kNoType && end + 1 < length) {
+            // The record length byte may be a comma itself: it ends the name.
+            if (end + 2 != length) return kSyntaxName;
+            out->type = kTypeRel;
+            out->recordLength = raw[end + 1];
+            end = length;
+        } else if (TypeLetter(c) != kNoType && out->type == kNoType)
             out->type = TypeLetter(c);
         else if (ModeLetter(c) && out->mode == 0)
             out->mode = c;
@@ -77,6 +84,13 @@ u8 ParseFileSpec(const u8* raw, u32 length, FileSpec* out) {
             return kSyntaxName;
     }
     return kOk;
+}
+
+bool DriveStore::NameIs(const DriveEntry& e, const u8* name, u32 length) {
+    if (length != e.nameLength) return false;
+    for (u32 i = 0; i < length; i++)
+        if (name[i] != e.name[i]) return false;
+    return true;
 }
 
 bool Matches(const u8* pattern, u32 patternLength, const u8* name, u32 nameLength) {

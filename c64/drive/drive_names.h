@@ -17,9 +17,11 @@ struct FileSpec {
     bool directory;   // "$", "$0", "$:PATTERN"
     u8 type;          // kTypeSeq/Prg/Usr/Rel, or kNoType when not given
     u8 mode;          // 'R', 'W', 'A', 'M', or 0 when not given
+    u8 recordLength;  // ",L," and one byte: a relative file's record length (0: none given)
 };
 
 // Splits what an OPEN sent into its parts; kOk or a syntax error number.
+// After ",L," comes one byte of any value: the record length.
 u8 ParseFileSpec(const u8* raw, u32 length, FileSpec* out);
 
 // CBM wildcards: '?' matches any one character, '*' everything after it.

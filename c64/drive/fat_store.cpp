@@ -21,7 +21,8 @@ struct Extension {
     const char* text;
     u8 type;
 };
-const Extension kExtensions[] = {{"PRG", kTypePrg}, {"SEQ", kTypeSeq}, {"USR", kTypeUsr}};
+// A .REL file holds a relative file's record length (one byte), then its records.
+const Extension kExtensions[] = {{"PRG", kTypePrg}, {"SEQ", kTypeSeq}, {"USR", kTypeUsr}, {"REL", kTypeRel}};
 
 u8 Upper(char c) { return (c >= 'a' && c <= 'z') ? (u8)(c - 'a' + 'A') : (u8)c; }
 
@@ -38,30 +39,43 @@ bool EndsWith(const char* name, u32 length, const char* ext) {
     return true;
 }
 
+// A name's character as the C64 shows it: capitals, '?' where PETSCII has none.
+u8 Shown(char c) {
+    u8 u = Upper(c);
+    return (u >= 0x20 && u <= 0x5F) ? u : '?';
+}
+
+// The type a FAT entry is listed with, and how much of its name the C64
+// name is: all of it but the extension that gave the type.
+u8 TypeOf(const FatEntryInfo& info, bool* image, u32* nameLength) {
+    u32 length = Length(info.name);
+    *image = false;
+    *nameLength = length;
+    if (info.attributes & kAttrDirectory) return kTypeDir;
+    *nameLength = length - 4;
+    if (EndsWith(info.name, length, "D64")) {
+        *image = true;
+        return kTypeDir;
+    }
+    for (const Extension& x : kExtensions)
+        if (EndsWith(info.name, length, x.text)) return x.type;
+    *nameLength = length;
+    return kTypePrg;
+}
+
+bool SameShortName(const FatEntryInfo& info, const DriveEntry& e) {
+    for (u32 i = 0; i < 11; i++)
+        if (info.shortName[i] != e.shortName[i]) return false;
+    return true;
+}
+
 // A C64 name for a FAT entry: "Boulder Dash.prg" is BOULDER DASH, a program;
 // characters PETSCII has no capital for show as '?'; at most 16 of them.
 void Describe(const FatEntryInfo& info, DriveEntry* out) {
-    u32 length = Length(info.name);
-    out->type = kTypePrg;
-    out->image = false;
-    if (info.attributes & kAttrDirectory) {
-        out->type = kTypeDir;
-    } else if (EndsWith(info.name, length, "D64")) {
-        out->type = kTypeDir;
-        out->image = true;
-        length -= 4;
-    } else {
-        for (const Extension& x : kExtensions)
-            if (EndsWith(info.name, length, x.text)) {
-                out->type = x.type;
-                length -= 4;
-            }
-    }
+    u32 length;
+    out->type = TypeOf(info, &out->image, &length);
     out->nameLength = 0;
-    for (u32 i = 0; i < length && out->nameLength < kNameMax; i++) {
-        u8 c = Upper(info.name[i]);
-        out->name[out->nameLength++] = (c >= 0x20 && c <= 0x5F) ? c : '?';
-    }
+    for (u32 i = 0; i < length && out->nameLength < kNameMax; i++) out->name[out->nameLength++] = Shown(info.name[i]);
     for (u32 i = 0; i < 11; i++) out->shortName[i] = info.shortName[i];
     out->size = out->type == kTypeDir && !out->image ? 0 : info.size;
     u32 blocks = (out->size + kBlockBytes - 1) / kBlockBytes;
@@ -131,8 +145,25 @@ bool FatStore::Entry(u32 index, DriveEntry* out) {
     return false;
 }
 
+// The entry is looked up where it was listed, and by its short name where
+// files made or erased since have moved it.
 bool FatStore::Info(const DriveEntry& e, FatEntryInfo* out) {
-    return Ready() && fat_->ListDirectory(Directory(), e.key, out) == Fat32::kOk;
+    if (!Ready()) return false;
+    if (fat_->ListDirectory(Directory(), e.key, out) == Fat32::kOk && SameShortName(*out, e)) return true;
+    for (u32 slot = 0; slot < kMostEntries && fat_->ListDirectory(Directory(), slot, out) == Fat32::kOk; slot++)
+        if (SameShortName(*out, e)) return true;
+    return false;
+}
+
+// The whole C64 name, also past the 16 characters the listing shows.
+bool FatStore::NameIs(const DriveEntry& e, const u8* name, u32 length) {
+    FatEntryInfo info;
+    bool image;
+    u32 full;
+    if (!Info(e, &info) || (TypeOf(info, &image, &full), full != length)) return false;
+    for (u32 i = 0; i < length; i++)
+        if (Shown(info.name[i]) != name[i]) return false;
+    return true;
 }
 
 u8 FatStore::Read(const DriveEntry& e, u8* out, u32 capacity, u32* length) {

@@ -1,5 +1,5 @@
 // Drive 8's files in a directory of the FAT32 volume: NAME.PRG, NAME.SEQ,
-// NAME.USR (long names where a name needs one); subdirectories and NAME.D64
+// NAME.USR, NAME.REL (long names where a name needs one); subdirectories and NAME.D64
 // disk images are listed as DIR and entered with CD; any other file is
 // listed under its whole name as PRG.
 #ifndef TARN_C64_DRIVE_FAT_STORE_H
@@ -31,6 +31,7 @@ public:
     u8 MakeDirectory(const u8* name, u8 nameLength) override;
     u8 RemoveDirectory(const DriveEntry& e) override;
     u8 Overwrite(const DriveEntry& e, const u8* data, u32 length) override;
+    bool NameIs(const DriveEntry& e, const u8* name, u32 length) override;
 
 private:
     static constexpr u32 kDepth = 32;

@@ -143,4 +143,58 @@ TEST_F(D64OnVolume, BrokenImageIsAnErrorNotAHang) {
     EXPECT_EQ(Send("CD:_"), "< 0 OK>");
 }
 
+TEST_F(D64OnVolume, ImagesAreEnteredByTheNameTheirFilesHaveOnThePc) {
+    ASSERT_TRUE(volume.Put("games.d64", BuildImage()));
+    ASSERT_TRUE(volume.Put("my favourite games.d64", BuildImage()));
+    Mount();
+    EXPECT_EQ(Send("CD:GAMES.D64"), "< 0 OK>");
+    EXPECT_EQ(Send("CD:_"), "< 0 OK>");
+    // Longer than the 16 characters the listing shows, typed in full.
+    Run({"10 OPEN 15,8,15,\"CD:MY FAVOURITE GAMES.D64\":INPUT#15,A:CLOSE 15",
+         "20 OPEN 2,8,2,\"NOTES\":INPUT#2,A$:CLOSE 2:PRINT \"<\";A;A$;\">\""});
+    EXPECT_EQ(Output(), "< 0 HI>");
+    EXPECT_EQ(Send("CD:_"), "< 0 OK>");
+    EXPECT_EQ(Send("CD:GAMES.PRG"), "< 62 FILE NOT FOUND>");
+}
+
+// "$" on a data channel is the directory's blocks as the 1541 reads them:
+// the BAM (254 bytes after its link: DOS version, free counts, disk name at
+// 142), then 8 entries a block (type, track/sector, name, blocks).
+TEST_F(D64OnVolume, DirectoryOnADataChannelIsItsRawBlocks) {
+    ASSERT_TRUE(volume.Put("GAMES.D64", BuildImage()));
+    Mount();
+    auto raw = [&]() {
+        Run({"10 DIM B(290):OPEN 2,8,2,\"$\":FOR I=0 TO 290:GET#2,A$:B(I)=ASC(A$+CHR$(0)):NEXT",
+             "20 CLOSE 2:N$=\"\":FOR I=257 TO 261:N$=N$+CHR$(B(I)):NEXT",
+             "30 PRINT \"<\";B(0);CHR$(B(142));CHR$(B(143));B(254);N$;B(286);\">\""});
+        return Output();
+    };
+    EXPECT_EQ(raw(), "< 65 TA 134 GAMES 0 >");  // made up from the volume's listing
+    EXPECT_EQ(Send("CD:GAMES"), "< 0 OK>");
+    EXPECT_EQ(raw(), "< 65 GA 130 HELLO 129 >");  // the image's own sectors
+}
+
+TEST_F(D64OnVolume, ABrokenChainOrABadBlockIsTheErrorA1541Gives) {
+    std::vector<u8> image = BuildImage();
+    // NOTES' block links on into the BAM sector.
+    image[Offset(17, 1)] = 18;
+    image[Offset(17, 1) + 1] = 0;
+    // Error bytes: HELLO's block had a data checksum error (5: error 23).
+    std::vector<u8> errors(683, 1);
+    errors[Offset(17, 0) / 256] = 5;
+    image.insert(image.end(), errors.begin(), errors.end());
+    ASSERT_TRUE(volume.Put("BAD.D64", image));
+    Mount();
+    EXPECT_EQ(Send("CD:BAD"), "< 0 OK>");
+    auto error = [&](const std::string& open) {
+        Run({"10 " + open + ":CLOSE 2",
+             "20 OPEN 15,8,15:INPUT#15,A,B$,C,D:CLOSE 15:PRINT \"<\";A;B$;C;D;\">\""});
+        return Output();
+    };
+    EXPECT_EQ(error("OPEN 2,8,2,\"NOTES\""), "< 66 ILLEGAL TRACK OR SECTOR 18  0 >");
+    EXPECT_EQ(error("OPEN 2,8,2,\"HELLO\""), "< 23 READ ERROR 17  0 >");
+    ASSERT_TRUE(Command("LOAD \"HELLO\",8"));
+    EXPECT_TRUE(hm.screen_has("?FILE NOT FOUND"));
+}
+
 }  // namespace

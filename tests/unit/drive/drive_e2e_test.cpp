@@ -17,13 +17,6 @@ std::vector<u8> Bytes(const std::string& s) { return std::vector<u8>(s.begin(), 
 
 class Drive8 : public DriveOnVolume {
 protected:
-    // Types the program lines, RUNs it and waits for READY.
-    void Run(const std::vector<std::string>& lines) {
-        ASSERT_TRUE(Command("NEW"));
-        for (const std::string& l : lines) TypeLine(l);
-        ASSERT_TRUE(Command("RUN", 3000));
-    }
-
     // The error channel as BASIC reads it, printed between brackets.
     std::string ErrorChannel() {
         Run({"10 OPEN 15,8,15:INPUT#15,A,B$,C,D:CLOSE 15",
