@@ -5,6 +5,8 @@ set -e
 src=$1
 out=$2
 secs=${3:-20}
+# Objects of files that left the list must not be linked again.
+rm -rf "$out/obj"
 mkdir -p "$out/corpus" "$out/obj"
 flags="-std=c++17 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -I$src"
 for f in "$src"/filesystem/*.cpp "$src/lib/crc32.cpp"; do
