@@ -36,7 +36,10 @@ import tarndisk  # noqa: E402
 GRUB_LIB = "/usr/lib/grub"
 SECTOR = 512
 DEFAULT_SIZE_MIB = 512          # fits every stick sold as 1 GB
-SECTORS_PER_CLUSTER = 8         # 4 KiB clusters, as on sticks of this size
+# 4 KiB clusters, as on sticks of this size; a small image (for tests) keeps
+# 512-byte ones, or it would hold too few clusters for FAT32.
+LARGE_CLUSTER_MIB = 512
+SECTORS_PER_CLUSTER = 8
 CORE_SECTOR = 1                 # the core image follows the MBR
 # GRUB's boot sector (boot.img): where the core image starts, and the jump
 # over the work-around for BIOSes that pass a wrong boot drive, which is
@@ -85,16 +88,19 @@ def parse_serial(text):
 
 
 def grub_cfg(volume, mode=None):
-    """The menu: text mode, or full C64 mode within three seconds."""
-    video = ["set gfxpayload=%s" % mode] if mode else [
+    """The menu: text mode, or full C64 mode within three seconds.  GRUB
+    fills gfxpayload from the kernel's header (800 x 600 x 16) at the
+    multiboot command; a mode set after it is the one GRUB uses."""
+    video = ["set tarn_mode=%s" % mode] if mode else [
         "# Through a BIOS, GRUB sets the 800 x 600 x 16 mode the kernel asks for;",
-        "# under UEFI the firmware's own mode (the panel's, on most PCs) is kept.",
-        "# Another mode: set gfxpayload=1920x1080x32 (for example) here.",
-        'if [ "$grub_platform" = "efi" ]; then set gfxpayload=keep; fi']
+        "# under UEFI the mode the display prefers (the panel's own) is taken.",
+        "# Another mode: set tarn_mode=1920x1080x32 (for example) here.",
+        'if [ "$grub_platform" = "efi" ]; then set tarn_mode=auto; fi']
     entries = []
     for title, words in (("Tarn", ""), ("Tarn - full C64", " c64")):
         entries += ['menuentry "%s" {' % title,
                     "    multiboot /boot/tarn.elf%s volume=%s" % (words, volume),
+                    '    if [ -n "$tarn_mode" ]; then set gfxpayload=$tarn_mode; fi',
                     "    boot", "}"]
     return "\n".join([
         "# GRUB menu of the Tarn stick. volume= names this partition (its FAT",
@@ -149,7 +155,8 @@ def build(image, kernel, size_mib=DEFAULT_SIZE_MIB, programs=(), serial=None, mo
         raise StickError("GRUB's i386-pc and x86_64-efi files are needed (make deps installs them)")
     serial = serial if serial is not None else struct.unpack("<I", os.urandom(4))[0]
     volume = serial_text(serial)
-    tarndisk.create(image, size_mib, (), label="TARN", serial=serial, sectors_per_cluster=SECTORS_PER_CLUSTER)
+    cluster = SECTORS_PER_CLUSTER if size_mib >= LARGE_CLUSTER_MIB else 1
+    tarndisk.create(image, size_mib, (), label="TARN", serial=serial, sectors_per_cluster=cluster)
     target = "%s@@%d" % (image, tarndisk.PARTITION_START * SECTOR)
     with tempfile.TemporaryDirectory() as tmp:
         early = os.path.join(tmp, "early.cfg")

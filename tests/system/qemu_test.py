@@ -18,8 +18,10 @@ import harness
 from harness import BOOT_DEADLINE, ISO, KERNEL, STEP_DEADLINE, Machine
 
 import bas2prg
+import mkstick
 import screen
 import tarndisk
+import tarnvm
 from tools_test import fsck
 
 READY = "READY."
@@ -29,6 +31,57 @@ MONITOR_BANNER = "Tarn v0.10 - Debugging:"
 PASTE_GAP = 0.01  # seconds between pasted characters
 RAM_SYMBOL = "tarn::host::g_machine_ram"  # the running machine's RAM, for reading its screen
 SAVED_LINE = '10 PRINT "SAVED"'
+
+
+def c64_ram(vm, address, size):
+    """Bytes of the running machine's RAM (zeros while there is none)."""
+    ram = struct.unpack("<I", vm.read_physical(harness.kernel_symbol(RAM_SYMBOL), 4))[0]
+    if ram == 0:
+        return bytes(size)
+    return vm.read_physical(ram + address, size)
+
+
+def c64_screen_rows(vm):
+    """The C64's 40 x 25 screen memory as text."""
+    codes = c64_ram(vm, 0x0400, 1000)
+    # Screen codes 1-26 are the letters, 32-63 are ASCII as they are.
+    text = "".join(chr(c + 64) if 1 <= c <= 26 else chr(c) if 32 <= c <= 63 else "@" if c == 0 else "?"
+                   for c in codes)
+    return [text[r * 40:(r + 1) * 40].rstrip() for r in range(25)]
+
+
+def picture_mismatch(img, codes, row, scale):
+    """None when the raster picture, centred at `scale`, shows screen codes
+    `codes` in text row `row` dot for dot as the character ROM draws them;
+    else what differs."""
+    with open(os.path.join(harness.ROOT, "data", "chargen.bin"), "rb") as f:
+        rom = f.read()
+    shown = min(img.width // 384, img.height // 272)
+    if shown != scale:
+        return "scale %d" % shown
+    x0 = (img.width - 384 * scale) // 2 + 32 * scale   # the display window
+    y0 = (img.height - 272 * scale) // 2 + 36 * scale + 8 * scale * row
+    bg = img.pixel(x0 + 8 * scale * 39, y0)           # the row's last cell is blank
+    for i, code in enumerate(codes):
+        for k in range(8):
+            for l in range(8):
+                for dx, dy in ((0, 0), (scale - 1, scale - 1)):
+                    p = img.pixel(x0 + scale * (8 * i + l) + dx, y0 + scale * k + dy)
+                    if ((rom[8 * code + k] >> (7 - l)) & 1) != (p != bg):
+                        return "cell %d dot %d,%d" % (i, l, k)
+    return None
+
+
+def wait_picture_shows_ready(machine, scale):
+    """Waits until READY. is on the C64 screen and the picture shows it in
+    ROM glyphs at `scale`."""
+    rows = machine.wait_until(lambda: (lambda r: r if READY in r else None)(c64_screen_rows(machine.vm)),
+                              "READY. on the C64 screen", BOOT_DEADLINE)
+    row = max(i for i, text in enumerate(rows) if text == READY)
+    codes = c64_ram(machine.vm, 0x0400 + 40 * row, len(READY))
+    machine.wait_until(lambda: picture_mismatch(machine.shot(), codes, row, scale) is None,
+                       "READY. in ROM glyphs at scale %d" % scale,
+                       describe=lambda _: picture_mismatch(machine.last_image, codes, row, scale))
 
 
 class KernelImage(unittest.TestCase):
@@ -88,7 +141,7 @@ class Session(unittest.TestCase):
         harness.require(*cls.needs())
         cls.machine = None
         cls.dir = tempfile.mkdtemp(prefix="tarn-disk-")
-        cls.disk = harness.make_disk(cls.dir, cls.programs) if cls.with_disk else None
+        cls.disk = cls.make_disk() if cls.with_disk else None
         args = dict(cls.boot_args)
         if cls.with_disk:
             args["disk"] = cls.disk
@@ -107,6 +160,10 @@ class Session(unittest.TestCase):
     @classmethod
     def needs(cls):
         return (KERNEL,)
+
+    @classmethod
+    def make_disk(cls):
+        return harness.make_disk(cls.dir, cls.programs)
 
     @property
     def m(self):
@@ -299,6 +356,119 @@ class UsbStickBoot(Session):
         self.m.wait_output('LOAD "$",8', ["FILE NOT FOUND", READY])
 
 
+class StickSession(Session):
+    """The USB-stick image (tools/mkstick.py) as the PC's first disk."""
+
+    SERIAL = 0x7A12C64E
+    VOLUME = 'volume "TARN" (7A12-C64E)'
+    mode = None
+    size_mib = 64
+
+    @classmethod
+    def needs(cls):
+        return (KERNEL, "/usr/lib/grub/i386-pc", "/usr/lib/grub/x86_64-efi")
+
+    @classmethod
+    def make_disk(cls):
+        image = os.path.join(cls.dir, "stick.img")
+        mkstick.build(image, KERNEL, cls.size_mib, cls.programs, serial=cls.SERIAL, mode=cls.mode)
+        return image
+
+
+class StickBoot(StickSession):
+    """Through a BIOS: GRUB from the stick's boot sector. An AHCI disk with
+    a FAT32 volume of its own sits beside it and would be drive 8 by the
+    disk order; the volume= word GRUB passes names the stick's instead."""
+
+    @classmethod
+    def make_disk(cls):
+        other = harness.make_disk(cls.dir, (harness.sample("primes.bas"),))
+        cls.boot_args = {"extra": ["-device", "ahci,id=ahci", "-drive", "file=%s,if=none,id=other,format=raw" % other,
+                                   "-device", "ide-hd,drive=other,bus=ahci.0"]}
+        return super().make_disk()
+
+    def test_01_drive_8_is_the_sticks_own_partition_named_by_its_serial(self):
+        text = "\n".join(self.check_startup_report(volume=self.VOLUME))
+        self.assertIn("Screen 800 X 600 X 16 - Pitch 1600 (boot loader)", text)
+
+    def test_02_a_program_on_the_stick_loads_and_runs(self):
+        self.m.type_line('LOAD "HELLO",8')
+        self.m.wait_output('LOAD "HELLO",8', [READY])
+        self.m.type_line("RUN")
+        self.m.wait_output("RUN", ["HELLO FROM THE DISK", READY])
+
+
+class UefiIsoBoot(Session):
+    """The hybrid CD image under UEFI (OVMF): GRUB keeps the mode the
+    firmware is in, 32 bits a pixel."""
+
+    boot_args = {"iso": ISO, "firmware": "uefi"}
+
+    @classmethod
+    def needs(cls):
+        return (KERNEL, ISO, tarnvm.OVMF)
+
+    def test_01_startup_report_shows_the_firmwares_32_bit_framebuffer(self):
+        text = "\n".join(self.check_startup_report())
+        mode = re.search(r"Screen (\d+) X (\d+) X 32 - Pitch (\d+) \(boot loader\)", text)
+        self.assertIsNotNone(mode, text)
+        width, height, pitch = (int(g) for g in mode.groups())
+        self.assertEqual(pitch, 4 * width)
+        img = self.m.shot()
+        self.assertEqual((img.width, img.height), (width, height))
+
+    def test_02_a_program_loads_from_the_disk_and_runs(self):
+        self.m.type_line('LOAD "HELLO",8')
+        self.m.wait_output('LOAD "HELLO",8', [READY])
+        self.m.type_line("RUN")
+        self.m.wait_output("RUN", ["HELLO FROM THE DISK", READY])
+
+    def test_03_full_mode_shows_the_picture_at_the_largest_scale_and_f11_returns(self):
+        img = self.m.shot()
+        self.m.key("f11")
+        wait_picture_shows_ready(self.m, min(img.width // 384, img.height // 272))
+        self.m.key("f11")
+        self.m.type_line("PRINT 3*3")
+        self.m.wait_output("PRINT 3*3", [" 9", READY])
+
+
+class UefiLargeStickBoot(StickSession):
+    """The stick under UEFI with GRUB asked for 1920 x 1080 x 32: the
+    console's cells at twice their size, the picture at three times."""
+
+    boot_args = {"firmware": "uefi"}
+    mode = "1920x1080x32"
+
+    @classmethod
+    def needs(cls):
+        return super().needs() + (tarnvm.OVMF,)
+
+    def test_01_startup_report_shows_the_large_mode_and_the_sticks_volume(self):
+        text = "\n".join(self.check_startup_report(volume=self.VOLUME))
+        self.assertIn("Screen 1920 X 1080 X 32 - Pitch 7680 (boot loader)", text)
+        self.assertIn("text x2", text)
+        self.assertEqual((self.m.shot().width, self.m.shot().height), (1920, 1080))
+
+    def test_02_the_monitor_draws_the_console_at_twice_the_cell_size(self):
+        if not screen.fonts().has_console_font:
+            self.skipTest("no console font to read the monitor with")
+        # The reader samples one pixel a dot at the console's scale for
+        # this screen, 2: text drawn at any other scale reads as nothing.
+        self.assertEqual(screen.console_grid(1920, 1080), (120, 33, 2))
+        self.m.key("esc")
+        self.m.wait_console(MONITOR_BANNER)
+        self.m.vm.type_text("d\n")
+        self.m.wait_console("HELLO")
+        self.m.key("esc")
+        self.m.wait_text(READY)
+
+    def test_03_full_mode_shows_the_picture_at_three_times_its_size(self):
+        self.m.key("f11")
+        wait_picture_shows_ready(self.m, 3)
+        self.m.key("f11")
+        self.m.wait_text(READY)
+
+
 class NoDiskBoot(Session):
     """No disk attached at all: start-up goes on and LOAD says so."""
 
@@ -332,18 +502,10 @@ class FullModeBoot(unittest.TestCase):
         cls.machine.close()
 
     def c64_ram(self, address, size):
-        vm = self.machine.vm
-        ram = struct.unpack("<I", vm.read_physical(harness.kernel_symbol(RAM_SYMBOL), 4))[0]
-        if ram == 0:
-            return bytes(size)
-        return vm.read_physical(ram + address, size)
+        return c64_ram(self.machine.vm, address, size)
 
     def screen_rows(self):
-        codes = self.c64_ram(0x0400, 1000)
-        # Screen codes 1-26 are the letters, 32-63 are ASCII as they are.
-        text = "".join(chr(c + 64) if 1 <= c <= 26 else chr(c) if 32 <= c <= 63 else "@" if c == 0 else "?"
-                       for c in codes)
-        return [text[r * 40:(r + 1) * 40].rstrip() for r in range(25)]
+        return c64_screen_rows(self.machine.vm)
 
     def wait_rows(self, predicate, what, timeout):
         deadline = time.monotonic() + timeout
@@ -383,28 +545,7 @@ class FullModeBoot(unittest.TestCase):
     def test_05_the_picture_shows_ready_from_the_character_rom(self):
         """A screendump of READY. at twice its size, centred: the cells of the
         word compared dot by dot with the character ROM."""
-        rows = self.wait_rows(lambda rows: READY in rows, "READY.", BOOT_DEADLINE)
-        row = max(i for i, text in enumerate(rows) if text == READY)
-        with open(os.path.join(harness.ROOT, "data", "chargen.bin"), "rb") as f:
-            rom = f.read()
-        codes = self.c64_ram(0x0400 + 40 * row, len(READY))
-
-        def mismatch(img):
-            scale = min(img.width // 384, img.height // 272)
-            x0 = (img.width - 384 * scale) // 2 + 32 * scale   # the display window
-            y0 = (img.height - 272 * scale) // 2 + 36 * scale + 8 * scale * row
-            bg = img.pixel(x0 + 8 * scale * 39, y0)           # the row's last cell is blank
-            for i, code in enumerate(codes):
-                for k in range(8):
-                    for l in range(8):
-                        for dx, dy in ((0, 0), (scale - 1, scale - 1)):
-                            p = img.pixel(x0 + scale * (8 * i + l) + dx, y0 + scale * k + dy)
-                            if ((rom[8 * code + k] >> (7 - l)) & 1) != (p != bg):
-                                return "cell %d dot %d,%d" % (i, l, k)
-            return None if scale == 2 else "scale %d" % scale
-
-        self.machine.wait_until(lambda: mismatch(self.machine.shot()) is None, "READY. in ROM glyphs",
-                                describe=lambda _: mismatch(self.machine.last_image))
+        wait_picture_shows_ready(self.machine, 2)
 
 
 if __name__ == "__main__":

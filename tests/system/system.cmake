@@ -15,13 +15,14 @@ if(Python3_Interpreter_FOUND)
     add_test(NAME system.iso_build COMMAND make -C ${CMAKE_SOURCE_DIR} --no-print-directory iso)
     set_tests_properties(system.iso_build PROPERTIES FIXTURES_SETUP tarn_iso TIMEOUT 300)
 
-    foreach(case KernelImage KernelBoot IsoBoot UsbStickBoot NoDiskBoot FullModeBoot)
+    foreach(case KernelImage KernelBoot IsoBoot UsbStickBoot NoDiskBoot FullModeBoot StickBoot UefiIsoBoot
+                 UefiLargeStickBoot)
       add_test(NAME system.${case}
                COMMAND ${Python3_EXECUTABLE} ${TARN_SYSTEM_DIR}/qemu_test.py ${case})
       set_tests_properties(system.${case} PROPERTIES
         ENVIRONMENT "${TARN_SYSTEM_ENV}" SKIP_RETURN_CODE 77 TIMEOUT 600 RESOURCE_LOCK tarn_cpu)
     endforeach()
-    set_tests_properties(system.IsoBoot system.UsbStickBoot PROPERTIES FIXTURES_REQUIRED tarn_iso)
+    set_tests_properties(system.IsoBoot system.UsbStickBoot system.UefiIsoBoot PROPERTIES FIXTURES_REQUIRED tarn_iso)
 
     # Drive 8 on AHCI (GPT), NVMe (4096-byte blocks) and AHCI again (damaged
     # GPT, failing writes): one boot each.
