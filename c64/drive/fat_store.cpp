@@ -150,9 +150,13 @@ bool FatStore::Entry(u32 index, DriveEntry* out) {
 bool FatStore::Info(const DriveEntry& e, FatEntryInfo* out) {
     if (!Ready()) return false;
     if (fat_->ListDirectory(Directory(), e.key, out) == Fat32::kOk && SameShortName(*out, e)) return true;
-    for (u32 slot = 0; slot < kMostEntries && fat_->ListDirectory(Directory(), slot, out) == Fat32::kOk; slot++)
-        if (SameShortName(*out, e)) return true;
-    return false;
+    char shortName[13];
+    u32 n = 0;
+    for (u32 i = 0; i < 8 && e.shortName[i] != ' '; i++) shortName[n++] = (char)e.shortName[i];
+    if (e.shortName[8] != ' ') shortName[n++] = '.';
+    for (u32 i = 8; i < 11 && e.shortName[i] != ' '; i++) shortName[n++] = (char)e.shortName[i];
+    shortName[n] = 0;
+    return fat_->FindEntry(Directory(), shortName, out) == Fat32::kOk && SameShortName(*out, e);
 }
 
 // The whole C64 name, also past the 16 characters the listing shows.

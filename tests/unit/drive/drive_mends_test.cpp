@@ -36,6 +36,20 @@ TEST_F(DriveMends, ReopeningASecondaryAddressStoresTheFileBeingWrittenFirst) {
     ExpectClean();
 }
 
+TEST_F(DriveMends, AFileAppendedToIsStoredUnderItsNameWhenTheListingMovedMeanwhile) {
+    ASSERT_TRUE(volume.Put("AAA.SEQ", Bytes("GONE\r")));
+    ASSERT_TRUE(volume.Put("LOG.SEQ", Bytes("ONE\r")));
+    ASSERT_TRUE(volume.Put("ZZZ.SEQ", Bytes("OTHER\r")));
+    Mount();
+    // AAA goes while LOG is open: LOG is listed one place earlier by then.
+    Run({"10 OPEN 2,8,2,\"LOG,A\":PRINT#2,\"TWO\":OPEN 15,8,15,\"S:AAA\":CLOSE 2",
+         "20 INPUT#15,E:CLOSE 15:PRINT \"<\";E;\">\""});
+    EXPECT_EQ(Output(), "< 1 >");  // files scratched; the close said nothing
+    EXPECT_EQ(volume.Get("LOG.SEQ"), Bytes("ONE\rTWO\r"));
+    EXPECT_EQ(volume.Get("ZZZ.SEQ"), Bytes("OTHER\r"));
+    ExpectClean();
+}
+
 TEST_F(DriveMends, ANameWithoutWildcardsReachesOneFileAndAFolderNameIsTaken) {
     ASSERT_TRUE(volume.Put("my long file name number one.prg", {0x01, 0x08, 1}));
     ASSERT_TRUE(volume.Put("my long file name number two.prg", {0x01, 0x08, 2}));
