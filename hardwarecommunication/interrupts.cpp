@@ -196,17 +196,20 @@ void interrupt_draw_exception_square(u8 exception) {
     // Stay inside a framebuffer smaller than the square.
     const u32 rows = (g_fb_height != 0 && g_fb_height < kSquareSize) ? g_fb_height : kSquareSize;
     const u32 cols = (g_fb_width != 0 && g_fb_width < kSquareSize) ? g_fb_width : kSquareSize;
+    // Two bytes a pixel below 24 bits, three at 24, four at 32.
+    const u32 bytes = g_fb_bpp < 24 ? 2 : g_fb_bpp / 8;
     u8* base = reinterpret_cast<u8*>(g_fb_addr);
     for (u32 y = 0; y < rows; ++y) {
         u8* row = base + y * g_fb_pitch;
         for (u32 x = 0; x < cols; ++x) {
-            if (g_fb_bpp < 24) {
-                row[x * 2] = static_cast<u8>(colour & 0xFF);
-                row[x * 2 + 1] = static_cast<u8>(colour >> 8);
+            u8* p = row + x * bytes;
+            if (bytes == 2) {
+                p[0] = static_cast<u8>(colour & 0xFF);
+                p[1] = static_cast<u8>(colour >> 8);
             } else {
-                row[x * 4] = static_cast<u8>((colour & 0x1F) << 3);               // blue
-                row[x * 4 + 1] = static_cast<u8>(((colour >> 5) & 0x3F) << 2);    // green
-                row[x * 4 + 2] = static_cast<u8>((colour >> 11) << 3);            // red
+                p[0] = static_cast<u8>((colour & 0x1F) << 3);               // blue
+                p[1] = static_cast<u8>(((colour >> 5) & 0x3F) << 2);  // green
+                p[2] = static_cast<u8>((colour >> 11) << 3);          // red
             }
         }
     }

@@ -62,7 +62,7 @@ protected:
     }
 
     void use_framebuffer(std::vector<uint8_t>& fb, uint32_t width, uint32_t height, uint8_t bpp) {
-        uint32_t bytes_per_pixel = bpp < 24 ? 2 : 4;
+        uint32_t bytes_per_pixel = bpp < 24 ? 2 : bpp / 8;
         fb.assign(width * height * bytes_per_pixel, 0x11);
         g_fb_addr = reinterpret_cast<u32*>(fb.data());
         g_fb_width = width;
@@ -278,6 +278,20 @@ TEST_F(Interrupts, BreakpointAt32BitsDrawsWhiteInThreeBytesAndKeepsTheFourth) {
     EXPECT_EQ(p[2], 0xF8);
     EXPECT_EQ(p[3], 0x11);
     EXPECT_EQ(fb[64 * 4], 0x11);
+}
+
+TEST_F(Interrupts, At24BitsTheSquareTakesThreeBytesAPixelAndStaysInsideTheFramebuffer) {
+    std::vector<uint8_t> fb;
+    fb.reserve(64 * 240 + 64);         // the guard below stays in the same storage
+    use_framebuffer(fb, 80, 64, 24);   // pitch 240: four bytes a pixel would run past each line
+    fb.resize(fb.size() + 64, 0x22);   // a guard after the last line
+    manager->Activate();
+    InterruptManager::HandleInterrupt(0x0D, 0x5000);   // red
+    const uint8_t* p = &fb[10 * 240 + 63 * 3];
+    EXPECT_EQ(p[0], 0x00);
+    EXPECT_EQ(p[2], 0xF8);
+    EXPECT_EQ(fb[10 * 240 + 64 * 3], 0x11);
+    for (size_t i = 64 * 240; i < fb.size(); i++) ASSERT_EQ(fb[i], 0x22) << i;
 }
 
 TEST_F(Interrupts, GeneralProtectionAt32BitsIsRed) {
