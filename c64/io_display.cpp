@@ -280,7 +280,8 @@ void IO::clear_framebuffer() {
 }
 
 // With a screen, what was drawn into the 16-bit picture in RAM goes to the
-// screen's picture (5-6-5 widened with the high bits repeated) and is shown.
+// screen's picture (5-6-5 widened with the high bits repeated); of each row
+// only the span that differs from what the screen shows is presented.
 void IO::show(int x, int y, int w, int h) {
     if (!screen_) return;
     if (x < 0) w += x, x = 0;
@@ -292,10 +293,16 @@ void IO::show(int x, int y, int w, int h) {
     for (int row = y; row < y + h; row++) {
         const u16* from = ram_fb_ + row * fb_width_;
         u32* to = pixels + row * screen_->stride();
+        int first = -1, last = -1;
         for (int col = x; col < x + w; col++) {
             u32 p = from[col], r = p >> 11, g = (p >> 5) & 0x3F, b = p & 0x1F;
-            to[col] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+            u32 rgb = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+            if (to[col] == rgb) continue;
+            to[col] = rgb;
+            if (first < 0) first = col;
+            last = col;
         }
+        if (first >= 0)
+            screen_->present(static_cast<u32>(first), static_cast<u32>(row), static_cast<u32>(last - first + 1), 1);
     }
-    screen_->present(static_cast<u32>(x), static_cast<u32>(y), static_cast<u32>(w), static_cast<u32>(h));
 }

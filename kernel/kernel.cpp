@@ -112,6 +112,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     bool write_combining = map_framebuffer(display);
     bool shown = attach_screen(display);
     vga_init(shown ? &g_screen : nullptr);
+    if (shown) startup::squares_on(&g_screen);
     vga_clear();
     printf("Tarn Operating System Starting...\n");
     report_memory(heap);

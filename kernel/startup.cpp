@@ -4,6 +4,7 @@
 #include "drivers/framebuffer/framebuffer_screen.h"
 #include "kernel/globals.h"
 #include "kernel/vbe.h"
+#include "lib/screen.h"
 
 namespace startup {
 
@@ -121,14 +122,27 @@ void text_banner(volatile u16* text_buffer) {
         text_buffer[i] = static_cast<u16>(kBannerAttribute << 8 | static_cast<u8>(kBanner[i]));
 }
 
+namespace {
+tarn::Screen* g_square_screen = nullptr;
+}  // namespace
+
+void squares_on(tarn::Screen* screen) { g_square_screen = screen; }
+
 void progress_square(int n) {
     if (n < 1 || n > 4) return;
+    const u32 x0 = static_cast<u32>(n - 1) * kSquareSpacing;
+    if (g_square_screen) {
+        tarn::Screen& screen = *g_square_screen;
+        for (u32 y = 0; y < kSquareSize; y++)
+            for (u32 x = x0; x < x0 + kSquareSize; x++) screen.pixels()[y * screen.stride() + x] = kSquares[n - 1];
+        screen.present(x0, 0, kSquareSize, kSquareSize);
+        return;
+    }
     if (!g_fb_addr || !g_fb_pitch) return;
     PixelFormat format = PixelFormat::standard(g_fb_bpp);
     if (!format.usable() || g_fb_width < kSquareSpacing * 4 || g_fb_height < kSquareSize) return;
     const u32 value = format.encode(kSquares[n - 1]);
     u8* fb = reinterpret_cast<u8*>(g_fb_addr);
-    const u32 x0 = static_cast<u32>(n - 1) * kSquareSpacing;
     for (u32 y = 0; y < kSquareSize; y++) {
         u8* p = fb + y * g_fb_pitch + x0 * format.bytes;
         for (u32 x = 0; x < kSquareSize; x++)

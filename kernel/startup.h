@@ -8,6 +8,10 @@
 #include "kernel/multiboot.h"
 #include "lib/types.h"
 
+namespace tarn {
+class Screen;
+}
+
 namespace startup {
 
 // The mode requested from the boot loader and, failing it, from the adapter.
@@ -51,9 +55,11 @@ u64 usable_memory(const tarn::BootInfo& info);
 const u32 kVgaTextBuffer = 0xB8000;
 void text_banner(volatile u16* text_buffer);
 
-// Progress square n (1..4), 32 x 32 pixels in rows 0-31 of the framebuffer
-// described by the g_fb_* globals; nothing when they cannot hold one.
+// Progress square n (1..4), 32 x 32 pixels in rows 0-31: into the
+// framebuffer the g_fb_* globals describe (nothing when they cannot hold
+// one) until squares_on names a screen, then into its picture, presented.
 void progress_square(int n);
+void squares_on(tarn::Screen* screen);
 
 }  // namespace startup
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "drivers/framebuffer/framebuffer_screen.h"
 #include "kernel/globals.h"
 #include "kernel/multiboot.h"
 #include "kernel/page_directory.h"
@@ -261,6 +262,21 @@ TEST_F(Squares, WideModesStoreBlueGreenRedAtTheirOwnPixelSize) {
         EXPECT_EQ(mem[5 * 3200 + 80 * bytes - 1], 0xAA) << int(bpp);
         EXPECT_EQ(mem[5 * 3200 + 112 * bytes], 0xAA) << int(bpp);
     }
+}
+
+TEST_F(Squares, OnceTheScreenIsUpTheyGoIntoItsPictureAndArePresented) {
+    mem.assign(3200 * 200, 0xAA);
+    std::vector<uint32_t> ram(tarn::drivers::FramebufferScreen::ram_bytes(800, 200) / 4);
+    tarn::drivers::FramebufferScreen screen;
+    ASSERT_TRUE(screen.attach(mem.data(), 800, 200, 3200, tarn::drivers::PixelFormat::standard(32),
+                              reinterpret_cast<u8*>(ram.data())));
+    startup::squares_on(&screen);
+    startup::progress_square(4);   // white, columns 120 to 151
+    startup::squares_on(nullptr);
+    EXPECT_EQ(screen.pixels()[31 * 800 + 151], 0xFFFFFFu);
+    EXPECT_EQ(screen.pixels()[31 * 800 + 152], 0u);
+    EXPECT_EQ(mem[31 * 3200 + 151 * 4], 0xFF);
+    EXPECT_EQ(mem[31 * 3200 + 152 * 4], 0xAA);
 }
 
 TEST_F(Squares, NothingIsDrawnWithoutAnAddressPitchOrDepth) {
