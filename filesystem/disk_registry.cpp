@@ -17,12 +17,33 @@ bool SameNoCase(const char* a, const char* b) {
 
 DiskRegistry::~DiskRegistry() { delete volume_; }
 
-bool DiskRegistry::Add(drivers::BlockDevice* device) {
+bool DiskRegistry::Add(drivers::BlockDevice* device) { return Insert(device, count_); }
+
+bool DiskRegistry::Insert(drivers::BlockDevice* device, u32 at) {
     if (!device || count_ == kMost) return false;
-    RegisteredDisk& d = disks_[count_++];
+    if (at > count_) at = count_;
+    for (u32 i = count_; i > at; i--) disks_[i] = disks_[i - 1];
+    count_++;
+    if (volumeDisk_ != kNone && volumeDisk_ >= at) volumeDisk_++;
+    RegisteredDisk& d = disks_[at];
     d.device = device;
     ReadPartitionTable(device, &d.partitions);
     return true;
+}
+
+bool DiskRegistry::Holds(const drivers::BlockDevice* device) const {
+    return volume_ && volume_->Disk() == device;
+}
+
+void DiskRegistry::Remove(drivers::BlockDevice* device) {
+    if (Holds(device)) Keep(nullptr, kNone, kNone);
+    for (u32 i = 0; i < count_; i++) {
+        if (disks_[i].device != device) continue;
+        for (u32 k = i; k + 1 < count_; k++) disks_[k] = disks_[k + 1];
+        count_--;
+        if (volumeDisk_ != kNone && volumeDisk_ > i) volumeDisk_--;
+        return;
+    }
 }
 
 bool DiskRegistry::Chosen() const { return volume_ && volume_->mounted(); }

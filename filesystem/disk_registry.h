@@ -31,6 +31,15 @@ public:
     // Reads the disk's partition table and keeps both, after the disks
     // added before; false when the registry is full.
     bool Add(drivers::BlockDevice* device);
+    // The same, at position at (disks from there on move up one): a disk
+    // plugged in later still takes its place in the order.
+    bool Insert(drivers::BlockDevice* device, u32 at);
+    // A disk that left (a USB stick pulled out) is forgotten, and with it
+    // drive 8's volume when that was on it: whoever used the volume has let
+    // go of it first (see Holds).
+    void Remove(drivers::BlockDevice* device);
+    // Drive 8's volume (or the refused layout kept in its place) is on device.
+    bool Holds(const drivers::BlockDevice* device) const;
     u32 Count() const { return count_; }
     const RegisteredDisk& Disk(u32 i) const { return disks_[i]; }
 

@@ -53,6 +53,8 @@ public:
     // no partition to look at).
     const char* MountProblem() const { return mountProblem; }
     drivers::BlockDevice* Disk() const { return io.disk(); }
+    // The disk is still there: a USB stick pulled out reports no sectors.
+    bool DiskPresent() const { return io.disk() && io.disk()->SectorCount() != 0; }
 
     // The volume's name: the root directory's label entry, else the boot
     // sector's, trailing spaces dropped; empty when it has none ("NO NAME").

@@ -168,6 +168,39 @@ TEST(DiskRegistryTest, VolumeIsTheFirstFat32OrTheOneNamed) {
     EXPECT_STREQ(text, "0A0B-0C0D");
 }
 
+// USB sticks come and go while the machine runs: one plugged in takes its
+// place ahead of the others, and pulling the volume's disk forgets the volume.
+TEST(DiskRegistryTest, DisksThatComeAndGoKeepTheOrderAndTheVolume) {
+    GptImage gpt;
+    ASSERT_TRUE(gpt.ok);
+    diskimage::Options o;
+    o.sectors_per_cluster = 1;
+    o.partition_sectors = diskimage::MinimumSectors(1);
+    o.label = "STICK";
+    diskimage::Image stickImage(o);
+    ASSERT_TRUE(stickImage.ok());
+    ImageDisk internal(gpt.path, 512), stick(stickImage.path(), 512);
+
+    DiskRegistry registry;
+    ASSERT_TRUE(registry.Add(&internal));
+    ASSERT_TRUE(registry.ChooseVolume(nullptr));
+    ASSERT_TRUE(registry.Insert(&stick, 0));
+    EXPECT_EQ(registry.Disk(0).device, &stick);
+    EXPECT_EQ(registry.VolumeDisk(), 1u);       // still the internal disk's volume
+    EXPECT_TRUE(registry.Holds(&internal));
+    registry.Remove(&stick);                     // not the volume's: kept
+    EXPECT_TRUE(registry.Chosen());
+    EXPECT_EQ(registry.VolumeDisk(), 0u);
+
+    ASSERT_TRUE(registry.Insert(&stick, 0));
+    ASSERT_TRUE(registry.ChooseVolume("STICK"));
+    EXPECT_TRUE(registry.Holds(&stick));
+    registry.Remove(&stick);
+    EXPECT_FALSE(registry.Chosen());
+    EXPECT_EQ(registry.Volume(), nullptr);
+    EXPECT_EQ(registry.Count(), 1u);
+}
+
 TEST(DiskRegistryTest, ARefusedLayoutSaysWhyDrive8IsEmpty) {
     diskimage::Options o;
     o.sectors_per_cluster = 1;
