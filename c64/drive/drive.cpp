@@ -182,7 +182,7 @@ void Drive::Open(u8 channel) {
     if ((c.use == Use::kWrite || c.use == Use::kRelative) && Close(channel) != 0) return;
     Release(c);
     if (pendingOverflow_) return SetError(kSyntaxLong);
-    if (!current_) return SetError(kNotReady);
+    if (!current_ || !current_->Ready()) return SetError(kNotReady);
     FileSpec parsed;
     u8 status = ParseFileSpec(pending_, pendingLength_, &parsed);
     if (status != kOk) return SetError(status);
@@ -324,9 +324,13 @@ u8 Drive::Close(u8 channel) {
     // A SAVE of nothing (a load address alone) stores no file.
     if (c.use == Use::kWrite && channel == kSaveChannel && c.length <= kLoadAddressBytes)
         status = kSyntaxError;
-    else if (store && current_ && c.overwrite)
+    else if (store && !current_)
+        // The volume went while the file was open (a stick pulled out):
+        // nothing stored is never reported as stored.
+        status = kNotReady;
+    else if (store && c.overwrite)
         status = current_->Overwrite(c.entry, c.data, c.length);
-    else if (store && current_)
+    else if (store)
         status = current_->Write(c.name, c.nameLength, c.type, c.data, c.length, c.replace);
     Release(c);
     if (status == kOk) return 0;

@@ -84,6 +84,8 @@ public:
     // The directory's own blocks, BAM first, 254 data bytes each, where the
     // store keeps a 1541's sectors; false where it has none to give.
     virtual bool DirectorySectors(u8* out, u32 capacity, u32* length) { return false; }
+    // False once the medium is gone (a USB stick pulled out).
+    virtual bool Ready() const { return true; }
 
     // Subdirectories, where the store has them.
     virtual u8 Enter(const DriveEntry& e) { return kFileNotFound; }

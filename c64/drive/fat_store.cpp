@@ -118,7 +118,7 @@ void FatStore::Volume(Fat32* fat) {
     haveLast_ = false;
 }
 
-bool FatStore::Ready() const { return fat_ && fat_->mounted(); }
+bool FatStore::Ready() const { return fat_ && fat_->mounted() && fat_->DiskPresent(); }
 
 u32 FatStore::Directory() const { return depth_ ? path_[depth_ - 1] : fat_->RootCluster(); }
 
@@ -173,9 +173,9 @@ bool FatStore::NameIs(const DriveEntry& e, const u8* name, u32 length) {
 u8 FatStore::Read(const DriveEntry& e, u8* out, u32 capacity, u32* length) {
     *length = 0;
     FatEntryInfo info;
-    if (!Info(e, &info)) return kFileNotFound;
+    if (!Info(e, &info)) return Failed(kFileNotFound);
     u8 status = fat_->ReadWholeFile(info, out, capacity, length);
-    return status == Fat32::kOk ? kOk : kReadError;
+    return status == Fat32::kOk ? kOk : Failed(kReadError);
 }
 
 u8 FatStore::Write(const u8* name, u8 nameLength, u8 type, const u8* data, u32 length, bool replace) {
@@ -183,21 +183,21 @@ u8 FatStore::Write(const u8* name, u8 nameLength, u8 type, const u8* data, u32 l
     char fatName[kFatName];
     FatName(name, nameLength, type, fatName);
     haveLast_ = false;
-    return DosStatus(fat_->WriteWholeFile(Directory(), fatName, data, length, replace));
+    return Failed(DosStatus(fat_->WriteWholeFile(Directory(), fatName, data, length, replace)));
 }
 
 u8 FatStore::Overwrite(const DriveEntry& e, const u8* data, u32 length) {
     FatEntryInfo info;
     if (!Info(e, &info)) return kFileNotFound;
     haveLast_ = false;
-    return DosStatus(fat_->WriteWholeFile(Directory(), info.name, data, length, true));
+    return Failed(DosStatus(fat_->WriteWholeFile(Directory(), info.name, data, length, true)));
 }
 
 u8 FatStore::Scratch(const DriveEntry& e) {
     FatEntryInfo info;
     if (!Info(e, &info)) return kFileNotFound;
     haveLast_ = false;
-    return DosStatus(fat_->DeleteEntry(Directory(), info.name));
+    return Failed(DosStatus(fat_->DeleteEntry(Directory(), info.name)));
 }
 
 u8 FatStore::Rename(const DriveEntry& e, const u8* name, u8 nameLength) {
@@ -212,7 +212,7 @@ u8 FatStore::Rename(const DriveEntry& e, const u8* name, u8 nameLength) {
         for (u32 i = 0; i <= 4; i++) fatName[n + i] = ext[i];
     }
     haveLast_ = false;
-    return DosStatus(fat_->RenameEntry(Directory(), info.name, fatName));
+    return Failed(DosStatus(fat_->RenameEntry(Directory(), info.name, fatName)));
 }
 
 u8 FatStore::Enter(const DriveEntry& e) {
@@ -239,7 +239,7 @@ u8 FatStore::MakeDirectory(const u8* name, u8 nameLength) {
     char fatName[kFatName];
     FatName(name, nameLength, kTypeDir, fatName);
     haveLast_ = false;
-    return DosStatus(fat_->MakeDirectory(Directory(), fatName));
+    return Failed(DosStatus(fat_->MakeDirectory(Directory(), fatName)));
 }
 
 u8 FatStore::RemoveDirectory(const DriveEntry& e) {

@@ -32,11 +32,14 @@ public:
     u8 RemoveDirectory(const DriveEntry& e) override;
     u8 Overwrite(const DriveEntry& e, const u8* data, u32 length) override;
     bool NameIs(const DriveEntry& e, const u8* name, u32 length) override;
+    // A volume is attached, mounted, and its disk still there.
+    bool Ready() const override;
 
 private:
     static constexpr u32 kDepth = 32;
 
-    bool Ready() const;
+    // status, or 74 when the failure came from a disk that has left.
+    u8 Failed(u8 status) const { return Ready() ? status : kNotReady; }
     u32 Directory() const;
     void Label(u8 name[kNameMax]);
     bool Info(const DriveEntry& e, tarn::filesystem::FatEntryInfo* out);

@@ -17,6 +17,7 @@ ImageDisk::~ImageDisk() {
 
 ImageDisk::Status ImageDisk::ReadSectors(u64 lba, u32 count, u8* data) {
     reads++;
+    if (gone) return kNoMedium;
     if (lba + count > sectors_) return kOutOfRange;
     for (u32 i = 0; i < count; i++)
         if (bad_sectors.count(lba + i)) return kError;
@@ -27,6 +28,7 @@ ImageDisk::Status ImageDisk::ReadSectors(u64 lba, u32 count, u8* data) {
 
 ImageDisk::Status ImageDisk::WriteSectors(u64 lba, u32 count, const u8* data) {
     writes++;
+    if (gone) return kNoMedium;
     if (lba + count > sectors_) return kOutOfRange;
     for (u32 i = 0; i < count; i++)
         if (bad_sectors.count(lba + i)) return kError;

@@ -17,12 +17,13 @@ public:
     bool ok() const { return fd_ >= 0; }
 
     u32 SectorSize() const override { return sector_bytes_; }
-    u64 SectorCount() const override { return sectors_; }
+    u64 SectorCount() const override { return gone ? 0 : sectors_; }
     Status ReadSectors(u64 lba, u32 count, u8* data) override;
     Status WriteSectors(u64 lba, u32 count, const u8* data) override;
     const char* Name() const override { return name.c_str(); }
 
     std::set<uint64_t> bad_sectors;   // reads and writes touching these fail
+    bool gone = false;                // pulled out: no sectors, every transfer kNoMedium
     int reads = 0, writes = 0;        // calls
     std::string name = "IMAGE";
 

@@ -8,7 +8,9 @@
 
 #include "tests/unit/bridge/machine_on_volume.h"
 
+#include "filesystem/disk_registry.h"
 #include "filesystem/fat.h"
+#include "tests/support/image_disk.h"
 
 namespace {
 
@@ -139,6 +141,31 @@ TEST_F(VolumeSafety, FailedDiskWriteIsReportedAndLeavesNoEntry) {
     // The same SAVE works once the disk does.
     ASSERT_TRUE(Command("SAVE \"FOUND\",8"));
     EXPECT_TRUE(volume.Exists("FOUND.PRG"));
+    ExpectClean();
+}
+
+// A disk that leaves while the machine runs (a USB stick pulled out): a
+// file open for writing is not reported as stored, LOAD finds nothing, the
+// error channel says 74, and the volume is as it was.
+TEST_F(VolumeSafety, DiskThatLeavesGivesDriveNotReadyAndStoresNothing) {
+    MakeDiskLayout();
+    ImageDisk stick(volume.image.path(), 512);
+    tarn::filesystem::DiskRegistry registry;
+    registry.Add(&stick);
+    ASSERT_TRUE(registry.ChooseVolume(nullptr));
+    hm.attach_fat32(registry.Volume());
+    ASSERT_TRUE(Typed("OPEN 2,8,2,\"NEWFILE,S,W\":PRINT#2,\"DATA\""));
+    stick.gone = true;
+    ASSERT_TRUE(Command("CLOSE 2"));
+    EXPECT_NE(Peek(kStatus) & 0x80, 0);  // device not present: not stored
+    ASSERT_TRUE(Command("LOAD \"HELLO\",8"));
+    EXPECT_TRUE(hm.screen_has("?FILE NOT FOUND"));
+    ASSERT_TRUE(Command("NEW"));
+    TypeLine("10 OPEN 15,8,15:INPUT#15,A,B$:CLOSE 15:PRINT \"<\";A;B$;\">\"");
+    ASSERT_TRUE(Command("RUN"));
+    EXPECT_TRUE(hm.screen_has("< 74 DRIVE NOT READY>"));
+    stick.gone = false;
+    EXPECT_TRUE(volume.Get("NEWFILE.SEQ").empty());
     ExpectClean();
 }
 
