@@ -114,6 +114,20 @@ bool Disks::VolumeWanted(const char* cmdline, char* out, u32 size) {
     return false;
 }
 
+void Disks::Arrived(drivers::BlockDevice* disk) {
+    Register(disk);
+    if (!registry_.Chosen()) registry_.ChooseVolume(named_ ? wanted_ : nullptr);
+}
+
+void Disks::Left(drivers::BlockDevice* disk) {
+    for (u32 i = 0; i < usb_ && i < registry_.Count(); i++)
+        if (registry_.Disk(i).device == disk) {
+            registry_.Remove(disk);
+            usb_--;
+            return;
+        }
+}
+
 void Disks::ChooseVolume(const char* cmdline) {
     named_ = VolumeWanted(cmdline, wanted_, sizeof wanted_);
     registry_.ChooseVolume(named_ ? wanted_ : nullptr);

@@ -23,7 +23,17 @@ public:
 
     // A disk found by a driver outside this class (USB mass storage); taken
     // ahead of the ones Find looks for.
-    void Register(drivers::BlockDevice* disk) { registry_.Add(disk); }
+    void Register(drivers::BlockDevice* disk) {
+        if (registry_.Insert(disk, usb_)) usb_++;
+    }
+    // A USB disk plugged in while the machine runs: placed after the USB
+    // disks known, and when drive 8 has no volume the choice is made again
+    // (whoever used the old one has let go of it first).
+    void Arrived(drivers::BlockDevice* disk);
+    // A USB disk that left; when HoldsVolume(disk), whoever used drive 8's
+    // volume has let go of it first.
+    void Left(drivers::BlockDevice* disk);
+    bool HoldsVolume(const drivers::BlockDevice* disk) const { return registry_.Holds(disk); }
     // Looks at every controller in order, printing what each position
     // holds; clock times the controllers' waits.
     void Find(drivers::MillisecondClock clock);
@@ -50,6 +60,7 @@ private:
     filesystem::DiskRegistry registry_;
     char wanted_[32];
     bool named_ = false;
+    u32 usb_ = 0;                 // USB disks, first in the registry
     drivers::AhciController ahci_[kMostControllers];
     drivers::NvmeController nvme_[kMostControllers];
     drivers::AdvancedTechnologyAttachment ide_[4];

@@ -28,6 +28,11 @@ struct MachineParts {
 // Never returns.
 void run_machines(const MachineParts& parts);
 
+// Drive 8's volume from now on (null: none), for the running machine and
+// every later one: a USB stick pulled out or plugged in. Called between two
+// steps of the machine, never from inside one of its disk operations.
+void change_volume(filesystem::Fat32* volume);
+
 // The running machine's 64 KiB of RAM (null between machines), for
 // debuggers and the system tests, which read it through QEMU.
 extern const u8* volatile g_machine_ram;

@@ -2,6 +2,7 @@
 #include "host/usb_host.h"
 
 #include "drivers/usb/mass_storage.h"
+#include "host/disks.h"
 #include "drivers/usb/xhci.h"
 #include "hardwarecommunication/cpu_control.h"
 #include "hardwarecommunication/pci.h"
@@ -21,9 +22,13 @@ const u8 kSubclassUsb = 0x03;
 const u8 kProgIfXhci = 0x30;
 }  // namespace
 
-void UsbHost::Start(PeripheralComponentInterconnectController* pci, Clock clock, KeyQueue* keys) {
+void UsbHost::Start(PeripheralComponentInterconnectController* pci, Clock clock, KeyQueue* keys,
+                    Disks* disks) {
     clock_ = clock;
     keys_ = keys;
+    disks_ = disks;
+    starting_ = true;
+    started_at_ = clock();
     PeripheralComponentInterconnectDeviceDescriptor found[kMaxControllers];
     int n = pci->FindByClass(kClassSerialBus, kSubclassUsb, kProgIfXhci, found, kMaxControllers);
     for (int i = 0; i < n; i++) {
@@ -45,16 +50,53 @@ void UsbHost::Start(PeripheralComponentInterconnectController* pci, Clock clock,
     }
     u32 start = clock();
     for (;;) {
-        Poll();
+        Poll();  // disks that came are registered in the order they came
         bool settled = true;
         for (int i = 0; i < count_; i++)
             if (controllers_[i]->alive() && !controllers_[i]->Settled()) settled = false;
         if (settled || static_cast<i32>(clock() - start) >= static_cast<i32>(kSettleMs)) break;
     }
+    starting_ = false;
+    for (int i = 0; i < count_; i++) controllers_[i]->reporting(false);
 }
 
 void UsbHost::Poll() {
     for (int i = 0; i < count_; i++) controllers_[i]->Poll();
+    SettleDisks();
+}
+
+void UsbHost::Tell(filesystem::Fat32* volume) {
+    if (volume_changed_) volume_changed_(volume);
+}
+
+// Outside any poll of a controller, so no read or write of a disk is under
+// way: the machine lets go of a volume before it is deleted, and gets the
+// one chosen after a disk arrived.
+void UsbHost::SettleDisks() {
+    for (int i = 0; i < departures_; i++) {
+        drivers::usb::UsbDisk* disk = left_[i];
+        if (disks_) {
+            if (disks_->HoldsVolume(disk)) Tell(nullptr);
+            disks_->Left(disk);
+        }
+        disk->Release();
+    }
+    departures_ = 0;
+    for (int i = 0; i < arrivals_; i++) {
+        if (!disks_) continue;
+        if (starting_) {
+            // Drive 8 is chosen once they all are known.
+            disks_->Register(arrived_[i]);
+            continue;
+        }
+        // Drive 8 changes only when it had no volume: the machine lets go
+        // of whatever stood in its place first.
+        bool choosing = !disks_->registry()->Chosen();
+        if (choosing) Tell(nullptr);
+        disks_->Arrived(arrived_[i]);
+        if (choosing) Tell(disks_->volume());
+    }
+    arrivals_ = 0;
 }
 
 // The PS/2 interrupt pushes into the same queue: ours goes in with
@@ -68,8 +110,25 @@ void UsbHost::Key(KeyEvent event) {
 
 void UsbHost::PointerMoved(i32, i32, u8) {}
 void UsbHost::PadChanged(u8, const drivers::usb::PadState&) {}
-void UsbHost::DiskArrived(drivers::usb::UsbDisk*) {}
-void UsbHost::DiskLeft(drivers::usb::UsbDisk* disk) { disk->Release(); }
+// Reading a disk (its partition table) waits for the controller, which
+// cannot happen inside its poll: the disk is taken at the end of the poll.
+void UsbHost::DiskArrived(drivers::usb::UsbDisk* disk) {
+    if (starting_ && !disk_ready_ms_) disk_ready_ms_ = clock_() - started_at_;
+    if (arrivals_ < kMaxPending) arrived_[arrivals_++] = disk;
+}
+
+void UsbHost::DiskLeft(drivers::usb::UsbDisk* disk) {
+    // One that arrived within the same poll never reaches the registry.
+    for (int i = 0; i < arrivals_; i++)
+        if (arrived_[i] == disk) {
+            arrived_[i] = arrived_[--arrivals_];
+            disk->Release();
+            return;
+        }
+    // More leaving in one poll than the queue holds would leave one
+    // registered; the queue holds more than a hub's ports.
+    if (departures_ < kMaxPending) left_[departures_++] = disk;
+}
 
 }  // namespace host
 }  // namespace tarn

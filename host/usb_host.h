@@ -1,6 +1,6 @@
 // USB on the host side: the xHCI controllers found on PCI, started at
 // boot and polled from the main loop, and what their devices report routed
-// to the machine (keys), the control ports (mouse, pads) and the disks.
+// to the key queue, the control ports (mouse, pads) and the disks.
 #ifndef TARN_HOST_USB_HOST_H
 #define TARN_HOST_USB_HOST_H
 
@@ -11,24 +11,35 @@
 namespace tarn {
 namespace hardwarecommunication { class PeripheralComponentInterconnectController; }
 namespace drivers { namespace usb { class Xhci; } }
+namespace filesystem { class Fat32; }
 
 namespace host {
+
+class Disks;
 
 class UsbHost : public drivers::usb::UsbEvents {
 public:
     static constexpr int kMaxControllers = 4;
+    static constexpr int kMaxPending = 16;
     // Start-up waits at most this long for the devices present to be set up.
     static constexpr u32 kSettleMs = 5000;
 
     typedef u32 (*Clock)();
+    // Told (from the main loop) when drive 8's volume goes (null: let go of
+    // it now) and when a new one is chosen.
+    typedef void (*VolumeChanged)(filesystem::Fat32* volume);
 
-    // Starts every xHCI controller on the bus and waits (bounded) until
-    // the devices already plugged in are set up.
-    // Keys go into the queue every keyboard feeds.
+    // Starts every xHCI controller on the bus and waits (bounded) until the
+    // devices already plugged in are set up; their disks are registered
+    // with disks as they come, ahead of every other controller's.
     void Start(hardwarecommunication::PeripheralComponentInterconnectController* pci, Clock clock,
-               KeyQueue* keys);
-    // From the main loop: cheap when nothing happened.
+               KeyQueue* keys, Disks* disks);
+    void OnVolumeChange(VolumeChanged changed) { volume_changed_ = changed; }
+    // From the main loop, between two passes of the machine: cheap when
+    // nothing happened. Disks that came or went since are dealt with here.
     void Poll();
+    // Milliseconds from the first disk seen at start-up to its being ready.
+    u32 disk_ready_ms() const { return disk_ready_ms_; }
 
     void Key(KeyEvent event) override;
     void PointerMoved(i32 dx, i32 dy, u8 buttons) override;
@@ -37,10 +48,23 @@ public:
     void DiskLeft(drivers::usb::UsbDisk* disk) override;
 
 private:
+    void SettleDisks();
+    void Tell(filesystem::Fat32* volume);
+
     drivers::usb::Xhci* controllers_[kMaxControllers] = {};
     int count_ = 0;
     Clock clock_ = nullptr;
     KeyQueue* keys_ = nullptr;
+    Disks* disks_ = nullptr;
+    VolumeChanged volume_changed_ = nullptr;
+    bool starting_ = false;
+    u32 started_at_ = 0;
+    u32 disk_ready_ms_ = 0;
+    // Disks that came or left inside a poll, dealt with after it.
+    drivers::usb::UsbDisk* arrived_[kMaxPending] = {};
+    drivers::usb::UsbDisk* left_[kMaxPending] = {};
+    int arrivals_ = 0;
+    int departures_ = 0;
 };
 
 }  // namespace host

@@ -141,14 +141,17 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     printf("Initializing interrupts..........[OK]\n");
     interrupts.Activate();
 
+    // USB first: its disks go into the registry ahead of every other one.
+    host::Disks disks;
     static host::UsbHost usb;
-    usb.Start(&pci, [] { return clock.milliseconds(); }, &keys);
+    usb.Start(&pci, [] { return clock.milliseconds(); }, &keys, &disks);
+    // A USB stick pulled out or plugged in moves drive 8's volume.
+    usb.OnVolumeChange(host::change_volume);
     // The machine reads its keys here; when none waits, the polled devices
     // are asked.
     static host::PcKeys machineKeys(&keys, &keyboard);
     machineKeys.poll_devices([] { usb.Poll(); });
 
-    host::Disks disks;
     disks.Find([] { return clock.milliseconds(); });
 
     disks.ChooseVolume(g_boot_info.cmdline);

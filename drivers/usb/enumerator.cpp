@@ -107,10 +107,12 @@ void Enumerator::Poll(u32 now) {
                 deadline_ = now + kClassSetupMs;
             }
             if (d->state() == ClassDriver::State::Starting && !due(now, deadline_)) return;
-            char where[24];
-            format_port(device_->attachment(), where, sizeof where);
-            printf("\nUSB port %s: %s %s", where, d->Kind(),
-                   d->state() == ClassDriver::State::Ready ? "ready" : "not usable");
+            if (hc_->reporting()) {
+                char where[24];
+                format_port(device_->attachment(), where, sizeof where);
+                printf("\nUSB port %s: %s %s", where, d->Kind(),
+                       d->state() == ClassDriver::State::Ready ? "ready" : "not usable");
+            }
             driver_++;
             issued_ = false;
         }
@@ -279,6 +281,10 @@ void Enumerator::Completed(u32 now) {
 
 bool Enumerator::BindDrivers() {
     if (bind_class_drivers(device_) > 0) return true;
+    if (!hc_->reporting()) {
+        Finish();
+        return false;
+    }
     char where[24];
     format_port(device_->attachment(), where, sizeof where);
     printf("\nUSB port %s: device %04X:%04X (%s speed) not used", where, device_->descriptor.vendor,
@@ -289,10 +295,12 @@ bool Enumerator::BindDrivers() {
 }
 
 void Enumerator::Fail(const char* why) {
-    char where[24];
-    Attachment at = owner_->ChildAttachment(port_, speed_);
-    format_port(at, where, sizeof where);
-    printf("\nUSB port %s: device %s", where, why);
+    if (hc_->reporting()) {
+        char where[24];
+        Attachment at = owner_->ChildAttachment(port_, speed_);
+        format_port(at, where, sizeof where);
+        printf("\nUSB port %s: device %s", where, why);
+    }
     Abort();
 }
 

@@ -331,7 +331,7 @@ void Xhci::CheckHealth(u32 now) {
 }
 
 void Xhci::Die(const char* why) {
-    printf("\nUSB: xHCI controller %s; USB is off", why);
+    if (reporting_) printf("\nUSB: xHCI controller %s; USB is off", why);
     alive_ = false;
     enumerator_.Cancel(&root_, 0);
     for (Device*& d : devices_) {

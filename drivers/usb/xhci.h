@@ -53,6 +53,10 @@ public:
     bool WaitFor(bool (*done)(void*), void* context, u32 timeout_ms);
 
     u32 now() const { return clock_(); }
+    // Console lines about devices and the controller: on during start-up;
+    // off once the machine's picture owns the screen.
+    bool reporting() const { return reporting_; }
+    void reporting(bool on) { reporting_ = on; }
     UsbEvents* events() const { return events_; }
     Enumerator* enumerator() { return &enumerator_; }
     RootHub* root_hub() { return &root_; }
@@ -115,6 +119,7 @@ private:
     Enumerator enumerator_;
     bool alive_ = false;
     bool polling_ = false;
+    bool reporting_ = true;
     int waiting_ = 0;             // WaitFor calls under way
     u32 last_health_check_ = 0;
 };
