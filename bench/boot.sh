@@ -19,7 +19,7 @@ import os, shutil, sys, tempfile, time
 sys.path.insert(0, "tools")
 sys.path.insert(0, "tests/system")
 import bas2prg, screen, tarndisk
-from tarnvm import TarnVM, accelerator, kvm_usable
+from tarnvm import QMPError, TarnVM, accelerator, kvm_usable
 
 POLL = 0.05
 DEADLINE = 180
@@ -74,6 +74,8 @@ if kvm_usable():
         print("boot to READY under KVM, -kernel      : %6.2f s" % t)
     except SystemExit:
         print("boot to READY under KVM, -kernel      : not within 30 s")
+    except (OSError, QMPError):
+        print("boot to READY under KVM, -kernel      : QEMU stopped (this host's KVM cannot run the kernel)")
     vm.close()
     del os.environ["TARN_ACCEL"]
 vm, t_iso = boot(iso="build/tarn.iso")
