@@ -43,6 +43,8 @@ struct Cpu {
     u16 pc;
     u16 ea;
     u32 cycles;   // added to the context's total at the end
+    u8 len;       // base cycles of the instruction
+    u8 back;      // cycles after the coming access (read-modify-write: 2, 1)
     bool direct;  // operand bytes come straight from `code`
     bool ea_code; // ea is an operand byte (immediate) inside `code`
     const u8* code;         // array holding the instruction's page
@@ -52,7 +54,7 @@ struct Cpu {
 
     CORE_INLINE Cpu(core6502_context* c, u16 pc_now)
         : a(c->a), x(c->x), y(c->y), p(c->flags), s(c->s), opcode(c->opcode), acc(false), ea_set(false), pc(pc_now),
-          ea(c->ea), cycles(0), direct(false), ea_code(false), code(nullptr), ctx(c), rpages(c->read_pages), wpages(c->write_pages) {}
+          ea(c->ea), cycles(0), len(1), back(0), direct(false), ea_code(false), code(nullptr), ctx(c), rpages(c->read_pages), wpages(c->write_pages) {}
     CORE_INLINE explicit Cpu(core6502_context* c) : Cpu(c, c->pc) {}
 
     CORE_INLINE void save(core6502_context* c) const {
@@ -62,10 +64,13 @@ struct Cpu {
     }
 };
 
+u8 bus_read(Cpu& c, u16 a);
+void bus_write(Cpu& c, u16 a, u8 v);
+
 CORE_INLINE u8 rd(Cpu& c, u16 a) {
     const u8* base = c.rpages[a >> 8];
     if (CORE_LIKELY(base)) return base[a];
-    return core6502_mem_read(c.ctx, a);
+    return bus_read(c, a);
 }
 
 inline u8 rd_bus(core6502_context* ctx, u16 a) {
@@ -78,7 +83,7 @@ CORE_INLINE void wr(Cpu& c, u16 a, u8 v) {
     if (CORE_LIKELY(base))
         base[a] = v;
     else
-        core6502_mem_write(c.ctx, a, v);
+        bus_write(c, a, v);
 }
 
 CORE_INLINE u8 fetch(Cpu& c) { return c.direct ? c.code[c.pc++] : rd(c, c.pc++); }
@@ -340,8 +345,11 @@ CORE_INLINE void o_bit(Cpu& c) {
 // writes (INC $D019 acknowledges the VIC with the first). With mode acc both
 // writes land in A, so the first is invisible.
 CORE_INLINE u8 rmw_read(Cpu& c) {
+    c.back = 2;
     u8 v = get(c);
+    c.back = 1;
     put(c, v);
+    c.back = 0;
     return v;
 }
 
@@ -413,9 +421,15 @@ CORE_INLINE void o_sec(Cpu& c) { c.p |= CORE6502_C; }
 // next boundary: that check still sees the I from before the instruction.
 CORE_INLINE void keep_i_for_irq_check(Cpu& c) { c.ctx->i_before = c.p & CORE6502_I; }
 
+// Clearing I with the IRQ line held: core6502_run must look at it again.
+CORE_INLINE void watch_irq(Cpu& c) {
+    if (c.ctx->irq_lines) c.ctx->stop = c.ctx->cycles;
+}
+
 CORE_INLINE void o_cli(Cpu& c) {
     keep_i_for_irq_check(c);
     c.p &= static_cast<u8>(~CORE6502_I);
+    watch_irq(c);
 }
 CORE_INLINE void o_sei(Cpu& c) {
     keep_i_for_irq_check(c);
@@ -452,6 +466,7 @@ CORE_INLINE void o_brk(Cpu& c) {
 CORE_INLINE void o_rti(Cpu& c) {
     c.p = static_cast<u8>(pull(c) | CORE6502_B | CORE6502_U);
     c.pc = pull16(c);
+    watch_irq(c);
 }
 
 CORE_INLINE void o_php(Cpu& c) { push(c, static_cast<u8>(c.p | CORE6502_B)); }
@@ -459,6 +474,7 @@ CORE_INLINE void o_pha(Cpu& c) { push(c, c.a); }
 CORE_INLINE void o_plp(Cpu& c) {
     keep_i_for_irq_check(c);
     c.p = static_cast<u8>(pull(c) | CORE6502_B | CORE6502_U);
+    watch_irq(c);
 }
 CORE_INLINE void o_pla(Cpu& c) { c.a = pull(c); set_zn(c, c.a); }
 
@@ -546,6 +562,7 @@ CORE_INLINE void o_tas(Cpu& c) {
 CORE_INLINE void o_jam(Cpu& c) {
     c.pc--;
     c.ctx->jammed = true;
+    c.ctx->stop = c.ctx->cycles;
 }
 
 // ---- table entries: the same bodies on a context ----
@@ -563,6 +580,7 @@ CORE_INLINE bool is_acc(const core6502_context* ctx) { return core6502_opcodes[c
 #define CORE6502_OP_FN(name)                \
     void name(core6502_context* ctx) {      \
         Cpu c(ctx);                         \
+        c.len = ctx->base;                  \
         c.acc = is_acc(ctx);                \
         o_##name(c);                        \
         c.save(ctx);                        \
@@ -692,6 +710,7 @@ typedef CORE_HANDLER void (*core6502_handler)(core6502_context* ctx, u16 pc, con
 #define CORE6502_OP(opc, mode, op, cyc)                                   \
     CORE_HANDLER void handle_##opc(core6502_context* ctx, u16 pc, const u8* bytes) { \
         Cpu c(ctx, pc);                                                   \
+        c.len = cyc;                                                      \
         c.direct = true;                                                  \
         c.code = bytes;                                                   \
         m_##mode(c);                                                      \
@@ -707,6 +726,103 @@ const core6502_handler kHandlers[256] = {
 #include "c64/core6502_table.inc"
 #undef CORE6502_OP
 };
+
+}  // namespace
+
+namespace {
+
+// ---- bus cycles: which are writes, when the hooks see them, RDY ----------
+
+constexpr bool same_name(const char* a, const char* b) {
+    while (*a && *a == *b) {
+        a++;
+        b++;
+    }
+    return *a == *b;
+}
+
+constexpr bool any_of(const char* op, const char* const* names, int n) {
+    for (int i = 0; i < n; i++)
+        if (same_name(op, names[i])) return true;
+    return false;
+}
+
+// The write cycles of an instruction, counted back from its last cycle
+// (bit 0 = the last). Stores write last; read-modify-write writes its
+// last two; JSR pushes in its fourth and fifth of six; BRK (and the
+// interrupt entry, which runs as opcode $00) in its third to fifth of seven.
+constexpr const char* kStores[] = {"sta", "stx", "sty", "sax", "sha", "shx", "shy", "tas", "pha", "php"};
+constexpr const char* kReadModifyWrite[] = {"inc", "dec", "asl", "lsr", "rol", "ror",
+                                            "slo", "rla", "sre", "rra", "dcp", "isb"};
+constexpr u8 writes_from_end(const char* op, const char* mode) {
+    if (any_of(op, kStores, 10)) return 0x01;
+    if (any_of(op, kReadModifyWrite, 12)) return same_name(mode, "acc") ? 0x00 : 0x03;
+    if (same_name(op, "jsr")) return 0x06;
+    if (same_name(op, "brk")) return 0x1C;
+    return 0x00;
+}
+
+constexpr u8 kWritesFromEnd[256] = {
+#define CORE6502_OP(opc, mode, op, cyc) writes_from_end(#op, #mode),
+#include "c64/core6502_table.inc"
+#undef CORE6502_OP
+};
+
+CORE_INLINE bool write_cycle(u8 opcode, u32 length, u32 index) {
+    u32 from_end = length - 1 - index;
+    return from_end < 8 && ((kWritesFromEnd[opcode] >> from_end) & 1);
+}
+
+// The instruction that began at `start` (and has `length` cycles) has
+// reached cycle `upto`: if a read cycle of it from RDY's fall up to there
+// lay in the window, it waited there until the window's end, which uses
+// the window up.
+void rdy_wait(core6502_context* ctx, u32 start, u32 length, u32 upto) {
+    u32 p = ctx->rdy_from;
+    if (static_cast<i32>(p - start) < 0) p = start;
+    for (; static_cast<i32>(p - upto) <= 0 && static_cast<i32>(p - ctx->rdy_until) < 0; p++) {
+        if (write_cycle(ctx->opcode, length, p - start)) continue;
+        ctx->cycles += ctx->rdy_until - p;
+        ctx->rdy_from = ctx->rdy_until;
+        return;
+    }
+}
+
+// After an instruction that began before RDY fell and ended after it.
+void rdy_after(core6502_context* ctx, u32 start) {
+    if (ctx->rdy_from == ctx->rdy_until) return;
+    u32 end = ctx->cycles;
+    if (static_cast<i32>(start - ctx->rdy_from) >= 0 || static_cast<i32>(end - ctx->rdy_from) <= 0) return;
+    rdy_wait(ctx, start, end - start, end - 1);
+}
+
+// A hook's access, at its own cycle: the context's counter moves there
+// for the call (after any wait the RDY window imposes on the way).
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+u32 access_cycle(Cpu& c) {
+    core6502_context* ctx = c.ctx;
+    u32 offset = c.cycles + c.len - 1 - c.back;
+    if (ctx->rdy_from != ctx->rdy_until && static_cast<i32>(ctx->cycles + offset - ctx->rdy_from) >= 0)
+        rdy_wait(ctx, ctx->cycles, c.cycles + c.len, ctx->cycles + offset);
+    return offset;
+}
+
+u8 bus_read(Cpu& c, u16 a) {
+    u32 offset = access_cycle(c);
+    c.ctx->cycles += offset;
+    u8 v = core6502_mem_read(c.ctx, a);
+    c.ctx->cycles -= offset;
+    return v;
+}
+
+void bus_write(Cpu& c, u16 a, u8 v) {
+    u32 offset = access_cycle(c);
+    c.ctx->cycles += offset;
+    core6502_mem_write(c.ctx, a, v);
+    c.ctx->cycles -= offset;
+}
 
 }  // namespace
 
@@ -788,6 +904,7 @@ void step_through_bus(core6502_context* ctx, u16 pc) {
     ctx->opcode = rd_bus(ctx, pc);
     ctx->pc = static_cast<u16>(pc + 1);
     const core6502_opcode& e = core6502_opcodes[ctx->opcode];
+    ctx->base = static_cast<u8>(e.cycles);
     e.mode(ctx);
     e.op(ctx);
     ctx->cycles += static_cast<u32>(e.cycles);
@@ -850,9 +967,29 @@ void enter_interrupt(core6502_context* ctx, u16 vector) {
 }
 }  // namespace
 
+
+namespace {
+// The poll of the instruction that ran from cycle `start` to now: its
+// next-to-last cycle, or for a taken branch that stays in its page (three
+// cycles) its first.
+CORE_INLINE void note_poll(core6502_context* ctx, u32 start) {
+    constexpr u8 kBranchMask = 0x1F, kBranch = 0x10;
+    constexpr u32 kTakenInPage = 3;
+    u32 end = ctx->cycles;
+    bool quirk = (ctx->opcode & kBranchMask) == kBranch && end - start == kTakenInPage;
+    ctx->poll_at = quirk ? start : end - 2;
+}
+
+CORE_INLINE bool seen_by_poll(const core6502_context* ctx, u32 since) {
+    return static_cast<i32>(since - ctx->poll_at) <= 0;
+}
+}  // namespace
+
 void core6502_step(core6502_context* ctx) {
     if (ctx->jammed) return;
+    u32 start = ctx->cycles;
     step_running(ctx);
+    note_poll(ctx, start);
 }
 
 bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources) {
@@ -893,31 +1030,117 @@ void core6502_irq(core6502_context* ctx) {
     enter_interrupt(ctx, kIrqVector);
 }
 
-void core6502_set_irq(core6502_context* ctx, u8 source, bool asserted) {
-    if (asserted) ctx->irq_lines |= source;
-    else ctx->irq_lines &= static_cast<u8>(~source);
+void core6502_set_irq_at(core6502_context* ctx, u8 source, bool asserted, u32 at) {
+    if (asserted) {
+        if (ctx->irq_lines == 0) ctx->irq_since = at;
+        ctx->irq_lines |= source;
+        ctx->stop = ctx->cycles;
+    } else {
+        ctx->irq_lines &= static_cast<u8>(~source);
+    }
 }
 
-void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted) {
+void core6502_set_nmi_at(core6502_context* ctx, u8 source, bool asserted, u32 at) {
     if (asserted) {
-        if (ctx->nmi_lines == 0) ctx->nmi_pending = true;
+        if (ctx->nmi_lines == 0) {
+            ctx->nmi_pending = true;
+            ctx->nmi_since = at;
+            ctx->stop = ctx->cycles;
+        }
         ctx->nmi_lines |= source;
     } else {
         ctx->nmi_lines &= static_cast<u8>(~source);
     }
 }
 
+void core6502_set_irq(core6502_context* ctx, u8 source, bool asserted) {
+    core6502_set_irq_at(ctx, source, asserted, ctx->cycles);
+}
+
+void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted) {
+    core6502_set_nmi_at(ctx, source, asserted, ctx->cycles);
+}
+
+void core6502_stop_by(core6502_context* ctx, u32 at) {
+    if (static_cast<i32>(at - ctx->request) < 0) ctx->request = at;
+    if (static_cast<i32>(at - ctx->stop) < 0) ctx->stop = at;
+}
+
+namespace {
+// An interrupt the core must look at: an NMI edge, or the IRQ line held
+// while I is clear, or was when the last instruction (SEI, PLP) sampled it.
+CORE_INLINE bool interrupt_wanted(const core6502_context* ctx) {
+    return ctx->nmi_pending || (ctx->irq_lines && (!(ctx->flags & CORE6502_I) || !irq_masked(ctx)));
+}
+
+// Enters an interrupt the last instruction's poll saw.
+bool enter_if_seen(core6502_context* ctx) {
+    if (ctx->nmi_pending && seen_by_poll(ctx, ctx->nmi_since)) {
+        ctx->nmi_pending = false;
+    } else if (!(ctx->irq_lines && !irq_masked(ctx) && seen_by_poll(ctx, ctx->irq_since))) {
+        return false;
+    } else {
+        enter_interrupt(ctx, kIrqVector);
+        return true;
+    }
+    enter_interrupt(ctx, kNmiVector);
+    return true;
+}
+
+// RDY low at an instruction's first cycle: its opcode fetch waits.
+CORE_INLINE void wait_at_fetch(core6502_context* ctx) {
+    if (ctx->rdy_from == ctx->rdy_until) return;
+    u32 t = ctx->cycles;
+    if (static_cast<i32>(t - ctx->rdy_from) >= 0 && static_cast<i32>(t - ctx->rdy_until) < 0) {
+        ctx->cycles = ctx->rdy_until;
+        ctx->rdy_from = ctx->rdy_until;
+    }
+}
+
+// One instruction (or interrupt entry) with its waits and its poll.
+void run_one(core6502_context* ctx) {
+    wait_at_fetch(ctx);
+    u32 start = ctx->cycles;
+    if (enter_if_seen(ctx)) {
+        rdy_after(ctx, start);
+        // The handler's first instruction runs before anything else is taken.
+        ctx->poll_at = start - 1;
+        return;
+    }
+    step_running(ctx);
+    rdy_after(ctx, start);
+    note_poll(ctx, start);
+}
+}  // namespace
+
 u32 core6502_run(core6502_context* ctx, u32 until) {
     u32 start = ctx->cycles;
-    while (static_cast<i32>(ctx->cycles - until) < 0) {
-        if (needs_attention(ctx, 0xFF)) {
-            if (ctx->jammed) {
-                ctx->cycles = until;  // halted: time passes for the chips
-                break;
-            }
-            if (core6502_take_interrupt(ctx, 0xFF)) continue;
-        }
-        step_running(ctx);
-    }
+    ctx->request = until;
+    core6502_run_segment(ctx, until);
     return ctx->cycles - start;
+}
+
+void core6502_run_segment(core6502_context* ctx, u32 to) {
+    if (static_cast<i32>(ctx->request - to) < 0) to = ctx->request;
+    while (static_cast<i32>(ctx->cycles - to) < 0) {
+        if (ctx->jammed) {
+            ctx->cycles = to;  // halted: time passes for the chips
+            break;
+        }
+        if (interrupt_wanted(ctx)) {
+            run_one(ctx);
+            continue;
+        }
+        wait_at_fetch(ctx);
+        ctx->stop = to;
+        if (ctx->rdy_from != ctx->rdy_until && static_cast<i32>(ctx->rdy_from - to) < 0) ctx->stop = ctx->rdy_from;
+        u32 begun;
+        do {
+            begun = ctx->cycles;
+            step_running(ctx);
+        } while (static_cast<i32>(ctx->cycles - ctx->stop) < 0);
+        rdy_after(ctx, begun);
+        note_poll(ctx, begun);
+        if (static_cast<i32>(ctx->request - to) < 0) to = ctx->request;  // a chip asked in between
+    }
 }

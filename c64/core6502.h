@@ -1,4 +1,10 @@
 // NMOS 6502 interpreter: one instruction per step, driven by a 256-entry table.
+//
+// Time is the cycle counter. Instructions run whole; a bus hook that reaches
+// a chip sees the counter at the cycle of that access (a load's or store's
+// last cycle, a read-modify-write's last three). Interrupt inputs carry the
+// cycle they changed at and are sampled as the chip samples them, in an
+// instruction's next-to-last cycle. The RDY input halts read cycles.
 #ifndef TARN_C64_CORE6502_H
 #define TARN_C64_CORE6502_H
 
@@ -19,6 +25,14 @@ struct core6502_context {
     bool nmi_pending;  // an NMI edge not yet taken
     bool jammed;       // a halting opcode ran: nothing more until reset
     u8 i_before;       // I before the last CLI, SEI or PLP (the IRQ check's view)
+    u8 base;           // base cycles of the instruction running through the table
+    u32 stop;          // core6502_run looks at its inputs again from this cycle
+    u32 request;       // and returns to its caller from this one
+    u32 poll_at;       // cycle at which the last instruction sampled IRQ and NMI
+    u32 irq_since;     // cycle from which the IRQ line is held
+    u32 nmi_since;     // cycle of the pending NMI edge
+    u32 rdy_from;      // RDY is low in [rdy_from, rdy_until): read cycles
+    u32 rdy_until;     // there wait for its end (none when equal)
     // Page maps (core6502_bind_pages) and the bus object the hooks serve.
     u8* const* read_pages;
     u8* const* write_pages;
@@ -62,17 +76,31 @@ void core6502_irq(core6502_context* ctx);
 // The IRQ input is a level: taken at an instruction boundary while any
 // source holds it and I is clear. The NMI input is taken once on its edge,
 // when the first source asserts it.
+// Without a cycle the change happens now (during a bus hook, at the
+// access's cycle).
 void core6502_set_irq(core6502_context* ctx, u8 source, bool asserted);
 void core6502_set_nmi(core6502_context* ctx, u8 source, bool asserted);
+void core6502_set_irq_at(core6502_context* ctx, u8 source, bool asserted, u32 at);
+void core6502_set_nmi_at(core6502_context* ctx, u8 source, bool asserted, u32 at);
+// Makes a running core6502_run return to its caller once the instruction
+// under way ends, if `at` lies before the point it would stop at.
+void core6502_stop_by(core6502_context* ctx, u32 at);
 // At this instruction boundary: enters a pending NMI, else an IRQ held by
 // one of `irq_sources` unless masked. Returns whether one was entered.
 bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources);
 // One instruction, after taking at its boundary what core6502_take_interrupt
 // would take.
 void core6502_step_with_interrupts(core6502_context* ctx, u8 irq_sources);
-// Runs whole instructions, taking interrupts at their boundaries, until the
-// cycle counter reaches `until` (wrap-safe). Returns the cycles run.
+// Runs whole instructions until the cycle counter reaches `until` (wrap-
+// safe), the last one possibly past it. An interrupt is entered after the
+// instruction whose sampling cycle saw it: the next-to-last cycle, or the
+// first of a taken branch that stays in its page; CLI, SEI and PLP change I
+// after their sampling. Read cycles that fall in the RDY window wait for
+// its end; write cycles go on. Returns the cycles run.
 u32 core6502_run(core6502_context* ctx, u32 until);
+// The same up to `to`, or to ctx->request if that comes first (the caller
+// sets it; core6502_stop_by lowers it).
+void core6502_run_segment(core6502_context* ctx, u32 to);
 
 u16 core6502_get_value(core6502_context* ctx);
 void core6502_put_value(core6502_context* ctx, u16 value);

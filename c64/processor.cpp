@@ -44,6 +44,28 @@ void Processor::bind_pages() {
 
 void Processor::reset() { core6502_reset(&ctx_); }
 
+// The run goes from window to window (the core holds one at a time) until
+// `until` or a chip's earlier request.
+u32 Processor::run(u32 until) {
+    u32 start = ctx_.cycles;
+    ctx_.request = until;
+    int i = 0;
+    while (static_cast<i32>(ctx_.cycles - ctx_.request) < 0) {
+        while (i < window_count_ && static_cast<i32>(ctx_.cycles - windows_[i].until) >= 0) i++;
+        u32 to = ctx_.request;
+        if (i < window_count_) {
+            ctx_.rdy_from = windows_[i].from;
+            ctx_.rdy_until = windows_[i].until;
+            if (static_cast<i32>(windows_[i].until - to) < 0) to = windows_[i].until;
+        } else {
+            ctx_.rdy_from = ctx_.rdy_until = 0;
+        }
+        core6502_run_segment(&ctx_, to);
+    }
+    ctx_.rdy_from = ctx_.rdy_until = 0;
+    return ctx_.cycles - start;
+}
+
 void Processor::tick() {
     core6502_set_irq(&ctx_, kIrqTick, true);
     core6502_take_interrupt(&ctx_, kIrqTick);

@@ -38,16 +38,33 @@ public:
     // Text mode's jiffy: a pulse on the IRQ line, taken now unless I masks
     // it, and gone either way.
     void tick();
-    // Full mode: whole instructions, every interrupt source served, until
-    // the cycle count reaches `until`. Returns the cycles run.
-    u32 run(u32 until) { return core6502_run(&ctx_, until); }
+    // Full mode: whole instructions, every interrupt source served at the
+    // cycle it is sampled, until the cycle count reaches `until` (the last
+    // instruction may end past it). Read cycles inside a bus window wait
+    // for its end. Returns the cycles run.
+    u32 run(u32 until);
     // The VIC holds the bus: the processor stands still for `cycles`.
     void stall(u32 cycles) { ctx_.cycles += cycles; }
+    // The VIC's bus windows ahead (BA low: RDY for the processor), in
+    // cycle order, [from, until) each; the array stays the caller's until
+    // replaced. None by default.
+    struct BusWindow {
+        u32 from, until;
+    };
+    void bus_windows(const BusWindow* windows, int count) {
+        windows_ = windows;
+        window_count_ = count;
+    }
+    // A chip needs the running core back at its checks by cycle `at`.
+    void stop_by(u32 at) { core6502_stop_by(&ctx_, at); }
 
     // Cycles since reset (wraps); the chips' time base in both modes.
     u32 cycles() const { return ctx_.cycles; }
+    // Interrupt lines by source, changed now or from cycle `at`.
     void set_irq(u8 source, bool asserted) { core6502_set_irq(&ctx_, source, asserted); }
     void set_nmi(u8 source, bool asserted) { core6502_set_nmi(&ctx_, source, asserted); }
+    void set_irq(u8 source, bool asserted, u32 at) { core6502_set_irq_at(&ctx_, source, asserted, at); }
+    void set_nmi(u8 source, bool asserted, u32 at) { core6502_set_nmi_at(&ctx_, source, asserted, at); }
     u8 irq_lines() const { return ctx_.irq_lines; }
     u8 nmi_lines() const { return ctx_.nmi_lines; }
     // A halting opcode ran: nothing runs until reset.
@@ -71,6 +88,8 @@ public:
 private:
     core6502_context ctx_ = {};
     Memory* memory_;
+    const BusWindow* windows_ = nullptr;
+    int window_count_ = 0;
 };
 
 #endif

@@ -40,8 +40,8 @@ TEST(Interrupts, IrqLevelWaitsOneInstructionAfterCliAndRepeatsAfterRti) {
 
 TEST(Interrupts, SeiStillLetsAPendingIrqInRightAfterIt) {
     Machine m = with_vectors({0x78, 0xEA}, 0x20);  // SEI; NOP
+    core6502_set_irq(&m.c, CORE6502_IRQ_CIA1, true);  // held when SEI samples it
     m.step();
-    core6502_set_irq(&m.c, CORE6502_IRQ_CIA1, true);
     core6502_run(&m.c, m.c.cycles + 1);
     EXPECT_EQ(m.c.pc, kIrqHandler);
     EXPECT_EQ(stacked_return(m), 0x0201);
@@ -58,8 +58,8 @@ TEST(Interrupts, NmiIsTakenOnceOnItsEdgeEvenWithIMasked) {
     EXPECT_EQ(m.c.s, 0xFC);
     core6502_set_nmi(&m.c, CORE6502_NMI_CIA2, false);
     core6502_set_nmi(&m.c, CORE6502_NMI_RESTORE, false);
-    core6502_set_nmi(&m.c, CORE6502_NMI_RESTORE, true);  // released, then a new edge
-    core6502_run(&m.c, 22);
+    core6502_set_nmi(&m.c, CORE6502_NMI_RESTORE, true);  // released, then a new edge,
+    core6502_run(&m.c, 24);  // sampled by the next instruction, entered after it
     EXPECT_EQ(m.c.pc, 0x4000);
     EXPECT_EQ(m.c.s, 0xF9);
 }
