@@ -11,6 +11,7 @@ constexpr u8 kHoursDigits = 0x1F;
 constexpr u8 kTicksPerTenth50 = 5;   // CRA bit 7 set: 50 Hz mains
 constexpr u8 kTicksPerTenth60 = 6;   // CRA bit 7 clear: 60 Hz expected
 constexpr u32 kTodCatchUpLimit = 50 * 60;  // a minute of ticks at most per step
+constexpr u8 kIcrSources = 0x1F;
 
 u8 bcd_increment(u8 v) {
     v = static_cast<u8>(v + 1);
@@ -18,58 +19,160 @@ u8 bcd_increment(u8 v) {
     return v;
 }
 
+// Cycle `at` has come (the clock wraps).
+bool reached(u32 now, u32 at) { return static_cast<i32>(now - at) >= 0; }
+
+u32 earlier(u32 a, u32 b, u32 now) { return (a - now) < (b - now) ? a : b; }
+
 }  // namespace
 
 // ---- time base ------------------------------------------------------------
 
-u32 Cia::now() const { return cpu_ ? cpu_->cycles() : last_; }
+u32 Cia::now() const { return cpu_ ? cpu_->cycles() : now_; }
 
 void Cia::cpu(Processor* c) {
     cpu_ = c;
-    last_ = now();
+    now_ = now();
 }
 
 void Cia::catch_up() {
     u32 t = now();
-    u32 elapsed = t - last_;
-    last_ = t;
-    if (elapsed) advance(elapsed);
+    u32 elapsed = t - now_;
+    if (static_cast<i32>(elapsed) < 0) now_ = t;  // the processor was reset
+    if (static_cast<i32>(elapsed) <= 0) return;
+    advance_to(t);
+    advance_tod(elapsed);
+    if (irq_pending_ && reached(now_, irq_at_)) pull_line(irq_at_);
 }
 
-// Counts `pulses` down and returns the underflows: the counter passes
-// latch, latch - 1, ..., 0 and reloads on the pulse after 0, so a running
-// timer underflows every latch + 1 pulses. One-shot stops at the first.
-u32 Cia::count(Timer& t, u32 pulses) {
-    u32 c = t.counter;
-    if (pulses <= c) {
-        t.counter = static_cast<u16>(c - pulses);
-        return 0;
+// Cycles from now_ on that change nothing but the counters' values: no
+// underflow, no pipeline stage arriving, no interrupt due.
+u32 Cia::quiet_cycles(u32 limit) const {
+    if (a_underflowed_) return 0;  // timer B may be counting it
+    u32 n = limit;
+    auto bound = [&](bool pending, u32 at) {
+        if (!pending) return;
+        u32 d = reached(now_, at) ? 0 : at - now_;
+        if (d < n) n = d;
+    };
+    const Timer* timers[2] = {&timer_a_, &timer_b_};
+    for (const Timer* t : timers) {
+        bound(t->count_change, t->change_at);
+        bound(t->one_shot_change, t->one_shot_at);
+        bound(t->load, t->load_at);
     }
-    pulses -= c + 1;
-    if (t.control & kCrOneShot) {
-        t.control &= static_cast<u8>(~kCrStart);
+    bound(irq_pending_, irq_at_);
+    if (count_input_a() && timer_a_.counter < n) n = timer_a_.counter;
+    if (timer_b_.counting && !(timer_b_.control & kCrbInputMask) && timer_b_.counter < n) n = timer_b_.counter;
+    return n;
+}
+
+void Cia::advance_to(u32 t) {
+    while (static_cast<i32>(t - now_) > 0) {
+        u32 n = quiet_cycles(t - now_);
+        if (!n) {
+            clock_one();
+            continue;
+        }
+        if (count_input_a()) timer_a_.counter = static_cast<u16>(timer_a_.counter - n);
+        if (timer_b_.counting && !(timer_b_.control & kCrbInputMask)) timer_b_.counter = static_cast<u16>(timer_b_.counter - n);
+        now_ += n;
+        if (irq_pending_ && reached(now_, irq_at_)) pull_line(irq_at_);
+    }
+}
+
+// One cycle of both timers: the state of cycle now_ becomes that of now_ + 1.
+void Cia::clock_one() {
+    u32 t = now_;
+    apply_pipeline(timer_a_);
+    apply_pipeline(timer_b_);
+    bool a_before = a_underflowed_;
+    bool a = tick(timer_a_, count_input_a());
+    bool b = tick(timer_b_, count_input_b(a_before));
+    a_underflowed_ = a;
+    now_ = t + 1;
+    if (a) raise(kIntTimerA, t + kIrqDelay);
+    if (b) raise(kIntTimerB, t + kIrqDelay);
+    if (irq_pending_ && reached(now_, irq_at_)) pull_line(irq_at_);
+}
+
+bool Cia::count_input_a() const { return timer_a_.counting && !(timer_a_.control & kCraCountCnt); }
+
+bool Cia::count_input_b(bool a_underflow_before) const {
+    if (!timer_b_.counting) return false;
+    u8 input = timer_b_.control & kCrbInputMask;
+    // CNT idles high: "timer A while CNT is high" counts like plain timer A.
+    if (input & kCrbCountA) return a_underflow_before;
+    return input == 0;
+}
+
+void Cia::apply_pipeline(Timer& t) {
+    if (t.count_change && reached(now_, t.change_at)) {
+        t.count_change = false;
+        t.counting = (t.control & kCrStart) != 0;
+    }
+    if (t.one_shot_change && reached(now_, t.one_shot_at)) {
+        t.one_shot_change = false;
+        t.one_shot = (t.control & kCrOneShot) != 0;
+    }
+}
+
+// One cycle of one timer; true on an underflow.
+bool Cia::tick(Timer& t, bool count) {
+    if (t.load && reached(now_, t.load_at)) {
+        t.load = false;
         t.counter = t.latch;
-        return 1;
+        return false;
     }
-    u32 period = static_cast<u32>(t.latch) + 1;
-    t.counter = static_cast<u16>(t.latch - pulses % period);
-    return 1 + pulses / period;
+    if (!count) return false;
+    if (t.counter) {
+        t.counter--;
+        return false;
+    }
+    t.counter = t.latch;
+    t.underflow_at = now_;
+    t.underflowed = true;
+    t.toggle = !t.toggle;
+    if (t.one_shot) {
+        t.control &= static_cast<u8>(~kCrStart);
+        t.counting = false;
+        t.count_change = false;
+    }
+    return true;
 }
 
-void Cia::advance(u32 cycles) {
-    u32 a_underflows = 0;
-    if ((timer_a_.control & kCrStart) && !(timer_a_.control & kCraCountCnt)) a_underflows = count(timer_a_, cycles);
-    if (a_underflows) raise(kIntTimerA);
-
-    if (timer_b_.control & kCrStart) {
-        u8 input = timer_b_.control & kCrbInputMask;
-        // CNT has nothing connected and idles high: "timer A while CNT is
-        // high" counts timer A like the plain timer A input.
-        u32 pulses = input == 0 ? cycles : (input & kCrbCountA) ? a_underflows : 0;
-        if (pulses && count(timer_b_, pulses)) raise(kIntTimerB);
+// The cycle of the next underflow of a timer counting cycles, or kNever.
+u32 Cia::next_underflow(const Timer& t) const {
+    u32 start = now_;
+    if (t.count_change) {
+        if (!(t.control & kCrStart)) return t.change_at;  // ask again when it stops
+        start = t.change_at;
+    } else if (!t.counting) {
+        return now_ + kNever;
     }
+    u32 counter = t.load ? t.latch : t.counter;
+    return start + counter;
+}
 
-    // TOD input: 50 mains ticks a second, kept as a fraction of the clock.
+u32 Cia::next_event() const {
+    if (irq_asserted_) return now_ + kNever;
+    if (irq_pending_) return irq_at_;
+    u32 best = now_ + kNever;
+    if ((mask_ & kIntTimerA) && !(timer_a_.control & kCraCountCnt))
+        best = earlier(best, next_underflow(timer_a_) + kIrqDelay, now_);
+    if (mask_ & kIntTimerB) {
+        u8 input = timer_b_.control & kCrbInputMask;
+        if (input == 0) best = earlier(best, next_underflow(timer_b_) + kIrqDelay, now_);
+        // Counting A: look again at each of A's underflows.
+        else if (input & kCrbCountA) best = earlier(best, next_underflow(timer_a_) + kFlagDelay, now_);
+    }
+    return best;
+}
+
+// ---- time of day --------------------------------------------------------------
+
+void Cia::advance_tod(u32 cycles) {
+    // 50 mains ticks a second, kept as a fraction of the clock.
     u32 ticks = cycles / kClockHz * kTodInputHz;
     tod_phase_ += cycles % kClockHz * kTodInputHz;
     while (tod_phase_ >= kClockHz) {
@@ -79,8 +182,6 @@ void Cia::advance(u32 cycles) {
     if (ticks > kTodCatchUpLimit) ticks = kTodCatchUpLimit;
     for (u32 i = 0; i < ticks; i++) tod_tick();
 }
-
-// ---- time of day --------------------------------------------------------------
 
 void Cia::tod_tick() {
     if (tod_stopped_) return;
@@ -108,7 +209,7 @@ void Cia::tod_tick() {
     }
     bool alarm = true;
     for (int i = 0; i < 4; i++) alarm = alarm && tod_[i] == alarm_[i];
-    if (alarm) raise(kIntAlarm);
+    if (alarm) raise(kIntAlarm, now_);
 }
 
 void Cia::write_tod(u8 r, u8 v) {
@@ -143,15 +244,49 @@ u8 Cia::read_tod(u8 r) {
 
 // ---- interrupts ------------------------------------------------------------------
 
-void Cia::raise(u8 sources) {
+// Sources latch now; an enabled one pulls the line at irq_at.
+void Cia::raise(u8 sources, u32 irq_at) {
     icr_ |= sources;
-    if ((icr_ & mask_ & 0x1F) && !(icr_ & kIntAny)) {
-        icr_ |= kIntAny;
-        interrupt_line(true);
+    if ((icr_ & mask_) && !irq_asserted_ && !irq_pending_) {
+        irq_pending_ = true;
+        irq_at_ = irq_at;
     }
 }
 
+void Cia::pull_line(u32 at) {
+    irq_pending_ = false;
+    irq_asserted_ = true;
+    interrupt_line(true, at);
+}
+
+// Reading acknowledges: every flag clears, the line is let go, and an
+// interrupt not yet pulled for a flag set in this cycle never comes.
+u8 Cia::read_icr() {
+    u8 v = static_cast<u8>(icr_ | (irq_asserted_ ? kIntAny : 0));
+    icr_ = 0;
+    irq_pending_ = false;
+    if (irq_asserted_) {
+        irq_asserted_ = false;
+        interrupt_line(false, now_);
+    }
+    return v;
+}
+
 // ---- registers -------------------------------------------------------------------
+
+u8 Cia::timer_outputs(u8 port_b) {
+    if (!((timer_a_.control | timer_b_.control) & kCrPbOn)) return port_b;
+    catch_up();
+    const Timer* timers[2] = {&timer_a_, &timer_b_};
+    const u8 lines[2] = {kPb6TimerA, kPb7TimerB};
+    for (int i = 0; i < 2; i++) {
+        const Timer& t = *timers[i];
+        if (!(t.control & kCrPbOn)) continue;
+        bool high = (t.control & kCrToggle) ? t.toggle : t.underflowed && now_ == t.underflow_at + kFlagDelay;
+        port_b = static_cast<u8>((port_b & ~lines[i]) | (high ? lines[i] : 0));
+    }
+    return port_b;
+}
 
 u8 Cia::read_common(u8 r) {
     catch_up();
@@ -165,51 +300,64 @@ u8 Cia::read_common(u8 r) {
     case kTodMinutes:
     case kTodHours: return read_tod(r);
     case kSdr: return sdr_;
-    case kIcr: {
-        // Reading acknowledges: every flag clears and the line is let go.
-        u8 v = icr_;
-        icr_ = 0;
-        if (v & kIntAny) interrupt_line(false);
-        return v;
-    }
+    case kIcr: return read_icr();
     case kCra: return timer_a_.control;
     case kCrb: return timer_b_.control;
     default: return 0xFF;
     }
 }
 
+void Cia::write_control(Timer& t, u8 v) {
+    bool was_started = (t.control & kCrStart) != 0;
+    bool start = (v & kCrStart) != 0;
+    if (start != was_started) {
+        t.count_change = true;
+        t.change_at = now_ + kStartDelay;
+        if (start) t.toggle = true;
+    }
+    if ((v ^ t.control) & kCrOneShot) {
+        t.one_shot_change = true;
+        t.one_shot_at = now_ + 1;
+    }
+    if (v & kCrForceLoad) {
+        t.load = true;
+        t.load_at = now_;
+    }
+    t.control = static_cast<u8>(v & ~kCrForceLoad);
+}
+
+// The high byte reaches the counter when the timer is stopped; in one-shot
+// mode it also starts the timer.
+void Cia::write_latch_high(Timer& t, u8 v) {
+    t.latch = static_cast<u16>((t.latch & 0x00FF) | (v << 8));
+    if (t.control & kCrStart) return;
+    t.load = true;
+    t.load_at = now_;
+    if (t.control & kCrOneShot) write_control(t, static_cast<u8>(t.control | kCrStart));
+}
+
 void Cia::write_common(u8 r, u8 v) {
     catch_up();
     switch (r) {
     case kTaLo: timer_a_.latch = static_cast<u16>((timer_a_.latch & 0xFF00) | v); break;
-    case kTaHi:
-        timer_a_.latch = static_cast<u16>((timer_a_.latch & 0x00FF) | (v << 8));
-        // A stopped timer takes the new latch at once.
-        if (!(timer_a_.control & kCrStart)) reset_timer_a();
-        break;
+    case kTaHi: write_latch_high(timer_a_, v); break;
     case kTbLo: timer_b_.latch = static_cast<u16>((timer_b_.latch & 0xFF00) | v); break;
-    case kTbHi:
-        timer_b_.latch = static_cast<u16>((timer_b_.latch & 0x00FF) | (v << 8));
-        if (!(timer_b_.control & kCrStart)) reset_timer_b();
-        break;
+    case kTbHi: write_latch_high(timer_b_, v); break;
     case kTodTenths:
     case kTodSeconds:
     case kTodMinutes:
     case kTodHours: write_tod(r, v); break;
     case kSdr: sdr_ = v; break;
     case kIcr:
-        if (v & kIntAny) mask_ |= v & 0x1F;
-        else mask_ &= static_cast<u8>(~(v & 0x1F));
-        raise(0);  // a newly enabled source that is already latched fires
+        if (v & kIntAny) mask_ |= v & kIcrSources;
+        else mask_ &= static_cast<u8>(~(v & kIcrSources));
+        // A newly enabled source whose flag is set pulls the line next cycle.
+        raise(0, now_ + 1);
         break;
-    case kCra:
-        timer_a_.control = v & static_cast<u8>(~kCrForceLoad);
-        if (v & kCrForceLoad) reset_timer_a();
-        break;
-    case kCrb:
-        timer_b_.control = v & static_cast<u8>(~kCrForceLoad);
-        if (v & kCrForceLoad) reset_timer_b();
-        break;
+    case kCra: write_control(timer_a_, v); break;
+    case kCrb: write_control(timer_b_, v); break;
     default: break;
     }
+    // The processor stops in time for whatever this write made due.
+    if (cpu_) cpu_->stop_by(next_event());
 }

@@ -11,8 +11,8 @@ constexpr u8 kJoystickPort2 = 2;  // on port A, beside the keyboard columns
 
 Cia1::Cia1() {}
 
-void Cia1::interrupt_line(bool asserted) {
-    if (processor()) processor()->set_irq(Processor::kIrqCia1, asserted);
+void Cia1::interrupt_line(bool asserted, u32 at) {
+    if (processor()) processor()->set_irq(Processor::kIrqCia1, asserted, at);
 }
 
 void Cia1::write_register(u8 r, u8 v) {
@@ -43,11 +43,11 @@ u8 Cia1::port_a() const {
 
 // A held key joins its column (a port A line driven low) to its row: the
 // row reads low when any selected column has a key down in it.
-u8 Cia1::port_b() const {
+u8 Cia1::port_b() {
     u8 v = static_cast<u8>(prb_ | static_cast<u8>(~ddrb_));
-    if (!ports_) return v;
+    if (!ports_) return timer_outputs(v);
     u8 columns = static_cast<u8>(pra_ | static_cast<u8>(~ddra_));
     for (int c = 0; c < 8; c++)
         if (!(columns & (1 << c))) v &= ports_->matrix_row(c);
-    return static_cast<u8>(v & static_cast<u8>(~ports_->joystick(kJoystickPort1)));
+    return timer_outputs(static_cast<u8>(v & static_cast<u8>(~ports_->joystick(kJoystickPort1))));
 }

@@ -17,11 +17,11 @@ public:
     u8 read_register(u8 r);
 
 protected:
-    void interrupt_line(bool asserted) override;
+    void interrupt_line(bool asserted, u32 at) override;
 
 private:
     u8 port_a() const;
-    u8 port_b() const;
+    u8 port_b();
 
     ControlPorts* ports_ = nullptr;
     u8 pra_ = 0xFF, prb_ = 0xFF;

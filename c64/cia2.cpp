@@ -5,8 +5,8 @@
 
 Cia2::Cia2() {}
 
-void Cia2::interrupt_line(bool asserted) {
-    if (processor()) processor()->set_nmi(Processor::kNmiCia2, asserted);
+void Cia2::interrupt_line(bool asserted, u32 at) {
+    if (processor()) processor()->set_nmi(Processor::kNmiCia2, asserted, at);
 }
 
 void Cia2::write_register(u8 r, u8 v) {

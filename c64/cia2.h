@@ -16,12 +16,12 @@ public:
     u16 vic_base_address() const { return static_cast<u16>((static_cast<u8>(~port_a()) & 3) * 16384u); }
 
 protected:
-    void interrupt_line(bool asserted) override;
+    void interrupt_line(bool asserted, u32 at) override;
 
 private:
     // Input bits read high through their pull-ups.
     u8 port_a() const { return static_cast<u8>(pra_ | static_cast<u8>(~ddra_)); }
-    u8 port_b() const { return static_cast<u8>(prb_ | static_cast<u8>(~ddrb_)); }
+    u8 port_b() { return timer_outputs(static_cast<u8>(prb_ | static_cast<u8>(~ddrb_))); }
 
     u8 pra_ = 0xFF, prb_ = 0xFF;
     u8 ddra_ = 0x3F, ddrb_ = 0;

@@ -68,20 +68,22 @@ TEST(Cia1, TimerCountsLatchPlusOneCyclesContinuousAndOneShot) {
     Bench b;
     b.cia1.write_register(4, 0x00);
     b.cia1.write_register(5, 0x10);  // stopped: the counter takes the latch
+    b.pass(1);
     EXPECT_EQ(b.cia1.read_register(5), 0x10);
-    b.cia1.write_register(14, 0x11);
+    b.cia1.write_register(14, 0x11);  // counting two cycles after the start
     b.pass(0x20);
-    EXPECT_EQ(b.cia1.read_register(4), 0xE0);
+    EXPECT_EQ(b.cia1.read_register(4), 0xE2);
     EXPECT_EQ(b.cia1.read_register(5), 0x0F);
-    b.cia1.write_register(14, 0x00);  // stopped: frozen
+    b.cia1.write_register(14, 0x00);  // stopped two cycles later: frozen
     b.pass(500);
     EXPECT_EQ(b.cia1.read_register(4), 0xE0);
 
-    // Continuous: every latch + 1 cycles; the flag latches, masked or not.
+    // Continuous: every latch + 1 cycles; the flag latches, masked or not,
+    // a cycle after the counter's 0.
     b.cia1.write_register(4, 99);
     b.cia1.write_register(5, 0);
     b.cia1.write_register(14, 0x11);
-    b.pass(99);
+    b.pass(101);
     EXPECT_EQ(b.cia1.read_register(4), 0);
     EXPECT_EQ(b.cia1.read_register(13), 0x00);
     b.pass(1);
@@ -107,9 +109,11 @@ TEST(Cia1, InterruptControlMasksLatchesAndClearsOnRead) {
     b.cia1.write_register(13, 0x01);  // A's mask cleared again
     b.cia1.write_register(13, 0x82);  // B's set: A's stays clear
     b.cia1.write_register(14, 0x11);
-    b.pass(10);
+    b.pass(12);                       // underflow 11 cycles after the start
     EXPECT_FALSE(b.irq());
     b.cia1.write_register(13, 0x81);  // enabling a latched source pulls the line
+    EXPECT_FALSE(b.irq());
+    b.pass(1);                        // in the next cycle
     EXPECT_TRUE(b.irq());
     EXPECT_EQ(b.cia1.read_register(13), 0x81);
     EXPECT_FALSE(b.irq());            // reading acknowledges
