@@ -92,6 +92,7 @@ private:
     // Full mode (frame_loop.cpp).
     void enter_mode(bool full);
     bool run_frame();
+    void run_to(u32 end);
     void present_frame();
     void pace_frame();
 

@@ -1,6 +1,7 @@
 // Full C64 mode's main-loop pass: one PAL frame of 312 raster lines. On each
-// line the processor runs the cycles the VIC leaves it, the VIC paints the
-// line and the CIAs catch up; then the frame is shown and paced.
+// line the processor runs from chip event to chip event (a CIA's interrupt,
+// the line's end) around the VIC's bus windows, the CIAs catch up at each,
+// and the VIC paints the line; then the frame is shown and paced.
 #include "c64/frame_loop.h"
 
 #include "c64/c64.h"
@@ -54,21 +55,34 @@ bool C64::run_frame() {
     key_matrix_->advance(next_line_at_);
 
     for (int r = 0; r < static_cast<int>(pal::kLines); r++) {
-        u32 budget = vic_->start_line(r);
-        u32 line_start = next_line_at_;
+        vic_->start_line(r, next_line_at_);
         next_line_at_ += pal::kLineCycles;
-        cpu_->run(line_start + budget);
-        // On a badline the VIC holds the processor for the rest of the line.
-        if (budget < pal::kLineCycles) cpu_->stall(pal::kLineCycles - budget);
+        cpu_->bus_windows(vic_->bus_windows(), vic_->bus_window_count());
+        run_to(next_line_at_);
         vic_->render_line(r);
-        cia1_->catch_up();
-        cia2_->catch_up();
     }
+    cpu_->bus_windows(nullptr, 0);
     io_->emulate();
     frame_ctr++;
     present_frame();
     if (!warp_) pace_frame();
     return !reset_requested;
+}
+
+// The processor runs to `end` in stretches that stop where a CIA's
+// interrupt output is due, so the line reaches the core at its cycle.
+void C64::run_to(u32 end) {
+    while (static_cast<i32>(cpu_->cycles() - end) < 0) {
+        u32 stop = end;
+        u32 now = cpu_->cycles();
+        u32 e1 = cia1_->next_event(), e2 = cia2_->next_event();
+        if (e1 - now < stop - now) stop = e1;
+        if (e2 - now < stop - now) stop = e2;
+        if (stop == now) stop = now + 1;  // an event of this very cycle: one instruction
+        cpu_->run(stop);
+        cia1_->catch_up();
+        cia2_->catch_up();
+    }
 }
 
 void C64::present_frame() {

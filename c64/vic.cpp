@@ -74,8 +74,17 @@ u8 Vic::read_register(u8 r) {
     if (r < kRegSpriteMsbX) return (r & 1) ? my_[r >> 1] : mx_[r >> 1];
     switch (r) {
     case kRegSpriteMsbX: return msbx_;
-    case kRegControl1: return cr1_;
-    case kRegRaster: return raster_c_;
+    case kRegControl1:
+    case kRegRaster: {
+        // The counter moves on at cycle 1 of a line, also when the
+        // processor's instruction runs past the line it began in.
+        int line = raster_counter();
+        i32 into = cpu_ ? static_cast<i32>(cpu_->cycles() - line_start_) : 0;
+        if (clocked_ && into >= static_cast<i32>(kLineCycles) && into < static_cast<i32>(2 * kLineCycles))
+            line = line == kLastLine ? 0 : line + 1;
+        if (r == kRegRaster) return static_cast<u8>(line & 0xFF);
+        return static_cast<u8>((cr1_ & 0x7F) | ((line & 0x100) >> 1));
+    }
     case kRegLightPenX:
     case kRegLightPenY: return 0xFF;
     case kRegSpriteEnable: return sprite_enabled_;
@@ -162,16 +171,66 @@ bool Vic::is_bad_line() const {
 
 // ---- full mode: the raster on the processor's clock ------------------------
 
-u32 Vic::start_line(int r) {
+void Vic::start_line(int r, u32 line_start) {
+    clocked_ = true;
+    line_start_ = line_start;
     raster_counter(r);
     // The display is switched on for the frame when DEN is set on the
     // first line that can be a badline.
     if (r == kFirstBadLine) display_enabled_ = (cr1_ & kCr1Den) != 0;
     // The compare flag latches whether or not its interrupt is enabled
-    // (the KERNAL tells PAL from NTSC by it).
-    if (r == raster_irq_) latch_interrupt(kIrqRaster);
+    // (the KERNAL tells PAL from NTSC by it); line 0 compares a cycle late.
+    if (r == raster_irq_) {
+        irq_status_ |= kIrqRaster;
+        update_irq_line(r == 0 ? line_start + 1 : line_start);
+    }
     if (r == kLastLine) frame_c_++;
-    return display_enabled_ && is_bad_line() ? kBadLineCycles : kLineCycles;
+    plan_bus_windows(r);
+}
+
+// The sprites with DMA on the next line, as advance_sprites will leave them.
+u8 Vic::dma_after_line(int r) const {
+    u8 dma = sprite_dma_;
+    for (int n = 0; n < 8; n++) {
+        u8 bit = static_cast<u8>(1 << n);
+        if (dma & bit) {
+            bool steps = !is_double_height_sprite(n) || (sprite_expand_ff_ & bit);
+            if (sprite_mcbase_[n] + (steps ? 3 : 0) >= 63) dma &= static_cast<u8>(~bit);
+        } else if (is_sprite_enabled(n) && my_[n] == (r & 0xFF)) {
+            dma |= bit;
+        }
+    }
+    return dma;
+}
+
+// BA goes low three cycles before the chip takes the bus and stays low
+// while it fetches: cycles 12-54 on a badline (the row's 40 matrix
+// fetches from cycle 15), and for each sprite with DMA on its pointer and
+// data fetches, two cycles at 58 + 2n for sprites 0-2 (for the next line)
+// and at 2n - 5 for sprites 3-7 (the line's cycle 1 onwards). Cycles of
+// this line are 1-63, the next line's first fetches 64-73.
+void Vic::plan_bus_windows(int r) {
+    constexpr int kBadLineFrom = 12, kBadLineTo = 54;
+    constexpr int kLeadIn = 3;
+    constexpr int kCycles = 73;
+    bool low[kCycles + 1] = {};
+    auto hold = [&](int from, int to) {
+        for (int c = from < 1 ? 1 : from; c <= to && c <= kCycles; c++) low[c] = true;
+    };
+    auto sprite = [&](int fetch) { hold(fetch - kLeadIn, fetch + 1); };
+    if (display_enabled_ && is_bad_line()) hold(kBadLineFrom, kBadLineTo);
+    for (int n = 3; n < 8; n++)
+        if ((sprite_dma_ >> n) & 1) sprite(2 * n - 5);
+    u8 next = dma_after_line(r);
+    for (int n = 0; n < 8; n++)
+        if ((next >> n) & 1) sprite(n < 3 ? 58 + 2 * n : static_cast<int>(kLineCycles) + 2 * n - 5);
+    window_count_ = 0;
+    for (int c = 1; c <= kCycles; c++) {
+        if (!low[c] || (c > 1 && low[c - 1])) continue;
+        int end = c;
+        while (end < kCycles && low[end + 1]) end++;
+        windows_[window_count_++] = {line_start_ + static_cast<u32>(c - 1), line_start_ + static_cast<u32>(end)};
+    }
 }
 
 void Vic::set_graphic_mode() {
@@ -216,6 +275,10 @@ void Vic::latch_interrupt(u8 bits) {
 }
 
 // The chip holds its IRQ output low while a latched source is enabled.
+void Vic::update_irq_line(u32 at) {
+    if (cpu_) cpu_->set_irq(Processor::kIrqVic, (irq_status_ & irq_enabled_ & 0x0F) != 0, at);
+}
+
 void Vic::update_irq_line() {
-    if (cpu_) cpu_->set_irq(Processor::kIrqVic, (irq_status_ & irq_enabled_ & 0x0F) != 0);
+    if (cpu_) update_irq_line(cpu_->cycles());
 }

@@ -2,10 +2,10 @@
 #ifndef TARN_C64_VIC_H
 #define TARN_C64_VIC_H
 
+#include "c64/processor.h"
 #include "lib/types.h"
 
 class Memory;
-class Processor;
 class IO;
 
 class Vic {
@@ -17,7 +17,6 @@ public:
     static constexpr int kFirstDisplayLine = 56;   // first text line with scroll 3
     static constexpr int kLastDisplayLine = 255;
     static constexpr u32 kLineCycles = 63;
-    static constexpr u32 kBadLineCycles = 23;
     static constexpr int kFirstBadLine = 0x30;
     static constexpr int kLastBadLine = 0xF7;
     static constexpr u8 kIrqRaster = 0x01;      // $D019 / $D01A bit 0
@@ -37,9 +36,14 @@ public:
 
     u8 read_register(u8 r);
     void write_register(u8 r, u8 v);
-    // Full mode: makes r the current raster line (counter, compare
-    // interrupt, badline) and returns the cycles the processor gets in it.
-    u32 start_line(int r);
+    // Full mode: makes r the raster line that begins at cycle line_start
+    // (its cycle 1): counter, compare interrupt, and the windows in which
+    // the chip holds BA low for its badline and sprite fetches.
+    void start_line(int r, u32 line_start);
+    // This line's bus windows, absolute cycles in order, reaching into the
+    // next line's first sprite fetches.
+    const Processor::BusWindow* bus_windows() const { return windows_; }
+    int bus_window_count() const { return window_count_; }
     // Paints raster line r into the raster picture with the registers as
     // they are now; false on a visible line in an invalid mode.
     bool render_line(int r);
@@ -76,7 +80,10 @@ public:
     u16 get_sprite_ptr(int n);
 
 private:
+    void update_irq_line(u32 at);
     void update_irq_line();
+    u8 dma_after_line(int r) const;
+    void plan_bus_windows(int r);
 
     // ---- line renderer (vic_render.cpp) ----
     void begin_line(int r);
@@ -134,6 +141,11 @@ private:
     u8 mem_pointers_;
     i32 graphic_mode_;
     bool display_enabled_ = false;  // DEN seen on line $30 this frame
+    // Full mode's clock: where the current line began, and the bus windows.
+    bool clocked_ = false;
+    u32 line_start_ = 0;
+    Processor::BusWindow windows_[10] = {};
+    int window_count_ = 0;
 };
 
 #endif

@@ -47,7 +47,7 @@ protected:
     bool render_line(int r) {
         for (int l = 0; l <= Vic::kLastLine; l++) vic.render_line(l);
         for (int l = 0; l < r; l++) vic.render_line(l);
-        vic.start_line(r);
+        vic.start_line(r, 0);
         return vic.render_line(r);
     }
     int px(int x, int r) { return io.frame_pixel(x, r - 14); }
@@ -140,11 +140,15 @@ TEST_F(VicTest, ModeNumbersFollowEcmBmmMcm) {
 
 // ---- raster and interrupts -----------------------------------------------------
 
-TEST_F(VicTest, BadLinesLeaveTheProcessorTwentyThreeCycles) {
+TEST_F(VicTest, BadLinesHoldBaLowFromCycleTwelveToFiftyFour) {
     reg(0x11, 0x10);  // display on, scroll 0
-    EXPECT_EQ(vic.start_line(48), 23u);
+    vic.start_line(48, 1000);
     EXPECT_TRUE(vic.is_bad_line());
-    EXPECT_EQ(vic.start_line(49), 63u);
+    ASSERT_EQ(vic.bus_window_count(), 1);
+    EXPECT_EQ(vic.bus_windows()[0].from, 1011u);   // cycle 12
+    EXPECT_EQ(vic.bus_windows()[0].until, 1054u);  // free again at cycle 55
+    vic.start_line(49, 1063);
+    EXPECT_EQ(vic.bus_window_count(), 0);
     reg(0x11, 0x13);
     vic.raster_counter(51);
     EXPECT_TRUE(vic.is_bad_line());
@@ -153,24 +157,24 @@ TEST_F(VicTest, BadLinesLeaveTheProcessorTwentyThreeCycles) {
 }
 
 TEST_F(VicTest, FrameCountsAtLine311AndTheNinthBitShowsInControl1) {
-    vic.start_line(311);
+    vic.start_line(311, 0);
     EXPECT_EQ(vic.frame_count(), 1u);
-    vic.start_line(256);
+    vic.start_line(256, 0);
     EXPECT_EQ(vic.raster_counter(), 256);
     EXPECT_EQ(vic.read_register(0x11) & 0x80, 0x80);
 }
 
 TEST_F(VicTest, RasterCompareLatchesAndHoldsTheIrqLineUntilAcknowledged) {
     reg(0x12, 0x05);
-    vic.start_line(4);
+    vic.start_line(4, 0);
     EXPECT_EQ(vic.read_register(0x19), 0x70);
-    vic.start_line(5);  // latched, but not enabled: no interrupt
+    vic.start_line(5, 0);  // latched, but not enabled: no interrupt
     EXPECT_EQ(vic.read_register(0x19), 0x71);
     EXPECT_EQ(cpu.irq_lines() & Processor::kIrqVic, 0);
     reg(0x1A, 0x01);    // enabling a latched source pulls the line
     EXPECT_EQ(vic.read_register(0x19), 0xF1);
     EXPECT_NE(cpu.irq_lines() & Processor::kIrqVic, 0);
-    vic.start_line(6);  // held until acknowledged
+    vic.start_line(6, 0);  // held until acknowledged
     EXPECT_NE(cpu.irq_lines() & Processor::kIrqVic, 0);
     reg(0x19, 0xFF);
     EXPECT_EQ(vic.read_register(0x19), 0x70);
