@@ -319,11 +319,19 @@ void Cia::write_control(Timer& t, u8 v) {
         t.one_shot_change = true;
         t.one_shot_at = now_ + 1;
     }
-    if (v & kCrForceLoad) {
-        t.load = true;
-        t.load_at = now_;
-    }
+    if (v & kCrForceLoad) load(t);
     t.control = static_cast<u8>(v & ~kCrForceLoad);
+}
+
+// The latch reaches the counter in place of this cycle's count; a chip
+// with no clock (no processor) takes it at once.
+void Cia::load(Timer& t) {
+    if (!cpu_) {
+        t.counter = t.latch;
+        return;
+    }
+    t.load = true;
+    t.load_at = now_;
 }
 
 // The high byte reaches the counter when the timer is stopped; in one-shot
@@ -331,8 +339,7 @@ void Cia::write_control(Timer& t, u8 v) {
 void Cia::write_latch_high(Timer& t, u8 v) {
     t.latch = static_cast<u16>((t.latch & 0x00FF) | (v << 8));
     if (t.control & kCrStart) return;
-    t.load = true;
-    t.load_at = now_;
+    load(t);
     if (t.control & kCrOneShot) write_control(t, static_cast<u8>(t.control | kCrStart));
 }
 

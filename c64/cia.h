@@ -133,6 +133,7 @@ private:
     u32 next_underflow(const Timer& t) const;
     void write_control(Timer& t, u8 v);
     void write_latch_high(Timer& t, u8 v);
+    void load(Timer& t);
     void advance_tod(u32 cycles);
     void tod_tick();
     void raise(u8 sources, u32 irq_at);
