@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "c64/cia2.h"
-#include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/raster_picture.h"
 #include "c64/vic.h"
+#include "drivers/framebuffer/framebuffer_screen.h"
 
 namespace {
 
@@ -33,15 +34,18 @@ double per_second(double seconds, Work work) {
 int main(int argc, char** argv) {
     double seconds = argc > 1 ? atof(argv[1]) : 2.0;
     std::vector<u16> fb(800 * 600);
+    std::vector<u32> ram(tarn::drivers::FramebufferScreen::ram_bytes(800, 600) / 4 + 1);
+    tarn::drivers::FramebufferScreen screen;
+    screen.attach(reinterpret_cast<u8*>(fb.data()), 800, 600, 1600, tarn::drivers::PixelFormat::standard(16),
+                  reinterpret_cast<u8*>(ram.data()));
     Memory mem;
     Cia2 cia2;
-    IO io;
+    RasterPicture picture;
     Vic vic;
     mem.cia2(&cia2);
     mem.vic(&vic);
     vic.memory(&mem);
-    vic.io(&io);
-    io.init_display(reinterpret_cast<u32*>(fb.data()), 800, 600, 1600, 16);
+    vic.picture(&picture);
 
     // A full text screen in every colour, eight sprites across it.
     for (int i = 0; i < 1000; i++) {
@@ -69,15 +73,15 @@ int main(int argc, char** argv) {
     std::printf("rendered frames: %.0f per second (%.0f x a PAL C64's 50.125)\n", rendered, rendered / 50.125);
 
     frame(0);
-    io.present_raster();
-    double still = per_second(seconds, [&](long) { io.present_raster(); });
+    picture.present(&screen);
+    double still = per_second(seconds, [&](long) { picture.present(&screen); });
     std::printf("presented frames, still picture: %.0f per second\n", still);
 
     double changing = per_second(seconds, [&](long n) {
         vic.write_register(0x20, static_cast<u8>(n & 15));
         vic.write_register(0x21, static_cast<u8>((n + 3) & 15));
         frame(n);
-        io.present_raster();
+        picture.present(&screen);
     });
     double changing_only = 1.0 / (1.0 / changing - 1.0 / rendered);
     std::printf("presented frames, every line changing: %.0f per second (presentation alone, rendering excluded)\n",

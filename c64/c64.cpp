@@ -4,14 +4,17 @@
 #include "c64/cia1.h"
 #include "c64/cia2.h"
 #include "c64/control_ports.h"
-#include "c64/io.h"
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
 #include "c64/processor.h"
+#include "c64/raster_picture.h"
+#include "c64/serial_bus.h"
 #include "c64/sid.h"
 #include "c64/text_keys.h"
+#include "c64/text_view.h"
 #include "c64/vic.h"
+#include "lib/clock.h"
 #include "lib/key_queue.h"
 
 using tarn::Key;
@@ -19,25 +22,15 @@ using tarn::KeyEvent;
 
 namespace {
 
-// The patched KERNAL stored a LOAD or SAVE request: serve it before the
+// The patched KERNAL stored a serial-bus request: serve it before the
 // trap's next instruction reads the result.
-void serve_file_request(void* ctx) { static_cast<IO*>(ctx)->emulate(); }
+void serve_bus_request(void* bus) { static_cast<SerialBus*>(bus)->serve(); }
 
 }  // namespace
 
-u8 g_face_screen[kFaceCells];
-u8 g_face_screen_reverse[kFaceCells];
-volatile int g_face_active = 0;
-FaceNode g_c64_face;
-
-u8 C64::last_border = 0xFF;
-u8 C64::last_bg = 0xFF;
-u32 C64::frame_ctr = 0;
-bool C64::draw_due = false;
 bool C64::full_mode_on = false;
 
-C64::C64(const Host& host) : keys_(host.keys), clock_(host.clock) {
-    io_ = new IO();
+C64::C64(const Host& host) : keys_(host.keys), clock_(host.clock), screen_(host.screen) {
     mem_ = new Memory();
     cpu_ = new Processor(mem_);
     cia1_ = new Cia1();
@@ -48,31 +41,29 @@ C64::C64(const Host& host) : keys_(host.keys), clock_(host.clock) {
     ports_ = new ControlPorts();
     key_matrix_ = new KeyMatrix(ports_, cpu_);
     text_keys_ = new TextKeys(ports_, cpu_, mem_);
+    serial_bus_ = new SerialBus(mem_);
+    text_view_ = new TextView(mem_, vic_);
+    raster_ = new RasterPicture();
 
     vic_->memory(mem_);
     vic_->cpu(cpu_);
-    vic_->io(io_);
+    vic_->picture(raster_);
     cia1_->cpu(cpu_);
     cia1_->ports(ports_);
     cia2_->cpu(cpu_);
-    io_->memory(mem_);
-    io_->clock(clock_);
     mem_->vic(vic_);
     mem_->cia1(cia1_);
     mem_->cia2(cia2_);
     mem_->sid(sid_);
-    monitor_->io(io_);
     monitor_->mem(mem_);
     monitor_->cpu(cpu_);
-    mem_->trap_hook(serve_file_request, io_);
+    mem_->trap_hook(serve_bus_request, serial_bus_);
 }
 
 C64::~C64() {
-    // The face must not keep pointing at freed objects.
-    if (g_c64_self.mem == mem_) {
-        g_c64_self.mem = nullptr;
-        g_c64_self.cpu = nullptr;
-    }
+    delete raster_;
+    delete text_view_;
+    delete serial_bus_;
     delete text_keys_;
     delete key_matrix_;
     delete ports_;
@@ -83,18 +74,9 @@ C64::~C64() {
     delete cia1_;
     delete cpu_;
     delete mem_;
-    delete io_;
 }
 
-void C64::forget_run_state() {
-    last_border = 0xFF;
-    last_bg = 0xFF;
-    frame_ctr = 0;
-    draw_due = false;
-    full_mode_on = false;
-    for (u8& c : g_face_screen) c = 0;
-    for (u8& r : g_face_screen_reverse) r = 0;
-}
+void C64::forget_run_state() { full_mode_on = false; }
 
 void C64::stop() { running = false; }
 
@@ -105,8 +87,8 @@ void C64::start() {
 }
 
 void C64::begin_run() {
-    face_bind_c64(&g_c64_face, cpu_, mem_);
-    face_realize(&g_c64_face);
+    cpu_->reset();
+    steps_ = 0;
     enter_mode(full_mode_on);
 }
 
@@ -122,34 +104,38 @@ bool C64::run_pass() {
         enter_mode(!full_mode_on);
     }
     if (full_mode_on) return run_frame();
-    face_tick_steps(&g_c64_face, kStepsPerPass);
+    run_instructions(kStepsPerPass);
     text_keys_->pass_ran();
-    face_tick_observe(&g_c64_face);
-
-    bool changed = false;
-    for (int i = 0; i < kFaceCells; i++) {
-        if (g_c64_face.text[i] != g_face_screen[i] || g_face_reverse[i] != g_face_screen_reverse[i]) {
-            g_face_screen[i] = g_c64_face.text[i];
-            g_face_screen_reverse[i] = g_face_reverse[i];
-            changed = true;
-        }
-    }
-
     // The CIAs count the processor's cycles in text mode too.
     cia1_->catch_up();
     cia2_->catch_up();
-    io_->emulate();
-
-    if (g_vic_border != last_border || g_vic_backgnd != last_bg) {
-        last_border = g_vic_border;
-        last_bg = g_vic_backgnd;
-        changed = true;
-    }
-    frame_ctr++;
-    // A change the frame skipping passed over stays due until it is drawn.
-    if (changed) draw_due = true;
-    if ((draw_due || frame_ctr <= kAlwaysRefreshPasses) && io_->screen_refresh()) draw_due = false;
+    serial_bus_->serve();
+    draw_text_view();
     return !reset_requested;
+}
+
+// Text mode's pace: instructions one by one, the jiffy interrupt after
+// every kStepsPerTick of them (dropped by the core while I is set).
+void C64::run_instructions(u32 count) {
+    for (u32 i = 0; i < count; i++) {
+        cpu_->step();
+        if (++steps_ == kStepsPerTick) {
+            steps_ = 0;
+            cpu_->tick();
+        }
+    }
+}
+
+// The text view at most every kDrawIntervalMs of the wall clock: the
+// machine never waits for the picture, and a change not shown yet is shown
+// by a later pass.
+void C64::draw_text_view() {
+    u32 now = clock_->milliseconds();
+    u32 interval = kDrawIntervalMs * (frame_skip_ ? kFrameSkipFactor : 1);
+    if (drawn_once_ && now - drawn_at_ < interval) return;
+    text_view_->draw(screen_);
+    drawn_at_ = now;
+    drawn_once_ = true;
 }
 
 // Every key that has come: the machine's own keys act at once, the rest go
@@ -180,7 +166,7 @@ bool C64::hot_key(KeyEvent event) {
     case Key::F12:
         if (!event.down) return true;
         if (full_mode_on) warp_ = !warp_;
-        else io_->frame_skip(io_->frame_skip() == IO::kFrameSkip ? 0 : IO::kFrameSkip);
+        else frame_skip_ = !frame_skip_;
         return true;
     default:
         if (full_mode_on) key_matrix_->key(event);
@@ -195,7 +181,9 @@ void C64::run_monitor() {
     key_matrix_->release_all();
     text_keys_->release_all();
     if (monitor_->run(keys_, clock_)) reset_requested = true;
-    io_->invalidate_picture();  // the monitor drew over the screen
-    last_border = 0xFF;         // the text view is drawn afresh
+    // The monitor drew over the screen: both pictures are drawn afresh.
+    raster_->invalidate();
+    text_view_->invalidate();
+    drawn_once_ = false;
     running = true;
 }

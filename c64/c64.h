@@ -1,41 +1,53 @@
 // The C64 machine: owns and wires the chips and runs the main loop. What it
 // needs from the PC comes through narrow interfaces the host implements:
-// key events, a clock, the framebuffer, the sound output and the volume.
+// key events, a clock, the screen, the sound output and the volume.
 #ifndef TARN_C64_C64_H
 #define TARN_C64_C64_H
 
-#include "c64/face_node.h"
-#include "c64/frame_loop.h"
+#include "c64/frame_pacer.h"
 #include "lib/key_event.h"
 #include "lib/types.h"
 
 namespace tarn {
 class Clock;
 class KeySource;
+class Screen;
 }
 
-class Processor;
 class Cia1;
 class Cia2;
 class ControlPorts;
-class Memory;
-class IO;
 class KeyMatrix;
+class Memory;
+class Monitor;
+class Processor;
+class RasterPicture;
+class SerialBus;
 class Sid;
 class TextKeys;
+class TextView;
 class Vic;
-class Monitor;
 
 class C64 {
 public:
-    static constexpr u32 kStepsPerPass = 12000;  // 6502 instructions a pass
-    static constexpr u32 kAlwaysRefreshPasses = 119;
+    // Text mode: a pass is a batch of instructions, and the KERNAL's jiffy
+    // interrupt comes every so many instructions, counted across passes.
+    static constexpr u32 kStepsPerPass = 12000;
+    static constexpr u32 kStepsPerTick = 16667;
     static constexpr u32 kMaxKeysPerPass = 512;
+    // Text mode shows its picture at most this often; with frame skipping
+    // (F12) ten times less often.
+    static constexpr u32 kDrawIntervalMs = 19;
+    static constexpr u32 kFrameSkipFactor = 10;
+    // Warp (F12 in full mode): frames unpaced, one picture in kWarpPresentEvery.
+    static constexpr u32 kWarpPresentEvery = 10;
 
-    // The PC's side, none of it owned; all of it outlives the machine.
+    // The PC's side, none of it owned; all of it outlives the machine. A
+    // null screen leaves the machine without a picture.
     struct Host {
         tarn::KeySource* keys;
         tarn::Clock* clock;
+        tarn::Screen* screen;
     };
 
     explicit C64(const Host& host);
@@ -56,10 +68,12 @@ public:
     Cia1* cia1() const { return cia1_; }
     Cia2* cia2() const { return cia2_; }
     Memory* mem() const { return mem_; }
-    IO* io() const { return io_; }
     Sid* sid() const { return sid_; }
     Vic* vic() const { return vic_; }
     Monitor* monitor() const { return monitor_; }
+    SerialBus* serial_bus() const { return serial_bus_; }
+    TextView* text_view() const { return text_view_; }
+    RasterPicture* raster() const { return raster_; }
     KeyMatrix* key_matrix() const { return key_matrix_; }
     TextKeys* text_keys() const { return text_keys_; }
     ControlPorts* ports() const { return ports_; }
@@ -73,14 +87,12 @@ public:
     void full_mode(bool on) { enter_mode(on); }
     // F11: switch modes at the start of the next pass.
     void request_mode_switch() { mode_switch_requested = true; }
-    // Warp (F12 in full mode): frames unpaced, one picture in kWarpPresentEvery.
-    static constexpr u32 kWarpPresentEvery = 10;
     bool warp() const { return warp_; }
     void warp(bool on) { warp_ = on; }
+    // F12 in text mode: draw fewer pictures.
+    bool frame_skip() const { return frame_skip_; }
+    void frame_skip(bool on) { frame_skip_ = on; }
 
-    // Main-loop state kept across machines for the whole kernel run.
-    static u32 frame_counter() { return frame_ctr; }
-    static void frame_counter(u32 n) { frame_ctr = n; }
     // Back to the state of a fresh kernel run (test harnesses start each
     // run from here).
     static void forget_run_state();
@@ -89,44 +101,44 @@ private:
     void take_keys();
     bool hot_key(tarn::KeyEvent event);
     void run_monitor();
-    // Full mode (frame_loop.cpp).
+    void run_instructions(u32 count);
+    void draw_text_view();
+    // Full mode (full_mode.cpp).
     void enter_mode(bool full);
     bool run_frame();
     void run_to(u32 end);
     void present_frame();
     void pace_frame();
 
-    static u8 last_border;
-    static u8 last_bg;
-    static u32 frame_ctr;
-    static bool draw_due;  // the text picture changed since it was last drawn
     static bool full_mode_on;
 
     tarn::KeySource* keys_;
     tarn::Clock* clock_;
+    tarn::Screen* screen_;
     bool running = true;
     Processor* cpu_;
     Cia1* cia1_;
     Cia2* cia2_;
     Memory* mem_;
-    IO* io_;
     Sid* sid_;
     Vic* vic_;
     Monitor* monitor_;
     ControlPorts* ports_;
     KeyMatrix* key_matrix_;
     TextKeys* text_keys_;
+    SerialBus* serial_bus_;
+    TextView* text_view_;
+    RasterPicture* raster_;
     bool reset_requested = false;
     bool mode_switch_requested = false;
     bool warp_ = false;
+    bool frame_skip_ = false;
+    u32 steps_ = 0;        // text mode: instructions since the last tick
+    u32 drawn_at_ = 0;     // text mode: clock reading of the last picture
+    bool drawn_once_ = false;
     u32 next_line_at_ = 0;  // core cycle at which the next raster line starts
     u32 warp_frames_ = 0;
     FramePacer pacer_;
 };
-
-extern u8 g_face_screen[kFaceCells];
-extern u8 g_face_screen_reverse[kFaceCells];
-extern volatile int g_face_active;
-extern FaceNode g_c64_face;
 
 #endif

@@ -9,7 +9,6 @@
 namespace kernal {
 
 // ---- zero page and the system area ----
-constexpr u16 kTrapRequest = 0x0002;  // request code of the patched routines, 0 once served
 constexpr u16 kTxtTab = 0x002B;       // start of the BASIC program (word)
 constexpr u16 kVarTab = 0x002D;       // end of the BASIC program (word)
 constexpr u16 kStatus = 0x0090;       // I/O status ST
@@ -26,7 +25,9 @@ constexpr u8 kKeyBufferSize = 10;
 constexpr u16 kRepeatFlag = 0x028A;   // RPTFLG
 constexpr u8 kNoKey = 0x40;           // matrix code of "no key"
 
-// ---- the trap protocol: request codes the patched routines store ----
+// ---- the trap protocol: the patched routines store a request code in a
+// register of the I/O 2 area, where no cartridge answers ----
+constexpr u16 kTrapRequest = 0xDF80;
 constexpr u8 kRequestAttention = 4;  // LISTEN/TALK/SECOND/TKSA/UNLISTEN/UNTALK
 constexpr u8 kRequestSend = 5;       // CIOUT
 constexpr u8 kRequestReceive = 6;    // ACPTR

@@ -3,6 +3,7 @@
 
 #include "c64/cia1.h"
 #include "c64/cia2.h"
+#include "c64/kernal.h"
 #include "c64/sid.h"
 #include "c64/vic.h"
 #include "data/blobs.h"
@@ -14,9 +15,9 @@ constexpr u16 kPort = 0x0001;          // 6510 port: LORAM, HIRAM, CHAREN
 // Request register of the patched serial bus routines: in I/O 2, the
 // expansion port's page that a C64 without a cartridge does not decode,
 // so the requests take no byte of the memory programs use.
-constexpr u16 kTrapRequest = 0xDF80;
-constexpr u8 kTrapFirst = 4;           // 4 ATN byte, 5 CIOUT, 6 ACPTR, 7 rest of a LOAD
-constexpr u8 kTrapLast = 7;
+constexpr u16 kTrapRequest = kernal::kTrapRequest;
+constexpr u8 kTrapFirst = kernal::kFirstRequest;  // 4 ATN byte, 5 CIOUT, 6 ACPTR, 7 rest of a LOAD
+constexpr u8 kTrapLast = kernal::kLastRequest;
 constexpr u16 kPlaceTrigger = 0x0139;  // the core's store hook watches it
 constexpr u16 kBasicRom = 0xA000;      // BASIC ROM, 8 KiB
 constexpr u16 kCharRom = 0xD000;       // character ROM, 4 KiB

@@ -7,7 +7,6 @@
 #include "lib/types.h"
 
 class Processor;
-class IO;
 class Memory;
 namespace tarn {
 class Clock;
@@ -23,7 +22,6 @@ public:
     ~Monitor();
 
     void cpu(Processor* c) { cpu_ = c; }
-    void io(IO* i) { io_ = i; }
     void mem(Memory* m) { mem_ = m; }
     void fat32(tarn::filesystem::Fat32* f) { fat_ = f; }
     // The disks found, for P; drive 8's volume is the one given to fat32.
@@ -61,7 +59,6 @@ private:
     u8 read_whole(const char* name, u8** data, u32* length);
 
     Processor* cpu_ = nullptr;
-    IO* io_ = nullptr;
     Memory* mem_ = nullptr;
     char line[kLineMax + 1];
     u8 lineLength;

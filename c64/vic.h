@@ -6,7 +6,7 @@
 #include "lib/types.h"
 
 class Memory;
-class IO;
+class RasterPicture;
 
 class Vic {
 public:
@@ -32,7 +32,8 @@ public:
     Vic();
     void memory(Memory* m) { mem_ = m; }
     void cpu(Processor* c) { cpu_ = c; }
-    void io(IO* i) { io_ = i; }
+    // Where render_line paints (null: nowhere, collisions still count).
+    void picture(RasterPicture* p) { picture_ = p; }
 
     u8 read_register(u8 r);
     void write_register(u8 r, u8 v);
@@ -71,6 +72,8 @@ public:
     u16 screen_mem() const { return screen_mem_; }
     u16 char_mem() const { return char_mem_; }
     u16 bitmap_mem() const { return bitmap_mem_; }
+    u8 border_colour() const { return border_color_; }
+    u8 background_colour() const { return bgcolor_[0]; }
 
     // The chip's own memory fetches.
     u8 get_screen_char(int col, int row);
@@ -115,7 +118,7 @@ private:
 
     Memory* mem_ = nullptr;
     Processor* cpu_ = nullptr;
-    IO* io_ = nullptr;
+    RasterPicture* picture_ = nullptr;
     u8 mx_[8];
     u8 my_[8];
     u8 msbx_;

@@ -7,7 +7,7 @@
 // row is done and the display goes idle until the next bad line. Sprites
 // keep their own data counters, so a sprite runs its 21 (or 42) lines
 // wherever its Y register matched, and can be reused further down.
-#include "c64/io.h"
+#include "c64/raster_picture.h"
 #include "c64/memory.h"
 #include "c64/vic.h"
 
@@ -111,19 +111,19 @@ inline void multicolor_cell(u8* pix, u8* fg, u8 data, u8 c0, u8 c1, u8 c2, u8 c3
 
 bool Vic::render_line(int r) {
     begin_line(r);
-    u8* row = (io_ && r >= kFirstVisibleLine && r <= kLastVisibleLine) ? io_->raster_row(r - kFirstVisibleLine) : nullptr;
+    u8* row = (picture_ && r >= kFirstVisibleLine && r <= kLastVisibleLine) ? picture_->row(r - kFirstVisibleLine) : nullptr;
     bool invalid = graphic_mode_ == kModeInvalid;
     // Sprites collide on every line, shown or not.
     if (row || sprite_dma_) {
         u8* pixels = g_pixels + kPad;
         if (vertical_border_ && !sprite_dma_) {
-            fill(pixels, IO::kCols, border_color_);
+            fill(pixels, RasterPicture::kCols, border_color_);
         } else {
             draw_graphics(pixels, g_foreground + kPad);
             if (sprite_dma_) draw_sprites(pixels, g_foreground + kPad);
             draw_border(pixels);
         }
-        if (row) copy(row, pixels, IO::kCols);
+        if (row) copy(row, pixels, RasterPicture::kCols);
     }
     end_line(r);
     return !(row && invalid);
@@ -176,7 +176,7 @@ void Vic::draw_graphics(u8* pixels, u8* foreground) {
     constexpr int kFirstCell = kColumnOfX0 + kLeftX40;
     int first = kFirstCell + horizontal_scroll();
     fill(pixels, first, bgcolor_[0]);
-    fill(pixels + first + 320, IO::kCols - first - 320, bgcolor_[0]);
+    fill(pixels + first + 320, RasterPicture::kCols - first - 320, bgcolor_[0]);
     fill(foreground + kFirstCell, first - kFirstCell, 0);
     fill(foreground + first + 320, kFirstCell + 7 - first, 0);
     bool ecm = (cr1_ & kCr1Ecm) != 0;
@@ -226,14 +226,14 @@ void Vic::draw_graphics(u8* pixels, u8* foreground) {
 // the display window, and the sides outside its 40 or 38 columns.
 void Vic::draw_border(u8* pixels) const {
     if (vertical_border_) {
-        fill(pixels, IO::kCols, border_color_);
+        fill(pixels, RasterPicture::kCols, border_color_);
         return;
     }
     bool wide = (cr2_ & kCr2Csel) != 0;
     int left = kColumnOfX0 + (wide ? kLeftX40 : kLeftX38);
     int right = kColumnOfX0 + (wide ? kRightX40 : kRightX38);
     fill(pixels, left, border_color_);
-    fill(pixels + right, IO::kCols - right, border_color_);
+    fill(pixels + right, RasterPicture::kCols - right, border_color_);
 }
 
 // ---- sprites ------------------------------------------------------------------

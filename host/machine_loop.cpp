@@ -4,9 +4,9 @@
 #include <new>
 
 #include "c64/c64.h"
-#include "c64/io.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
+#include "c64/serial_bus.h"
 #include "c64/sid.h"
 
 namespace tarn {
@@ -22,7 +22,7 @@ filesystem::Fat32* g_volume = nullptr;
 void change_volume(filesystem::Fat32* volume) {
     g_volume = volume;
     if (!g_running) return;
-    g_running->io()->fat32(volume);
+    g_running->serial_bus()->fat32(volume);
     g_running->monitor()->fat32(volume);
 }
 
@@ -32,15 +32,14 @@ void run_machines(const MachineParts& parts) {
     bool full_mode = parts.full_mode;
     g_volume = parts.volume;
     for (;;) {
-        C64* machine = new (storage) C64(C64::Host{parts.keys, parts.clock});
+        C64* machine = new (storage) C64(C64::Host{parts.keys, parts.clock, parts.screen});
         // The first machine takes the boot option; later ones keep the mode
         // the last one ended in (F10 does not leave full mode).
         if (full_mode) machine->full_mode(true);
         full_mode = false;
         machine->sid()->sink(parts.audio);
-        if (parts.screen) machine->io()->init_display(parts.screen);
         if (parts.built) parts.built(3);
-        machine->io()->fat32(g_volume);
+        machine->serial_bus()->fat32(g_volume);
         machine->monitor()->fat32(g_volume);
         machine->monitor()->disks(parts.disks);
         g_machine_ram = machine->mem()->ram_image();

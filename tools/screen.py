@@ -1,8 +1,9 @@
 """Reads a Tarn screendump back as text, by exact glyph matching.
 
 Two pictures can be on screen:
-  - the C64 text view: 40 x 25 cells of 12 x 18 pixels from (24, 24), each a
-    5 x 7 glyph drawn at double size in its top-left 10 x 14 pixels;
+  - the C64 text view: 40 x 25 cells of 12 x 18 dots, each a 5 x 7 glyph
+    drawn at double size in its top-left 10 x 14 dots, the whole text area
+    at the largest whole scale that fits the screen, centred;
   - the framebuffer console: cells of 8 x 16 glyph dots from (0, 0), each
     dot a square of the console's scale (100 x 37 cells at 800 x 600).
 The glyphs and the text-view colours come from the font dump the host build
@@ -16,7 +17,6 @@ import os
 _HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_FONTS = os.path.join(_HERE, "..", "build", "host", "tools", "fonts.json")
 
-TEXT_ORIGIN = 24
 TEXT_CELL_W, TEXT_CELL_H = 12, 18
 TEXT_COLS, TEXT_ROWS = 40, 25
 CONSOLE_CELL_W, CONSOLE_CELL_H = 8, 16
@@ -26,12 +26,6 @@ UNKNOWN = "?"   # a cell that holds no glyph of the font
 C64_COLOUR_NAMES = ["black", "white", "red", "cyan", "purple", "green", "blue", "yellow",
                     "orange", "brown", "light red", "dark grey", "grey", "light green",
                     "light blue", "light grey"]
-
-
-def rgb565_to_rgb(value):
-    """The 8-bit channels a 5-6-5 pixel is shown with (high bits repeated)."""
-    r, g, b = value >> 11, (value >> 5) & 0x3F, value & 0x1F
-    return ((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2))
 
 
 class Fonts:
@@ -44,7 +38,7 @@ class Fonts:
         self.small = {}
         for i, rows in enumerate(data["font5x7"]):
             self.small.setdefault(tuple(rows), chr(first + i))
-        self.c64pal = [rgb565_to_rgb(v) for v in data["c64pal"]]
+        self.c64pal = [((v >> 16) & 255, (v >> 8) & 255, v & 255) for v in data["palette"]]
         self.console = {}
         for code, rows in enumerate(data.get("font8x16", [])):
             key = bytes(rows)
@@ -100,27 +94,41 @@ class TextView:
         return None
 
 
+def text_geometry(width, height):
+    """(left, top, scale) of the text area on a screen of this size: the
+    largest whole scale that fits, centred."""
+    scale = max(1, min(width // (TEXT_COLS * TEXT_CELL_W), height // (TEXT_ROWS * TEXT_CELL_H)))
+    return ((width - TEXT_COLS * TEXT_CELL_W * scale) // 2,
+            (height - TEXT_ROWS * TEXT_CELL_H * scale) // 2, scale)
+
+
+def text_cell_origin(img, col, row):
+    """Screen position of a text cell's top-left dot."""
+    left, top, s = text_geometry(img.width, img.height)
+    return left + col * TEXT_CELL_W * s, top + row * TEXT_CELL_H * s
+
+
 def read_text_view(img, f=None):
     """Decodes the C64 text view of a screendump (tarnvm.Image)."""
     f = f or fonts()
     pal = f.c64pal
-    if img.width < TEXT_ORIGIN + TEXT_COLS * TEXT_CELL_W or \
-            img.height < TEXT_ORIGIN + TEXT_ROWS * TEXT_CELL_H:
+    left, top, s = text_geometry(img.width, img.height)
+    if left < 0 or top < 0:
         return TextView([""] * TEXT_ROWS, [[0] * TEXT_COLS] * TEXT_ROWS, None, None)
     px = img.pixel
     rows, colours = [], []
     for r in range(TEXT_ROWS):
         line, cols = [], []
-        y0 = TEXT_ORIGIN + r * TEXT_CELL_H
+        y0 = top + r * TEXT_CELL_H * s
         for c in range(TEXT_COLS):
-            x0 = TEXT_ORIGIN + c * TEXT_CELL_W
-            bg = px(x0 + TEXT_CELL_W - 1, y0 + TEXT_CELL_H - 1)  # never part of a glyph
+            x0 = left + c * TEXT_CELL_W * s
+            bg = px(x0 + TEXT_CELL_W * s - 1, y0 + TEXT_CELL_H * s - 1)  # never part of a glyph
             bits = []
             fg = None
             for k in range(7):
                 b = 0
                 for l in range(5):
-                    p = px(x0 + 2 * l, y0 + 2 * k)
+                    p = px(x0 + 2 * s * l, y0 + 2 * s * k)
                     if p != bg:
                         b |= 0x10 >> l
                         fg = fg or p
@@ -131,7 +139,7 @@ def read_text_view(img, f=None):
         rows.append("".join(line))
         colours.append(cols)
     border = nearest_colour(px(0, 0), pal)
-    background = nearest_colour(px(TEXT_ORIGIN + TEXT_CELL_W - 1, TEXT_ORIGIN + TEXT_CELL_H - 1), pal)
+    background = nearest_colour(px(left + TEXT_CELL_W * s - 1, top + TEXT_CELL_H * s - 1), pal)
     return TextView(rows, colours, border, background)
 
 

@@ -177,6 +177,8 @@ void AttachConsole(void* framebuffer, uint32_t width, uint32_t height, uint32_t 
     vga_init(attached ? &AttachedScreen() : nullptr);
 }
 
+tarn::Screen* AttachedConsoleScreen() { return &AttachedScreen(); }
+
 void DetachConsole() {
     g_fb_addr = nullptr;
     g_fb_width = g_fb_height = g_fb_pitch = 0;

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+namespace tarn { class Screen; }
+
 namespace consolereader {
 
 constexpr int kCols = 100;
@@ -63,6 +65,9 @@ private:
 // Points the console at a memory framebuffer as start-up does with the real
 // one: sets g_fb_* and calls vga_init (the screen is not cleared).
 void AttachConsole(void* framebuffer, uint32_t width, uint32_t height, uint32_t pitch, uint8_t bpp = 16);
+// The screen the console draws on since AttachConsole (the machine under
+// test draws on it too).
+tarn::Screen* AttachedConsoleScreen();
 // Leaves the console with no framebuffer, so nothing is drawn (call before
 // the memory goes away).
 void DetachConsole();

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include "c64/io.h"
 #include "c64/kernal.h"
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
+#include "c64/palette.h"
+#include "c64/serial_bus.h"
 #include "c64/text_keys.h"
+#include "c64/text_view.h"
+#include "drivers/framebuffer/pixel_format.h"
 #include "drivers/keyboard.h"
 #include "drivers/keyboard_decoder.h"
 #include "hardwarecommunication/interrupts.h"
@@ -45,10 +48,10 @@ HeadlessMachine::HeadlessMachine() : fb_(kWidth * kHeight, 0) {
     machine_keys_->poll_devices(&HeadlessMachine::poll_devices);
     interrupts_->Activate();
     C64::forget_run_state();
-    g_face_active = 0;
     current_ = this;
-    // The kernel console shares the framebuffer, as after start-up.
+    // The machine and the kernel console share the screen, as after start-up.
     consolereader::AttachConsole(fb_.data(), kWidth, kHeight, kPitch);
+    screen_ = consolereader::AttachedConsoleScreen();
     build();
 }
 
@@ -67,8 +70,7 @@ HeadlessMachine::~HeadlessMachine() {
 
 // What the host's machine loop does for each machine, in its order.
 void HeadlessMachine::build() {
-    machine_.reset(new C64(C64::Host{machine_keys_.get(), &clock_}));
-    machine_->io()->init_display(reinterpret_cast<u32*>(fb_.data()), kWidth, kHeight, kPitch, 16);
+    machine_.reset(new C64(C64::Host{machine_keys_.get(), &clock_, screen_}));
     if (fat32_) attach_fat32(fat32_);
     ended_ = false;
     machine_->begin_run();
@@ -81,7 +83,7 @@ void HeadlessMachine::rebuild() {
 
 void HeadlessMachine::attach_fat32(tarn::filesystem::Fat32* fs) {
     fat32_ = fs;
-    machine_->io()->fat32(fs);
+    machine_->serial_bus()->fat32(fs);
     machine_->monitor()->fat32(fs);
 }
 
@@ -211,8 +213,19 @@ void HeadlessMachine::poll_devices() {
 
 std::string HeadlessMachine::row(int r) const {
     std::string s;
-    for (int col = 0; col < 40; col++) s += static_cast<char>(g_face_screen[40 * r + col]);
+    for (int col = 0; col < 40; col++) s += machine_->text_view()->shown(40 * r + col);
     return s;
+}
+
+uint16_t HeadlessMachine::cell_pixel(int col, int row, int l, int k) const {
+    const TextView& v = *machine_->text_view();
+    int s = v.scale();
+    return pixel(static_cast<uint32_t>(v.left() + s * (TextView::kCellWidth * col + TextView::kDot * l)),
+                 static_cast<uint32_t>(v.top() + s * (TextView::kCellHeight * row + TextView::kDot * k)));
+}
+
+uint16_t HeadlessMachine::colour(uint8_t c64_colour) {
+    return static_cast<uint16_t>(tarn::drivers::PixelFormat::standard(16).encode(palette::rgb(c64_colour)));
 }
 
 std::vector<std::string> HeadlessMachine::screen_text() const {

@@ -1,5 +1,6 @@
-// The headless machine: a whole C64 (real ROMs, every chip, IO, Monitor) on
-// an 800 x 600 x 16 memory framebuffer, driven pass by pass by the test.
+// The headless machine: a whole C64 (real ROMs, every chip, the monitor) on
+// the screen the kernel console uses, over an 800 x 600 x 16 memory
+// framebuffer, driven pass by pass by the test.
 //
 // What it stands in for: the host's machine loop, the PC's clock and its
 // interrupts. Keys go through the real PS/2 keyboard driver (IRQ 1 dispatched
@@ -27,14 +28,15 @@
 //   hm.queue_for_poll(bytes)          // bytes left in the controller for the
 //                                     // key source's own poll (no interrupt)
 //   hm.interrupt_keyboard()           // one IRQ 1, whatever the controller holds
-//   hm.screen_text()                  // 25 rows of 40 chars from g_face_screen
+//   hm.screen_text()                  // 25 rows of 40 chars the text view shows
 //   hm.screen_has("4")                // any row contains the text
 //   hm.row(r)                         // one row, trailing spaces kept
 //   hm.console()                      // ConsoleReader over the framebuffer: the
 //                                     // kernel console (monitor output) as text
 //   hm.pixel(x, y)                    // RGB565 of the framebuffer pixel
 //   hm.cell_pixel(col, row, l, k)     // top-left pixel of glyph dot (l, k) of a text cell
-//   hm.attach_fat32(fs)               // IO::fat32 and Monitor::fat32
+//   HeadlessMachine::colour(c)        // RGB565 of C64 colour c as shown
+//   hm.attach_fat32(fs)               // drive 8's and the monitor's volume
 //   hm.monitor_script(text)           // keys the monitor gets while it waits,
 //   hm.monitor_script_key(key)        // one event per wait; when they run
 //                                     // dry the test fails (monitor_ran_dry())
@@ -44,7 +46,7 @@
 //   hm.rebuild()                      // what the host does after start()
 //                                     // returns: destroy, build a fresh C64,
 //                                     // begin_run()
-//   hm.machine(), io(), mem(), cpu(), vic(), monitor(), ps2(), keys()
+//   hm.machine(), mem(), cpu(), vic(), monitor(), ps2(), keys(), screen()
 //   hm.advance_ms(n), hm.now_ms(), hm.ms_per_pass
 #ifndef TARN_TESTS_SUPPORT_HEADLESS_MACHINE_H
 #define TARN_TESTS_SUPPORT_HEADLESS_MACHINE_H
@@ -56,7 +58,6 @@
 #include <vector>
 
 #include "c64/c64.h"
-#include "c64/io.h"
 #include "host/pc_keys.h"
 #include "lib/clock.h"
 #include "lib/key_event.h"
@@ -136,16 +137,14 @@ public:
         return consolereader::ConsoleReader(fb_.data(), kWidth, kHeight, kPitch);
     }
     uint16_t pixel(uint32_t x, uint32_t y) const { return fb_[y * kWidth + x]; }
-    uint16_t cell_pixel(int col, int row, int l, int k) const {
-        return pixel(IO::kTextOrigin + IO::kCellWidth * col + 2 * l, IO::kTextOrigin + IO::kCellHeight * row + 2 * k);
-    }
+    uint16_t cell_pixel(int col, int row, int l, int k) const;
+    static uint16_t colour(uint8_t c64_colour);
     void fill_framebuffer(uint16_t rgb);
     std::vector<uint16_t>& framebuffer() { return fb_; }
 
     // ---- parts -----------------------------------------------------------------
     void attach_fat32(tarn::filesystem::Fat32* fs);
     C64& machine() { return *machine_; }
-    IO& io() { return *machine_->io(); }
     Memory& mem() { return *machine_->mem(); }
     Processor& cpu() { return *machine_->cpu(); }
     Vic& vic() { return *machine_->vic(); }
@@ -153,6 +152,7 @@ public:
     simbus::SimPs2& ps2() { return ps2_; }
     tarn::KeyQueue& keys() { return queue_; }
     tarn::Clock& clock() { return clock_; }
+    tarn::Screen& screen() { return *screen_; }
 
 private:
     // Time stands still unless the test moves it; a wait jumps to its end.
@@ -171,6 +171,7 @@ private:
     simbus::SimPs2 ps2_{false};
     tarn::KeyQueue queue_;
     TestClock clock_;
+    tarn::Screen* screen_ = nullptr;
     std::unique_ptr<tarn::GlobalDescriptorTable> gdt_;
     std::unique_ptr<tarn::hardwarecommunication::InterruptManager> interrupts_;
     std::unique_ptr<tarn::drivers::KeyboardDriver> keyboard_;

@@ -285,7 +285,7 @@ class KernelBoot(Session):
         rows = rows_of(self.m.wait_view(lambda v: READY in rows_of(v), "READY on the screen"))
         cursor_row = max(i for i, r in enumerate(rows) if r == READY) + 1
         # The cursor cell's top-left dot: lit in one phase, dark in the other.
-        x, y = screen.TEXT_ORIGIN, screen.TEXT_ORIGIN + cursor_row * screen.TEXT_CELL_H
+        x, y = screen.text_cell_origin(self.m.last_image, 0, cursor_row)
         seen = set()
         def both_phases():
             seen.add(self.m.shot().pixel(x, y))

@@ -13,7 +13,7 @@
 #include "tests/unit/bridge/kernal_bus.h"
 #include "tests/unit/bridge/mounted_volume.h"
 
-#include "c64/io.h"
+#include "c64/serial_bus.h"
 #include "c64/memory.h"
 #include "filesystem/fat.h"
 
@@ -42,7 +42,6 @@ class HeapFailure : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(volume.image.ok());
-        io.memory(&mem);
         Word(0x2B, 0x0801);
     }
     void TearDown() override { g_fail_size = 0; }
@@ -59,7 +58,7 @@ protected:
     }
     MountedVolume volume;
     Memory mem;
-    IO io;
+    SerialBus io{&mem};
     KernalBus bus{mem, io};
 };
 

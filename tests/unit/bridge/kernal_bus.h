@@ -1,17 +1,17 @@
 // The serial-bus requests of the patched KERNAL, made by hand on a bare
-// Memory and IO in the order the KERNAL's LOAD, SAVE and OPEN make them.
+// Memory and serial bus in the order the KERNAL's LOAD, SAVE and OPEN make them.
 #ifndef TARN_TESTS_UNIT_BRIDGE_KERNAL_BUS_H
 #define TARN_TESTS_UNIT_BRIDGE_KERNAL_BUS_H
 
 #include <string>
 #include <vector>
 
-#include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/serial_bus.h"
 
 struct KernalBus {
     Memory& mem;
-    IO& io;
+    SerialBus& io;
 
     u8 Status() { return mem.read_byte(0x90); }
     u16 Word(u16 at) { return mem.read_byte(at) | mem.read_byte(at + 1) << 8; }
@@ -23,7 +23,7 @@ struct KernalBus {
     void Request(u8 code, u8 byte) {
         mem.write_byte(0x95, byte);
         mem.write_byte(0xDF80, code);  // the patched routines' request register
-        io.emulate();
+        io.serve();
     }
     void Attention(u8 command) { Request(4, command); }
     void Send(u8 value) { Request(5, value); }

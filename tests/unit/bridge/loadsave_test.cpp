@@ -10,7 +10,7 @@
 #include "tests/unit/bridge/kernal_bus.h"
 #include "tests/unit/bridge/mounted_volume.h"
 
-#include "c64/io.h"
+#include "c64/serial_bus.h"
 #include "c64/memory.h"
 #include "filesystem/fat.h"
 
@@ -20,7 +20,6 @@ class Bridge : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(volume.image.ok());
-        io.memory(&mem);
         Word(0x2B, 0x0801);
     }
 
@@ -48,7 +47,7 @@ protected:
 
     MountedVolume volume;
     Memory mem;
-    IO io;
+    SerialBus io{&mem};
     KernalBus bus{mem, io};
 };
 
@@ -241,7 +240,7 @@ TEST_F(Bridge, OtherRequestValuesAreLeftAlone) {
     Mount();
     for (u8 v : {0, 1, 3, 8, 0xFF}) {
         mem.write_byte(0xDF80, v);
-        EXPECT_TRUE(io.emulate());
+        io.serve();
         EXPECT_EQ(mem.read_byte(0xDF80), v);
     }
 }
@@ -262,8 +261,7 @@ TEST(BridgeUnmounted, VolumeWithoutPartitionGivesNotFoundAndNoWrite) {
     MountedVolume volume(options);
     ASSERT_TRUE(volume.image.ok());
     Memory mem;
-    IO io;
-    io.memory(&mem);
+    SerialBus io{&mem};
     io.fat32(volume.Mount());
     ASSERT_EQ(volume.fat(), nullptr);  // no partition: no volume at all
     KernalBus bus{mem, io};

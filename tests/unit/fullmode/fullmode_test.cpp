@@ -10,8 +10,8 @@
 
 #include "c64/c64.h"
 #include "c64/processor.h"
-#include "c64/face_node.h"
-#include "c64/io.h"
+#include "c64/text_view.h"
+#include "c64/raster_picture.h"
 #include "c64/memory.h"
 #include "c64/vic.h"
 #include "tests/support/headless_machine.h"
@@ -40,7 +40,7 @@ protected:
     std::string Screen() {
         std::string s;
         for (int i = 0; i < 1000; i++) {
-            s += static_cast<char>(face_screen_code_char(hm.mem().read_byte_no_io(static_cast<u16>(0x0400 + i))));
+            s += static_cast<char>(TextView::character(hm.mem().read_byte_no_io(static_cast<u16>(0x0400 + i))));
             if (i % 40 == 39) s += '\n';
         }
         return s;
@@ -56,7 +56,9 @@ protected:
     void Enter(const std::string& line) {
         for (char c : line + "\r") {
             for (int i = 0; i < 50 && Peek(kKeyCount) >= kKeyBufferSize; i++) hm.run_pass();
-            face_key(&g_c64_face, static_cast<u8>(c));
+            u8 n = Peek(kKeyCount);
+            hm.mem().write_byte_no_io(static_cast<u16>(0x0277 + n), static_cast<u8>(c));
+            hm.mem().write_byte_no_io(kKeyCount, static_cast<u8>(n + 1));
         }
         hm.run_passes(3);
     }
@@ -82,7 +84,6 @@ protected:
 
 TEST_F(FullMode, BootsToReadyWithTheFaceOffAndTheRasterMoving) {
     EXPECT_TRUE(hm.machine().full_mode());
-    EXPECT_EQ(g_face_active, 0);
     u32 frames = hm.vic().frame_count();
     u32 before = Cycles();
     hm.run_passes(10);
@@ -183,7 +184,7 @@ TEST_F(FullMode, BorderSplitShowsAtItsRasterLinesInThePicture) {
     Start("split");
     Sys();
     hm.run_passes(3);
-    auto border = [&](int line) { return hm.io().frame_pixel(0, line - Vic::kFirstVisibleLine); };
+    auto border = [&](int line) { return hm.machine().raster()->pixel(0, line - Vic::kFirstVisibleLine); };
     EXPECT_EQ(border(100), 14);
     EXPECT_EQ(border(149), 14);
     EXPECT_EQ(border(151), 2);
@@ -198,7 +199,6 @@ TEST_F(FullMode, F11ThereAndBackKeepsProgramAndVariables) {
     hm.tap_key(kKeyF11);
     hm.run_pass();
     EXPECT_FALSE(hm.machine().full_mode());
-    EXPECT_EQ(g_face_active, 1);
     hm.type_and_run("PRINT A\n", 5);
     EXPECT_TRUE(hm.screen_has(" 21")) << Screen();
     hm.tap_key(kKeyF11);
@@ -235,7 +235,6 @@ TEST_F(FullMode, ResetKeepsFullModeAndWarpSkipsPacing) {
     hm.rebuild();
     EXPECT_TRUE(hm.machine().full_mode());
     EXPECT_FALSE(hm.machine().warp());
-    EXPECT_EQ(g_face_active, 0);
     EXPECT_TRUE(RunUntilScreen("READY.", 400));
 }
 

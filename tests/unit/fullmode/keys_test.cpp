@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "c64/c64.h"
-#include "c64/face_node.h"
+#include "c64/text_view.h"
 #include "c64/memory.h"
 #include "drivers/keyboard.h"
 #include "tests/support/headless_machine.h"
@@ -24,7 +24,7 @@ protected:
     std::string screen() {
         std::string s;
         for (int i = 0; i < 1000; i++) {
-            s += static_cast<char>(face_screen_code_char(hm.mem().read_byte_no_io(static_cast<u16>(0x0400 + i))));
+            s += static_cast<char>(TextView::character(hm.mem().read_byte_no_io(static_cast<u16>(0x0400 + i))));
             if (i % 40 == 39) s += '\n';
         }
         return s;

@@ -1,277 +1,244 @@
-// IO display: the text view and the raster picture on a memory framebuffer,
-// frame skipping and frame pacing.
+// The two pictures on a screen in RAM: text mode's view of screen memory,
+// drawn cell by cell where something changed and never cleared first, and
+// full mode's raster picture, presented row by row where it changed.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
-#include "c64/c64.h"
-#include "c64/face_node.h"
-#include "c64/io.h"
-#include "lib/clock.h"
+#include "c64/cia2.h"
+#include "c64/memory.h"
+#include "c64/palette.h"
+#include "c64/raster_picture.h"
+#include "c64/text_view.h"
+#include "c64/vic.h"
+#include "lib/screen.h"
 
 namespace {
 
-constexpr u16 kSentinel = 0x1234;
+constexpr u32 kGuard = 0xDEADBEEF;
 
-// Time moves only by hand; a wait jumps to its end.
-struct ManualClock : tarn::Clock {
-    u32 now = 100000;
-    u32 milliseconds() override { return now; }
-    void wait_until(u32 due) override {
-        if (static_cast<i32>(due - now) > 0) now = due;
+// A picture in RAM with a guard row below it, a record of every rectangle
+// presented and a hook that sees the picture as each present finds it.
+class MemoryScreen : public tarn::Screen {
+public:
+    struct Rect {
+        u32 x, y, w, h;
+    };
+    MemoryScreen(u32 w, u32 h) : w_(w), h_(h), pixels_((h + 1) * w, kGuard) {
+        for (u32 i = 0; i < w * h; i++) pixels_[i] = 0;
     }
+    u32 width() const override { return w_; }
+    u32 height() const override { return h_; }
+    u32* pixels() override { return pixels_.data(); }
+    u32 stride() const override { return w_; }
+    void present(u32 x, u32 y, u32 w, u32 h) override {
+        presented.push_back({x, y, w, h});
+        if (on_present) on_present(presented.back());
+    }
+    u32 at(u32 x, u32 y) const { return pixels_[y * w_ + x]; }
+    bool guard_intact() const {
+        for (u32 i = w_ * h_; i < pixels_.size(); i++)
+            if (pixels_[i] != kGuard) return false;
+        return true;
+    }
+    std::vector<Rect> presented;
+    std::function<void(const Rect&)> on_present;
+
+private:
+    u32 w_, h_;
+    std::vector<u32> pixels_;
 };
 
-class Display : public ::testing::Test {
+u32 rgb(u8 c) { return palette::rgb(c); }
+
+class TextViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        io.clock(&clock);
-        open(800, 600);
-        g_face_active = 1;
+        mem.vic(&vic);
+        mem.cia2(&cia2);
+        vic.memory(&mem);
         for (int i = 0; i < 1000; i++) {
-            g_face_screen[i] = ' ';
-            g_face_color[i] = 1;
+            mem.write_byte_no_io(static_cast<u16>(0x0400 + i), 0x20);
+            mem.write_byte_no_io(static_cast<u16>(0xD800 + i), 14);
         }
-        g_vic_border = 14;
-        g_vic_backgnd = 6;
-        io.last_sync_ms(0);
-        // Leave the skip counter at 0: one drawn frame without skipping.
-        io.frame_skip(0);
-        io.screen_refresh();
+        vic.write_register(0x18, 0x14);  // screen at $0400
+        vic.write_register(0x20, 14);
+        vic.write_register(0x21, 6);
     }
-    void TearDown() override { g_face_active = 0; }
-
-    // A framebuffer with guard words after its last line.
-    void open(u32 w, u32 h, u32 pitch_words = 0) {
-        width = w;
-        height = h;
-        pitch = pitch_words ? pitch_words : w;
-        fb.assign(pitch * h + kGuard, kSentinel);
-        io.init_display(reinterpret_cast<u32*>(fb.data()), w, h, pitch * 2, 16);
-    }
-    u16 pixel(u32 x, u32 y) const { return fb[y * pitch + x]; }
-    void paint(u16 v) {
-        for (u16& p : fb) p = v;
-    }
-    bool drew() {
-        paint(kSentinel);
-        clock.now += 100;  // no pacing wait
-        io.screen_refresh();
-        return pixel(0, 0) != kSentinel;
+    void poke(u16 a, u8 v) { mem.write_byte_no_io(a, v); }
+    // Colour of glyph dot (l, k) of a cell on the screen.
+    u32 dot(const MemoryScreen& s, int col, int row, int l, int k) const {
+        int sc = view.scale();
+        return s.at(static_cast<u32>(view.left() + sc * (12 * col + 2 * l)),
+                    static_cast<u32>(view.top() + sc * (18 * row + 2 * k)));
     }
 
-    static constexpr u32 kGuard = 64;
-    ManualClock clock;
-    IO io;
-    std::vector<u16> fb;
-    u32 width = 0, height = 0, pitch = 0;
+    Memory mem;
+    Vic vic;
+    Cia2 cia2;
+    TextView view{&mem, &vic};
 };
 
-TEST_F(Display, FontKeepsTheReferenceGlyphs) {
+TEST_F(TextViewTest, CellsAreDoubledGlyphsInTheirColoursCentredInTheBorder) {
+    MemoryScreen s(800, 600);
+    poke(0x0400, 0x01);  // A
+    poke(0xD800, 2);
+    poke(0x0400 + 999, 0x30);  // 0 in the last cell
+    poke(0xD800 + 999, 7);
+    poke(0x0401, 0x81);  // reverse A
+    ASSERT_TRUE(view.draw(&s));
+    EXPECT_EQ(view.scale(), 1);
+    EXPECT_EQ(view.left(), 160);  // (800 - 480) / 2
+    EXPECT_EQ(view.top(), 75);    // (600 - 450) / 2
+    EXPECT_EQ(s.at(0, 0), rgb(14));
+    EXPECT_EQ(s.at(159, 300), rgb(14));
+    EXPECT_EQ(s.at(640, 300), rgb(14));
+    EXPECT_EQ(s.at(799, 599), rgb(14));
+    EXPECT_EQ(s.at(639, 524), rgb(6));  // the text area's last dot
+    for (int k = 0; k < 7; k++)
+        for (int l = 0; l < 5; l++) {
+            bool a = TextView::kFont['A' - 0x20][k] & (0x10 >> l);
+            EXPECT_EQ(dot(s, 0, 0, l, k), a ? rgb(2) : rgb(6));
+            EXPECT_EQ(dot(s, 1, 0, l, k), a ? rgb(6) : rgb(14));  // reverse: the cell in ink
+            EXPECT_EQ(dot(s, 39, 24, l, k), (TextView::kFont['0' - 0x20][k] & (0x10 >> l)) ? rgb(7) : rgb(6));
+        }
+    // The glyph fills the top-left 10 x 14 of the 12 x 18 cell.
+    for (int y = 0; y < 18; y++) EXPECT_EQ(s.at(160 + 10, 75 + y), rgb(6));
+    for (int x = 0; x < 12; x++) EXPECT_EQ(s.at(160 + x, 75 + 14), rgb(6));
+    EXPECT_EQ(view.shown(0), 'A');
+    EXPECT_EQ(view.shown(999), '0');
+}
+
+TEST_F(TextViewTest, OnlyWhatChangedIsShownAndNothingShownIsBlank) {
+    MemoryScreen s(800, 600);
+    poke(0x0400 + 40 * 3, 0x12);  // R
+    ASSERT_TRUE(view.draw(&s));
+    s.presented.clear();
+    EXPECT_FALSE(view.draw(&s));  // nothing changed: nothing drawn or shown
+    EXPECT_TRUE(s.presented.empty());
+
+    // The cursor blinks at row 3, column 5: that cell alone is shown, and
+    // whenever anything is shown the R beside it is there.
+    s.on_present = [&](const MemoryScreen::Rect&) {
+        EXPECT_EQ(dot(s, 0, 3, 0, 0), rgb(14));  // R's top-left dot
+    };
+    poke(0x0400 + 40 * 3 + 5, 0xA0);
+    ASSERT_TRUE(view.draw(&s));
+    ASSERT_EQ(s.presented.size(), 1u);
+    EXPECT_EQ(s.presented[0].x, 160u + 12 * 5);
+    EXPECT_EQ(s.presented[0].y, 75u + 18 * 3);
+    EXPECT_EQ(s.presented[0].w, 12u);
+    EXPECT_EQ(s.presented[0].h, 18u);
+    EXPECT_EQ(dot(s, 5, 3, 0, 0), rgb(14));
+
+    // A new border colour: the bands around the text area only.
+    s.presented.clear();
+    vic.write_register(0x20, 2);
+    ASSERT_TRUE(view.draw(&s));
+    for (const MemoryScreen::Rect& r : s.presented)
+        EXPECT_TRUE(r.x + r.w <= 160 || r.x >= 640 || r.y + r.h <= 75 || r.y >= 525) << r.x << "," << r.y;
+    EXPECT_EQ(s.at(0, 0), rgb(2));
+    EXPECT_EQ(dot(s, 0, 3, 0, 0), rgb(14));
+
+    // The monitor drew over the screen: everything is drawn again.
+    view.invalidate();
+    s.presented.clear();
+    ASSERT_TRUE(view.draw(&s));
+    EXPECT_EQ(s.presented.size(), 25u + 4u);
+}
+
+TEST_F(TextViewTest, ScreenMemoryIsReadWhereTheVicPoints) {
+    MemoryScreen s(800, 600);
+    poke(0x0800, 0x02);           // B at $0800
+    vic.write_register(0x18, 0x24);  // screen at $0800
+    view.draw(&s);
+    EXPECT_EQ(view.shown(0), 'B');
+    // Screen codes the 5 x 7 font has no glyph for show as spaces.
+    const struct { u8 code; char ch; } cases[] = {{0x00, '@'}, {0x1A, 'Z'}, {0x1E, 0x1E}, {0x40, '-'}, {0x4D, '/'},
+                                                  {0x51, 'O'}, {0x5C, '|'}, {0x5D, ' '}, {0x66, '#'}, {0xB1, '1'}};
+    for (auto c : cases) EXPECT_EQ(TextView::character(c.code), static_cast<u8>(c.ch)) << int(c.code);
+}
+
+TEST_F(TextViewTest, LargeScreensGetLargerCellsAndSmallOnesAreClipped) {
+    MemoryScreen big(1920, 1080);
+    poke(0x0400, 0x01);
+    view.draw(&big);
+    EXPECT_EQ(view.scale(), 2);
+    EXPECT_EQ(view.left(), 480);  // (1920 - 960) / 2
+    EXPECT_EQ(view.top(), 90);    // (1080 - 900) / 2
+    bool top_dot = TextView::kFont['A' - 0x20][0] & 0x04;  // A's middle column, top row
+    for (int dy = 0; dy < 4; dy++)
+        for (int dx = 0; dx < 4; dx++) EXPECT_EQ(big.at(480 + 8 + dx, 90 + dy), top_dot ? rgb(14) : rgb(6));
+
+    MemoryScreen small(320, 200);
+    view.draw(&small);
+    EXPECT_EQ(view.scale(), 1);
+    EXPECT_TRUE(small.guard_intact());
+    EXPECT_EQ(small.at(319, 199), rgb(6));
+}
+
+TEST(Font, KeepsTheReferenceGlyphs) {
     const u8 a[7] = {0x0E, 0x11, 0x11, 0x11, 0x1F, 0x11, 0x11};
     const u8 zero[7] = {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E};
     for (int k = 0; k < 7; k++) {
-        EXPECT_EQ(IO::font5x7['A' - 0x20][k], a[k]);
-        EXPECT_EQ(IO::font5x7['0' - 0x20][k], zero[k]);
-        EXPECT_EQ(IO::font5x7[0][k], 0);  // space is empty
-    }
-    // Every printable glyph but space has dots, and only in the low five bits.
-    for (int g = 1; g < 96; g++) {
-        int dots = 0;
-        for (int k = 0; k < 7; k++) {
-            EXPECT_EQ(IO::font5x7[g][k] & 0xE0, 0) << g;
-            dots += IO::font5x7[g][k];
-        }
-        EXPECT_GT(dots, 0) << g;
+        EXPECT_EQ(TextView::kFont['A' - 0x20][k], a[k]);
+        EXPECT_EQ(TextView::kFont['0' - 0x20][k], zero[k]);
+        EXPECT_EQ(TextView::kFont[0][k], 0);  // space is empty
     }
 }
 
-TEST_F(Display, TextViewDrawsBorderCellsAndDoubledGlyphs) {
-    g_face_screen[0] = 'A';
-    g_face_color[0] = 2;
-    g_face_screen[40 * 24 + 39] = '0';
-    g_face_color[40 * 24 + 39] = 7;
-    ASSERT_TRUE(drew());
-    EXPECT_EQ(pixel(0, 0), IO::c64pal[14]);
-    EXPECT_EQ(pixel(23, 23), IO::c64pal[14]);
-    EXPECT_EQ(pixel(504, 100), IO::c64pal[14]);
-    EXPECT_EQ(pixel(100, 474), IO::c64pal[14]);
-    EXPECT_EQ(pixel(799, 599), IO::c64pal[14]);
-    EXPECT_EQ(pixel(503, 473), IO::c64pal[6]);  // last pixel of the text area
-    for (int k = 0; k < 7; k++)
-        for (int l = 0; l < 5; l++) {
-            u16 want = (IO::font5x7['A' - 0x20][k] & (0x10 >> l)) ? IO::c64pal[2] : IO::c64pal[6];
-            for (int dy = 0; dy < 2; dy++)
-                for (int dx = 0; dx < 2; dx++) ASSERT_EQ(pixel(24 + 2 * l + dx, 24 + 2 * k + dy), want);
-            u16 want0 = (IO::font5x7['0' - 0x20][k] & (0x10 >> l)) ? IO::c64pal[7] : IO::c64pal[6];
-            ASSERT_EQ(pixel(24 + 12 * 39 + 2 * l, 24 + 18 * 24 + 2 * k), want0);
-        }
-    // The glyph fills only the top-left 10 x 14 of its 12 x 18 cell.
-    for (int y = 24; y < 42; y++) {
-        EXPECT_EQ(pixel(34, y), IO::c64pal[6]);
-        EXPECT_EQ(pixel(35, y), IO::c64pal[6]);
-    }
-    for (int x = 24; x < 36; x++) EXPECT_EQ(pixel(x, 38), IO::c64pal[6]);
-}
+// ---- full mode's raster picture --------------------------------------------
 
-TEST_F(Display, PixelsAreLittleEndianRgb565) {
-    g_vic_border = 8;  // orange C200
-    ASSERT_TRUE(drew());
-    const u8* bytes = reinterpret_cast<const u8*>(fb.data());
-    EXPECT_EQ(bytes[0], 0x00);
-    EXPECT_EQ(bytes[1], 0xC2);
-}
-
-TEST_F(Display, ControlAndHighCharactersShowAsBlankCells) {
-    g_face_screen[1] = 0x1F;
-    g_face_screen[2] = 0x80;
-    g_face_screen[3] = 0xFF;
-    g_face_screen[4] = 0x00;
-    ASSERT_TRUE(drew());
-    for (int col = 1; col <= 4; col++)
-        for (int y = 24; y < 42; y++)
-            for (int x = 24 + 12 * col; x < 36 + 12 * col; x++) ASSERT_EQ(pixel(x, y), IO::c64pal[6]);
-}
-
-TEST_F(Display, ColourBytesUseTheirLowFourBits) {
-    g_face_screen[0] = 'A';
-    g_face_color[0] = 0xF2;
-    g_vic_border = 0x1E;
-    g_vic_backgnd = 0x26;
-    ASSERT_TRUE(drew());
-    EXPECT_EQ(pixel(0, 0), IO::c64pal[14]);
-    EXPECT_EQ(pixel(24, 24), IO::c64pal[6]);
-    EXPECT_EQ(pixel(26, 24), IO::c64pal[2]);
-}
-
-TEST_F(Display, SmallFramebufferClipsTheTextArea) {
-    open(300, 200, 320);  // pitch wider than the picture
-    for (int i = 0; i < 1000; i++) g_face_screen[i] = 0x7F;  // solid-ish glyph everywhere
-    ASSERT_TRUE(drew());
-    EXPECT_EQ(pixel(299, 199), IO::c64pal[6]);
-    for (u32 y = 0; y < height; y++)
-        for (u32 x = width; x < pitch; x++) ASSERT_EQ(pixel(x, y), kSentinel) << x << "," << y;
-    for (u32 i = pitch * height; i < fb.size(); i++) ASSERT_EQ(fb[i], kSentinel);
-}
-
-TEST_F(Display, FrameSkipDrawsTextOnceInEleven) {
-    io.frame_skip(10);
-    for (int call = 1; call <= 10; call++) EXPECT_FALSE(drew()) << call;
-    EXPECT_TRUE(drew());
-    EXPECT_FALSE(drew());
-    io.frame_skip(0);
-    EXPECT_TRUE(drew());
-    EXPECT_TRUE(drew());
-}
-
-TEST_F(Display, RasterPictureIsCentredAtTwiceItsSize) {
-    g_face_active = 0;
-    io.screen_update_pixel(11, 1, 2);     // top-left of the visible area
-    io.screen_update_pixel(394, 272, 7);  // bottom-right
-    io.screen_update_pixel(10, 1, 3);     // just outside it
-    io.screen_draw_rect(10, 5, 3, 5);
-    io.screen_draw_border(100, 1);
-    EXPECT_EQ(io.frame_pixel(10, 5), 0);
-    EXPECT_EQ(io.frame_pixel(11, 5), 5);
-    EXPECT_EQ(io.frame_pixel(13, 5), 5);
-    EXPECT_EQ(io.frame_pixel(14, 5), 0);
-    ASSERT_TRUE(drew());
-    EXPECT_EQ(io.picture_scale(), 2);
-    // 768 x 544 at (16, 28); black around it.
+TEST(RasterPictureTest, CentredAtTwiceItsSizeWithBlackAround) {
+    RasterPicture p;
+    MemoryScreen s(800, 600);
+    p.row(1)[11] = 2;     // top-left of the visible area
+    p.row(272)[394] = 7;  // bottom-right
+    p.row(1)[10] = 3;     // just outside it
+    EXPECT_EQ(p.present(&s), 272);
+    EXPECT_EQ(p.scale(), 2);
+    // 768 x 544 at (16, 28).
     for (u32 y = 28; y < 30; y++)
-        for (u32 x = 16; x < 18; x++) EXPECT_EQ(pixel(x, y), io.palette(2)) << x << "," << y;
-    EXPECT_EQ(pixel(15, 28), 0);
-    EXPECT_EQ(pixel(16, 27), 0);
-    EXPECT_EQ(pixel(783, 571), io.palette(7));
-    EXPECT_EQ(pixel(782, 570), io.palette(7));
-    EXPECT_EQ(pixel(784, 571), 0);
-    EXPECT_EQ(pixel(783, 572), 0);
-    EXPECT_EQ(pixel(799, 599), 0);
-    EXPECT_EQ(pixel(16, 36), io.palette(5));  // columns 11 to 13 of row 5
-    EXPECT_EQ(pixel(21, 37), io.palette(5));
-    EXPECT_EQ(pixel(22, 36), io.palette(0));
-    for (u32 x = 16; x < 784; x += 37) EXPECT_EQ(pixel(x, 28 + 2 * 99), io.palette(1));
+        for (u32 x = 16; x < 18; x++) EXPECT_EQ(s.at(x, y), rgb(2)) << x << "," << y;
+    EXPECT_EQ(s.at(15, 28), 0u);
+    EXPECT_EQ(s.at(16, 27), 0u);
+    EXPECT_EQ(s.at(783, 571), rgb(7));
+    EXPECT_EQ(s.at(784, 571), 0u);
+    EXPECT_EQ(s.at(799, 599), 0u);
+    EXPECT_EQ(p.pixel(10, 1), 3);
+    EXPECT_EQ(p.pixel(403, 0), 0xFF);
 }
 
-TEST_F(Display, OnlyChangedRowsAreWrittenAgain) {
-    g_face_active = 0;
-    ASSERT_EQ(io.present_raster(), 272);
-    EXPECT_EQ(io.present_raster(), 0);
-    paint(kSentinel);
-    io.screen_update_pixel(200, 100, 4);
-    io.screen_update_pixel(201, 100, 4);
-    io.screen_update_pixel(5, 50, 4);  // outside the visible area: not shown
-    EXPECT_EQ(io.present_raster(), 1);
-    for (u32 y = 0; y < height; y++) {
-        bool changed = y == 28 + 2 * 99 || y == 29 + 2 * 99;
-        ASSERT_EQ(pixel(0, y), kSentinel) << y;
-        ASSERT_EQ(pixel(400, y), changed ? io.palette(0) : kSentinel) << y;
-    }
-    EXPECT_EQ(pixel(16 + 2 * 189, 28 + 2 * 99), io.palette(4));
-    EXPECT_EQ(pixel(16 + 2 * 190 + 1, 29 + 2 * 99), io.palette(4));
-    // The text view drew over everything: the next picture is written whole.
-    g_face_active = 1;
-    ASSERT_TRUE(drew());
-    g_face_active = 0;
-    EXPECT_EQ(io.present_raster(), 272);
-    EXPECT_EQ(pixel(0, 0), 0);
+TEST(RasterPictureTest, OnlyChangedRowsArePresentedAgain) {
+    RasterPicture p;
+    MemoryScreen s(800, 600);
+    ASSERT_EQ(p.present(&s), 272);
+    s.presented.clear();
+    EXPECT_EQ(p.present(&s), 0);
+    EXPECT_TRUE(s.presented.empty());
+    p.row(100)[200] = 4;
+    p.row(50)[5] = 4;  // outside the visible area: not shown
+    EXPECT_EQ(p.present(&s), 1);
+    ASSERT_EQ(s.presented.size(), 1u);
+    EXPECT_EQ(s.presented[0].y, 28u + 2 * 99);
+    EXPECT_EQ(s.presented[0].h, 2u);
+    EXPECT_EQ(s.at(16 + 2 * 189, 28 + 2 * 99), rgb(4));
+    // Drawn over (text view, monitor): written whole again.
+    p.invalidate();
+    EXPECT_EQ(p.present(&s), 272);
 }
 
-TEST_F(Display, SmallFramebufferShowsTheMiddleOfThePicture) {
-    open(300, 200, 320);
-    g_face_active = 0;
-    io.screen_update_pixel(11 + 42, 1 + 36, 7);  // (42, 36) of the visible area lands on (0, 0)
-    io.screen_update_pixel(11 + 42 + 299, 1 + 36 + 199, 2);
-    EXPECT_EQ(io.present_raster(), 272);
-    EXPECT_EQ(io.picture_scale(), 1);
-    EXPECT_EQ(pixel(0, 0), io.palette(7));
-    EXPECT_EQ(pixel(299, 199), io.palette(2));
-    for (u32 y = 0; y < height; y++)
-        for (u32 x = width; x < pitch; x++) ASSERT_EQ(pixel(x, y), kSentinel) << x << "," << y;
-    for (u32 i = pitch * height; i < fb.size(); i++) ASSERT_EQ(fb[i], kSentinel);
-}
-
-TEST_F(Display, RasterPaletteAndFrameSkipOneInTen) {
-    const u16 want[16] = {0x0000, 0xFFFF, 0x8800, 0xAFFD, 0xCA39, 0x066A, 0x0015, 0xEF6E,
-                          0xDC4A, 0x6220, 0xFBAE, 0x3186, 0x73AE, 0xAFEC, 0x045F, 0xBDD7};
-    for (int i = 0; i < 16; i++) EXPECT_EQ(io.palette(i), want[i]);
-    g_face_active = 0;
-    io.frame_skip(10);
-    // An unchanged picture is not written again: drop the record of it so
-    // that every presented frame shows.
-    auto drew_picture = [&] {
-        io.invalidate_picture();
-        return drew();
-    };
-    // After the text frame the counter is 0: ten skipped calls, then a draw.
-    for (int call = 1; call <= 10; call++) EXPECT_FALSE(drew_picture()) << call;
-    EXPECT_TRUE(drew_picture());
-    // A raster frame leaves the counter at 1: from then on one call in ten.
-    for (int round = 0; round < 2; round++) {
-        for (int call = 1; call <= 9; call++) EXPECT_FALSE(drew_picture()) << call;
-        EXPECT_TRUE(drew_picture());
-    }
-}
-
-TEST_F(Display, DrawingOutsideThePictureIsIgnored) {
-    io.screen_update_pixel(403, 0, 3);
-    io.screen_update_pixel(-1, 0, 3);
-    io.screen_update_pixel(0, 284, 3);
-    io.screen_draw_rect(400, 0, 10, 3);
-    EXPECT_EQ(io.frame_pixel(401, 0), 3);
-    EXPECT_EQ(io.frame_pixel(402, 0), 3);
-    EXPECT_EQ(io.frame_pixel(403, 0), 0xFFFF);
-}
-
-TEST_F(Display, SyncWaitsUntilNineteenMillisecondsSinceTheLastOnly) {
-    u32 start = clock.now;
-    io.last_sync_ms(start - 5);
-    io.sync();
-    EXPECT_EQ(clock.now, start + 14);
-    EXPECT_EQ(io.last_sync_ms(), start + 14);
-    clock.now += 30;
-    io.sync();
-    EXPECT_EQ(clock.now, start + 44);  // long after the last: no wait
+TEST(RasterPictureTest, SmallScreenShowsTheMiddleOfThePicture) {
+    RasterPicture p;
+    MemoryScreen s(320, 200);
+    p.row(1 + 36)[11 + 32] = 7;  // (32, 36) of the visible area lands on (0, 0)
+    p.row(1 + 36 + 199)[11 + 32 + 319] = 2;
+    EXPECT_EQ(p.present(&s), 272);
+    EXPECT_EQ(p.scale(), 1);
+    EXPECT_EQ(s.at(0, 0), rgb(7));
+    EXPECT_EQ(s.at(319, 199), rgb(2));
+    EXPECT_TRUE(s.guard_intact());
 }
 
 }  // namespace

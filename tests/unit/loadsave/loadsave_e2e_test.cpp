@@ -9,7 +9,7 @@
 #include "tests/unit/bridge/machine_on_volume.h"
 
 #include "c64/memory.h"
-#include "drivers/keyboard.h"
+#include "c64/text_view.h"
 #include "filesystem/fat.h"
 
 namespace {
@@ -187,8 +187,8 @@ TEST_F(LoadSave, DollarLoadListsTheDirectory) {
     EXPECT_GT(blocks, games);
     // The header line: line 0, then the disk name and id in reverse video.
     EXPECT_EQ(hm.row(hello - 1).rfind("0 \"TARN            \" 00 2A", 0), 0u) << Screen();
-    EXPECT_TRUE(g_face_screen_reverse[40 * (hello - 1) + 2]);
-    EXPECT_FALSE(g_face_screen_reverse[40 * hello + 2]);
+    EXPECT_TRUE(hm.machine().text_view()->reversed(40 * (hello - 1) + 2));
+    EXPECT_FALSE(hm.machine().text_view()->reversed(40 * hello + 2));
 }
 
 TEST_F(LoadSave, MissingFileEndsInFileNotFound) {

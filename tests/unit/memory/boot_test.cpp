@@ -6,7 +6,7 @@
 #include "c64/cia1.h"
 #include "c64/cia2.h"
 #include "c64/control_ports.h"
-#include "c64/io.h"
+#include "c64/raster_picture.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
 #include "c64/sid.h"
@@ -34,7 +34,7 @@ struct BootedMachine {
     Cia2 cia2;
     Vic vic;
     Sid sid;
-    IO io;
+    RasterPicture picture;
     ControlPorts ports;
 
     BootedMachine() {
@@ -47,7 +47,7 @@ struct BootedMachine {
         cia2.cpu(&cpu);
         vic.memory(&mem);
         vic.cpu(&cpu);
-        vic.io(&io);
+        vic.picture(&picture);
         cpu.reset();
     }
 

@@ -14,8 +14,7 @@
 #include "drivers/speaker.h"
 #include "host/speaker_tone.h"
 #include "tests/support/sim_pit.h"
-#include "c64/face_node.h"
-#include "c64/io.h"
+#include "c64/text_view.h"
 #include "c64/vic.h"
 #include "data/blobs.h"
 
@@ -71,9 +70,10 @@ protected:
     void StepWatchingSid(u32 steps, const simbus::SimPit& pit, std::vector<SidStore>* stores) {
         constexpr u32 kStepsPerIrq = 16667;
         Processor& cpu = hm.cpu();
+        u32 since_tick = 0;
         for (u32 i = 0; i < steps; i++) {
             cpu.step();
-            g_c64_self.steps++;
+            since_tick++;
             u8 which = 0;
             u16 ea = cpu.effective_address();
             if (IsStore(cpu.opcode(), &which) && ea >= 0xD400 && ea < 0xD500) {
@@ -81,7 +81,7 @@ protected:
                 u8 v = which == 'A' ? r.a : which == 'X' ? r.x : r.y;
                 stores->push_back({static_cast<u8>(ea & 0xFF), v, pit.speaker_hz()});
             }
-            if (g_c64_self.steps % kStepsPerIrq == 0) cpu.tick();
+            if (since_tick % kStepsPerIrq == 0) cpu.tick();
         }
     }
 
@@ -116,7 +116,7 @@ protected:
 
     // A dot of the cell's glyph that is lit, as (l, k); false for a blank.
     static bool LitDot(char ch, int* l, int* k) {
-        const u8* glyph = IO::font5x7[static_cast<u8>(ch) - 0x20];
+        const u8* glyph = TextView::kFont[static_cast<u8>(ch) - 0x20];
         for (*k = 0; *k < 7; (*k)++)
             for (*l = 0; *l < 5; (*l)++)
                 if (glyph[*k] & (0x10 >> *l)) return true;
@@ -188,13 +188,13 @@ TEST_F(Program, ColourTourShowsEachNameInItsColour) {
         ASSERT_GE(r, 0) << line << "\n" << Screen();
         int name_col = static_cast<int>(line.size() - std::strlen(kColourNames[c]));
         for (int col = name_col; col < static_cast<int>(line.size()); col++)
-            EXPECT_EQ(g_face_color[40 * r + col], c) << kColourNames[c];
-        EXPECT_EQ(g_face_color[40 * r + 1], kWhite) << "number of " << kColourNames[c];
+            EXPECT_EQ(hm.machine().text_view()->colour(40 * r + col), c) << kColourNames[c];
+        EXPECT_EQ(hm.machine().text_view()->colour(40 * r + 1), kWhite) << "number of " << kColourNames[c];
         // And on the framebuffer: the name's first letter is drawn in the
         // text view's shade of the colour it names.
         int l = 0, k = 0;
         ASSERT_TRUE(LitDot(kColourNames[c][0], &l, &k));
-        EXPECT_EQ(hm.cell_pixel(name_col, r, l, k), IO::c64pal[c]) << kColourNames[c];
+        EXPECT_EQ(hm.cell_pixel(name_col, r, l, k), HeadlessMachine::colour(c)) << kColourNames[c];
     }
     EXPECT_TRUE(hm.screen_has("BLUE (THE BACKGROUND)"));
     EXPECT_EQ(hm.vic().read_register(0x20) & 0x0F, 14);  // border back to light blue
@@ -313,7 +313,7 @@ TEST_F(Program, DirectoryEntryListsTheAttachedDisk) {
     ASSERT_TRUE(EntryDone()) << Screen();
     int header = LastRowWith("\"TARNDISK");
     ASSERT_GE(header, 0) << Screen();
-    EXPECT_EQ(g_face_color[40 * header + 4], 7);  // the header in yellow
+    EXPECT_EQ(hm.machine().text_view()->colour(40 * header + 4), 7);  // the header in yellow
     int hello = LastRowWith("\"HELLO\"");
     int game = LastRowWith("\"GAME\"");
     ASSERT_GE(hello, 0) << Screen();
@@ -321,7 +321,7 @@ TEST_F(Program, DirectoryEntryListsTheAttachedDisk) {
     EXPECT_EQ(Trimmed(hello).substr(0, 2), "2 ");   // 300 bytes: two blocks
     EXPECT_EQ(Trimmed(game).substr(0, 2), "8 ");    // 2,000 bytes: eight blocks
     EXPECT_NE(hm.row(hello).find("PRG"), std::string::npos);
-    EXPECT_EQ(g_face_color[40 * hello + 4], kWhite);
+    EXPECT_EQ(hm.machine().text_view()->colour(40 * hello + 4), kWhite);
     EXPECT_TRUE(hm.screen_has("BLOCKS FREE.")) << Screen();
     EXPECT_FALSE(hm.screen_has("NO DISK")) << Screen();
     EXPECT_EQ(PeekWord(0x2B), 0x0801);  // BASIC's program start given back

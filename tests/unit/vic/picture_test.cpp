@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "c64/cia2.h"
-#include "c64/io.h"
+#include "c64/raster_picture.h"
 #include "c64/memory.h"
 #include "c64/vic.h"
 
@@ -34,8 +34,7 @@ protected:
         mem.vic(&vic);
         mem.cia2(&cia2);
         vic.memory(&mem);
-        vic.io(&io);
-        io.init_display(reinterpret_cast<u32*>(fb.data()), 800, 600, 1600, 16);
+        vic.picture(&picture);
         for (int i = 0; i < 1000; i++) {
             poke(static_cast<u16>(0x0400 + i), 0x20);
             poke(static_cast<u16>(0xD800 + i), 14);
@@ -52,7 +51,7 @@ protected:
     void frame() {
         for (int r = 0; r <= Vic::kLastLine; r++) vic.render_line(r);
     }
-    int px(int x, int line) { return io.frame_pixel(x, line - Vic::kFirstVisibleLine); }
+    int px(int x, int line) { return picture.pixel(x, line - Vic::kFirstVisibleLine); }
     // Does text cell (col, row) show the 8 x 8 glyph in colour fg on bg?
     ::testing::AssertionResult cell_shows(int col, int row, const u8* glyph, int fg, int bg) {
         for (int k = 0; k < 8; k++)
@@ -67,10 +66,9 @@ protected:
     }
 
     std::vector<u8> rom = character_rom();
-    std::vector<u16> fb = std::vector<u16>(800 * 600);
     Memory mem;
     Cia2 cia2;
-    IO io;
+    RasterPicture picture;
     Vic vic;
 };
 

@@ -1,11 +1,11 @@
 // VIC-II: register file, raster counting and interrupts, and every renderer
-// checked pixel by pixel on IO's raster picture.
+// checked pixel by pixel on the raster picture.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "c64/cia2.h"
-#include "c64/io.h"
+#include "c64/raster_picture.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
 #include "c64/vic.h"
@@ -25,8 +25,7 @@ protected:
         mem.cia2(&cia2);
         vic.memory(&mem);
         vic.cpu(&cpu);
-        vic.io(&io);
-        io.init_display(reinterpret_cast<u32*>(fb.data()), 403, 284, 806, 16);
+        vic.picture(&picture);
         for (int i = 0; i < 1000; i++) {
             mem.write_byte_no_io(static_cast<u16>(kScreen + i), 0x20);
             mem.write_byte_no_io(static_cast<u16>(kColorRam + i), 0);
@@ -50,7 +49,7 @@ protected:
         vic.start_line(r, 0);
         return vic.render_line(r);
     }
-    int px(int x, int r) { return io.frame_pixel(x, r - 14); }
+    int px(int x, int r) { return picture.pixel(x, r - 14); }
     std::vector<int> span(int from, int to, int r) {
         std::vector<int> v;
         for (int x = from; x <= to; x++) v.push_back(px(x, r));
@@ -60,9 +59,8 @@ protected:
     Memory mem;
     Processor cpu{&mem};
     Cia2 cia2;
-    IO io;
+    RasterPicture picture;
     Vic vic;
-    std::vector<u16> fb = std::vector<u16>(403 * 284);
 };
 
 // ---- registers ----------------------------------------------------------------
@@ -396,7 +394,7 @@ TEST_F(SpriteTest, WindowClipsSpritesInThirtyEightColumns) {
     render_line(51);
     EXPECT_EQ(px(45, 51), 1);
     reg(0x16, 0x00);
-    io.screen_draw_border(37, 9);
+    for (int x = 0; x < RasterPicture::kCols; x++) picture.row(37)[x] = 9;
     render_line(51);
     EXPECT_NE(px(45, 51), 1);
 

@@ -2,34 +2,19 @@
 // line the processor runs from chip event to chip event (a CIA's interrupt,
 // the line's end) around the VIC's bus windows, the CIAs catch up at each,
 // and the VIC paints the line; then the frame is shown and paced.
-#include "c64/frame_loop.h"
-
 #include "c64/c64.h"
+
 #include "c64/cia1.h"
 #include "c64/cia2.h"
-#include "c64/io.h"
 #include "c64/key_matrix.h"
 #include "c64/memory.h"
 #include "c64/processor.h"
+#include "c64/raster_picture.h"
+#include "c64/serial_bus.h"
 #include "c64/text_keys.h"
+#include "c64/text_view.h"
 #include "c64/vic.h"
 #include "lib/clock.h"
-
-u32 FramePacer::next_deadline() {
-    remainder_ += pal::kFrameCycles * 1000;
-    due_ms_ += remainder_ / pal::kClockHz;
-    remainder_ %= pal::kClockHz;
-    return due_ms_;
-}
-
-u32 FramePacer::wait_ms(u32 now_ms) {
-    i32 ahead = static_cast<i32>(next_deadline() - now_ms);
-    if (ahead > static_cast<i32>(kMaxLeadMs) || ahead < -static_cast<i32>(kMaxLagMs)) {
-        restart(now_ms);
-        return 0;
-    }
-    return ahead > 0 ? static_cast<u32>(ahead) : 0;
-}
 
 // ---- the machine's full-mode pass ----------------------------------------------
 
@@ -38,14 +23,14 @@ void C64::enter_mode(bool full) {
     mem_->keyboard_table_patched(!full);
     key_matrix_->release_all();
     text_keys_->release_all();
+    // Each picture is drawn whole when its mode comes back.
+    raster_->invalidate();
+    text_view_->invalidate();
+    drawn_once_ = false;
     if (full) {
-        g_face_active = 0;
         next_line_at_ = cpu_->cycles();
         pacer_.restart(clock_->milliseconds());
         warp_frames_ = 0;
-    } else {
-        g_face_active = 1;
-        last_border = 0xFF;  // the text view is drawn afresh on the next pass
     }
 }
 
@@ -62,8 +47,7 @@ bool C64::run_frame() {
         vic_->render_line(r);
     }
     cpu_->bus_windows(nullptr, 0);
-    io_->emulate();
-    frame_ctr++;
+    serial_bus_->serve();
     present_frame();
     if (!warp_) pace_frame();
     return !reset_requested;
@@ -90,7 +74,7 @@ void C64::present_frame() {
         if (++warp_frames_ < kWarpPresentEvery) return;
         warp_frames_ = 0;
     }
-    io_->screen_refresh();
+    raster_->present(screen_);
 }
 
 void C64::pace_frame() {

@@ -1,7 +1,7 @@
-// Full C64 mode's clock: one main-loop pass is one PAL frame, run a raster
-// line at a time, then paced to the wall clock.
-#ifndef TARN_C64_FRAME_LOOP_H
-#define TARN_C64_FRAME_LOOP_H
+// Full C64 mode's pace: one main-loop pass is one PAL frame, and each frame
+// waits for its moment on the wall clock.
+#ifndef TARN_C64_FRAME_PACER_H
+#define TARN_C64_FRAME_PACER_H
 
 #include "c64/pal.h"
 #include "lib/types.h"
