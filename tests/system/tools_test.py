@@ -223,9 +223,10 @@ def render_text_view(rows, colours, border, background, f):
             pix[i:i + cw * 3] = bytes(rgb) * cw
 
     glyphs = {v: k for k, v in f.small.items()}
+    left, top, _ = screen.text_geometry(w, h)
     for r in range(25):
         for c in range(40):
-            x0, y0 = 24 + 12 * c, 24 + 18 * r
+            x0, y0 = left + 12 * c, top + 18 * r
             fill(x0, y0, 12, 18, f.c64pal[background])
             ch = rows[r][c] if c < len(rows[r]) else " "
             for k, bits in enumerate(glyphs[ch]):
@@ -252,7 +253,8 @@ class ScreenReaderTest(unittest.TestCase):
         f = screen.fonts()
         img = render_text_view(["A"] + [""] * 24, 1, 14, 6, f)
         rgb = bytearray(img.rgb)
-        i = ((24 + 2 * 3) * 800 + 24 + 2 * 2) * 3   # the hole in the middle of "A"
+        left, top, _ = screen.text_geometry(800, 600)
+        i = ((top + 2 * 3) * 800 + left + 2 * 2) * 3   # the hole in the middle of "A"
         rgb[i:i + 3] = bytes(f.c64pal[1])
         view = screen.read_text_view(Image(800, 600, bytes(rgb)), f)
         self.assertEqual(view.rows[0][0], screen.UNKNOWN)
