@@ -117,9 +117,13 @@ bool C64::run_pass() {
 // Text mode's pace: instructions one by one, the jiffy interrupt after
 // every kStepsPerTick of them (dropped by the core while I is set).
 void C64::run_instructions(u32 count) {
-    for (u32 i = 0; i < count; i++) {
-        cpu_->step();
-        if (++steps_ == kStepsPerTick) {
+    while (count) {
+        u32 n = kStepsPerTick - steps_;
+        if (n > count) n = count;
+        cpu_->steps(n);
+        count -= n;
+        steps_ += n;
+        if (steps_ == kStepsPerTick) {
             steps_ = 0;
             cpu_->tick();
         }

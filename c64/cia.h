@@ -25,6 +25,7 @@
 #ifndef TARN_C64_CIA_H
 #define TARN_C64_CIA_H
 
+#include "c64/pal.h"
 #include "lib/types.h"
 
 class Processor;
@@ -63,8 +64,8 @@ public:
     static constexpr u8 kPb7TimerB = 0x80;
 
     // PAL: the system clock and the 50 Hz mains tick that feeds TOD.
-    static constexpr u32 kClockHz = 985248;
-    static constexpr u32 kTodInputHz = 50;
+    static constexpr u32 kClockHz = pal::kClockHz;
+    static constexpr u32 kTodInputHz = pal::kMainsHz;
 
     // Time base: the processor's cycle counter, in both modes; the chip's
     // interrupt output drives one of its lines.

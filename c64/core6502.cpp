@@ -1025,6 +1025,16 @@ void core6502_step_with_interrupts(core6502_context* ctx, u8 irq_sources) {
     step_running(ctx);
 }
 
+void core6502_steps(core6502_context* ctx, u32 count, u8 irq_sources) {
+    for (u32 i = 0; i < count; i++) {
+        if (needs_attention(ctx, irq_sources)) {
+            step_after_attention(ctx, irq_sources);
+            continue;
+        }
+        step_running(ctx);
+    }
+}
+
 void core6502_irq(core6502_context* ctx) {
     if (ctx->jammed || irq_masked(ctx)) return;
     enter_interrupt(ctx, kIrqVector);

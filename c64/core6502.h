@@ -91,6 +91,8 @@ bool core6502_take_interrupt(core6502_context* ctx, u8 irq_sources);
 // One instruction, after taking at its boundary what core6502_take_interrupt
 // would take.
 void core6502_step_with_interrupts(core6502_context* ctx, u8 irq_sources);
+// `count` instructions, each as core6502_step_with_interrupts runs it.
+void core6502_steps(core6502_context* ctx, u32 count, u8 irq_sources);
 // Runs whole instructions until the cycle counter reaches `until` (wrap-
 // safe), the last one possibly past it. An interrupt is entered after the
 // instruction whose sampling cycle saw it: the next-to-last cycle, or the

@@ -24,6 +24,9 @@ public:
     u8 read_byte(u16 address);
     void write_byte(u16 address, u8 value);
     u8 read_byte_no_io(u16 address) const { return ram[address]; }
+    // Colour memory: 1000 nibbles at $D800, where the VIC reads them.
+    static constexpr u16 kColourRam = 0xD800;
+    u8 colour(int index) const { return ram[kColourRam + index] & 0x0F; }
     // The 64 KiB of RAM, for debuggers.
     const u8* ram_image() const { return ram; }
     void write_byte_no_io(u16 address, u8 value) { ram[address] = value; }

@@ -1,6 +1,7 @@
 // The monitor's disk commands, on drive 8's volume through the same
 // directory-tree calls the drive uses: names are long or 8.3, any case,
 // in the root directory.
+#include "c64/kernal.h"
 #include "c64/memory.h"
 #include "c64/monitor.h"
 #include "filesystem/disk_registry.h"
@@ -16,7 +17,7 @@ using tarn::filesystem::PartitionList;
 
 namespace {
 
-constexpr u16 kVarTab = 0x002D;         // BASIC end-of-program pointer (word)
+constexpr u16 kVarTab = kernal::kVarTab;  // BASIC end-of-program pointer (word)
 constexpr u16 kDefaultAddress = 0x0800; // L and W when no address is given
 constexpr u8 kRoot = 0;                 // the root directory's cluster, as the tree calls take it
 constexpr int kStatusNoVolume = Fat32::kNotMounted;

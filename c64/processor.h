@@ -35,6 +35,8 @@ public:
     // Text mode: one instruction, after taking at its boundary an NMI edge
     // or the jiffy tick (the chips' IRQ sources are not served there).
     void step() { core6502_step_with_interrupts(&ctx_, kIrqTick); }
+    // `count` of those steps.
+    void steps(u32 count) { core6502_steps(&ctx_, count, kIrqTick); }
     // Text mode's jiffy: a pulse on the IRQ line, taken now unless I masks
     // it, and gone either way.
     void tick();

@@ -7,7 +7,6 @@
 #include "lib/screen.h"
 
 namespace {
-constexpr u16 kColourRam = 0xD800;
 constexpr u8 kReverseBit = 0x80;  // screen code bit 7: the cell in reverse video
 constexpr u8 kFirstGlyph = 0x20;
 constexpr int kGlyphCols = 5, kGlyphRows = 7;
@@ -165,7 +164,7 @@ bool TextView::draw(tarn::Screen* screen) {
         for (int col = 0; col < kCols; col++) {
             int i = row * kCols + col;
             u8 code = mem_->vic_read_byte(static_cast<u16>(matrix + i));
-            u8 colour = mem_->read_byte_no_io(static_cast<u16>(kColourRam + i)) & 0x0F;
+            u8 colour = mem_->colour(i);
             if (!all && code == codes_[i] && colour == colours_[i]) continue;
             codes_[i] = code;
             colours_[i] = colour;

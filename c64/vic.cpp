@@ -42,7 +42,6 @@ constexpr u8 kCr1Rsel = 0x08;   // 25 rows
 constexpr u8 kCr2Mcm = 0x10;
 constexpr u8 kCr2Csel = 0x08;   // 40 columns
 
-constexpr u16 kColorRam = 0xD800;
 
 // Collision registers clear when read.
 u8 take_collisions(u8& latched) {
@@ -249,7 +248,7 @@ u8 Vic::get_screen_char(int col, int row) {
 }
 
 u8 Vic::get_char_color(int col, int row) {
-    return mem_->read_byte_no_io(static_cast<u16>(kColorRam + 40 * row + col)) & 0x0F;
+    return mem_->colour(40 * row + col);
 }
 
 u8 Vic::get_char_data(int ch, int line) {

@@ -2,6 +2,7 @@
 #ifndef TARN_C64_VIC_H
 #define TARN_C64_VIC_H
 
+#include "c64/pal.h"
 #include "c64/processor.h"
 #include "lib/types.h"
 
@@ -13,10 +14,10 @@ public:
     // Raster geometry of a PAL frame, in lines and picture entries.
     static constexpr int kFirstVisibleLine = 14;   // picture row 0
     static constexpr int kLastVisibleLine = 297;
-    static constexpr int kLastLine = 311;          // 312 lines a frame
+    static constexpr int kLastLine = pal::kLines - 1;
     static constexpr int kFirstDisplayLine = 56;   // first text line with scroll 3
     static constexpr int kLastDisplayLine = 255;
-    static constexpr u32 kLineCycles = 63;
+    static constexpr u32 kLineCycles = pal::kLineCycles;
     static constexpr int kFirstBadLine = 0x30;
     static constexpr int kLastBadLine = 0xF7;
     static constexpr u8 kIrqRaster = 0x01;      // $D019 / $D01A bit 0

@@ -22,7 +22,6 @@ constexpr u8 kCr1Rsel = 0x08;
 constexpr u8 kCr2Mcm = 0x10;
 constexpr u8 kCr2Csel = 0x08;
 
-constexpr u16 kColorRam = 0xD800;
 constexpr u16 kMatrixMask = 0x3FF;       // video matrix counter, 10 bits
 constexpr u16 kSpritePointers = 0x3F8;   // after the 1000 screen codes
 constexpr u16 kIdleAddress = 0x3FFF;     // graphics byte shown in idle state
@@ -163,7 +162,7 @@ void Vic::fetch_matrix_line() {
     for (int i = 0; i < 40; i++) {
         u16 vc = static_cast<u16>((vc_base_ + i) & kMatrixMask);
         matrix_[i] = mem_->vic_read_byte(static_cast<u16>(screen_mem_ + vc));
-        matrix_colors_[i] = mem_->read_byte_no_io(static_cast<u16>(kColorRam + vc)) & 0x0F;
+        matrix_colors_[i] = mem_->colour(vc);
     }
 }
 
