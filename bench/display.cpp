@@ -11,8 +11,8 @@
 #include "tests/support/video_writes.h"
 
 #include "c64/cia2.h"
-#include "c64/io.h"
 #include "c64/memory.h"
+#include "c64/raster_picture.h"
 #include "c64/vic.h"
 #include "drivers/framebuffer/framebuffer_screen.h"
 #include "lib/stdio.h"
@@ -48,7 +48,7 @@ void boot_to_ready(u32 w, u32 h) {
     CountedScreen counted(w, h);
     HeadlessMachine hm;
     vga_init(&counted.screen);
-    hm.io().init_display(&counted.screen);
+    hm.use_screen(&counted.screen);
     videowrites::reset();
     vga_clear();
     startup_lines();
@@ -65,13 +65,12 @@ void changing_frames(u32 w, u32 h) {
     CountedScreen counted(w, h);
     Memory mem;
     Cia2 cia2;
-    IO io;
+    RasterPicture picture;
     Vic vic;
     mem.cia2(&cia2);
     mem.vic(&vic);
     vic.memory(&mem);
-    vic.io(&io);
-    io.init_display(&counted.screen);
+    vic.picture(&picture);
     for (int i = 0; i < 1000; i++) mem.write_byte_no_io(static_cast<u16>(0x0400 + i), static_cast<u8>(i));
     vic.write_register(0x11, 0x1B);
     vic.write_register(0x16, 0x08);
@@ -80,16 +79,16 @@ void changing_frames(u32 w, u32 h) {
         vic.write_register(0x20, static_cast<u8>(n & 15));
         vic.write_register(0x21, static_cast<u8>((n + 3) & 15));
         for (int r = 0; r <= Vic::kLastLine; r++) vic.render_line(r);
-        io.present_raster();
+        picture.present(&counted.screen);
     };
     frame(0);
     const int frames = 20;
     videowrites::reset();
     for (int n = 1; n <= frames; n++) frame(n);
-    const int scale = io.picture_scale();
-    const double picture = double(IO::kVisibleWidth) * IO::kVisibleHeight * scale * scale * 4;
+    const int scale = picture.scale();
+    const double scaled = double(RasterPicture::kVisibleWidth) * RasterPicture::kVisibleHeight * scale * scale * 4;
     std::fprintf(stdout, "full-mode frame, every line changing, %ux%ux32 (scale %d): %.2f x the scaled picture\n", w, h,
-                scale, videowrites::count().bytes / frames / picture);
+                scale, videowrites::count().bytes / frames / scaled);
 }
 
 }  // namespace

@@ -80,6 +80,13 @@ void C64::forget_run_state() { full_mode_on = false; }
 
 void C64::stop() { running = false; }
 
+void C64::screen(tarn::Screen* screen) {
+    screen_ = screen;
+    raster_->invalidate();
+    text_view_->invalidate();
+    drawn_once_ = false;
+}
+
 void C64::start() {
     begin_run();
     while (run_pass()) {

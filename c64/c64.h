@@ -93,6 +93,9 @@ public:
     bool frame_skip() const { return frame_skip_; }
     void frame_skip(bool on) { frame_skip_ = on; }
 
+    // Draws on another screen from now on (both pictures whole at first).
+    void screen(tarn::Screen* screen);
+
     // Back to the state of a fresh kernel run (test harnesses start each
     // run from here).
     static void forget_run_state();

@@ -13,10 +13,19 @@ inline u32 load4(const u8* p) {
     return v;
 }
 
-// The visible width is a multiple of four.
-bool same_row(const u8* a, const u8* b) {
-    for (int x = 0; x < RasterPicture::kVisibleWidth; x += 4)
-        if (load4(a + x) != load4(b + x)) return false;
+// The span [*first, *last] of a row where a and b differ; false when they
+// do not. The visible width is a multiple of four.
+bool differ(const u8* a, const u8* b, int* first, int* last) {
+    int x = 0;
+    while (x < RasterPicture::kVisibleWidth && load4(a + x) == load4(b + x)) x += 4;
+    if (x == RasterPicture::kVisibleWidth) return false;
+    while (a[x] == b[x]) x++;
+    *first = x;
+    int y = RasterPicture::kVisibleWidth - 4;
+    while (load4(a + y) == load4(b + y)) y -= 4;
+    y += 3;
+    while (a[y] == b[y]) y--;
+    *last = y;
     return true;
 }
 
@@ -59,36 +68,37 @@ int RasterPicture::present(tarn::Screen* screen) {
     int written = 0;
     for (int v = 0; v < kVisibleHeight; v++) {
         const u8* src = frame_ + (kVisibleTop + v) * kCols + kVisibleLeft;
-        u8* last = shown_ + v * kVisibleWidth;
-        if (valid_ && same_row(src, last)) continue;
-        __builtin_memcpy(last, src, kVisibleWidth);
-        show_row(screen, v, src);
+        u8* shown = shown_ + v * kVisibleWidth;
+        int first = 0, last = kVisibleWidth - 1;
+        if (valid_ && !differ(src, shown, &first, &last)) continue;
+        __builtin_memcpy(shown, src, kVisibleWidth);
+        show_row(screen, v, src, first, last);
         written++;
     }
     valid_ = true;
     return written;
 }
 
-// One picture row, widened by the scale, on scale screen rows; whatever
-// lies outside the screen is cut off.
-void RasterPicture::show_row(tarn::Screen* screen, int v, const u8* src) {
+// Columns first..last of a picture row, widened by the scale, on scale
+// screen rows; whatever lies outside the screen is cut off.
+void RasterPicture::show_row(tarn::Screen* screen, int v, const u8* src, int first, int last) {
     int w = static_cast<int>(screen->width()), h = static_cast<int>(screen->height());
-    int from = origin_x_ < 0 ? -origin_x_ : 0;
-    int to = kVisibleWidth * scale_;
+    int from = first * scale_, to = (last + 1) * scale_;
+    if (origin_x_ + from < 0) from = -origin_x_;
     if (origin_x_ + to > w) to = w - origin_x_;
     if (to <= from) return;
     int top = origin_y_ + v * scale_;
     int rows = 0;
-    const u32* first = nullptr;
+    const u32* copy = nullptr;
     for (int k = 0; k < scale_; k++) {
         int y = top + k;
         if (y < 0 || y >= h) continue;
         u32* out = screen->pixels() + y * screen->stride() + origin_x_;
-        if (first) {
-            __builtin_memcpy(out + from, first + from, static_cast<u32>(to - from) * 4);
+        if (copy) {
+            __builtin_memcpy(out + from, copy + from, static_cast<u32>(to - from) * 4);
         } else {
             for (int x = from; x < to; x++) out[x] = palette::rgb(src[x / scale_]);
-            first = out;
+            copy = out;
         }
         rows++;
     }

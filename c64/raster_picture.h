@@ -32,7 +32,8 @@ public:
     u8 pixel(int x, int y) const;
 
     // Shows what changed since the last call (everything after invalidate())
-    // on the screen; returns the picture rows written.
+    // on the screen, of each row the span that differs; returns the picture
+    // rows written.
     int present(tarn::Screen* screen);
     // The screen was drawn over: the next present writes everything.
     void invalidate() { valid_ = false; }
@@ -40,7 +41,7 @@ public:
 
 private:
     void place(tarn::Screen* screen);
-    void show_row(tarn::Screen* screen, int v, const u8* src);
+    void show_row(tarn::Screen* screen, int v, const u8* src, int first, int last);
 
     u8* frame_;
     u8* shown_;  // the visible area as last presented

@@ -11,11 +11,6 @@ constexpr u8 kReverseBit = 0x80;  // screen code bit 7: the cell in reverse vide
 constexpr u8 kFirstGlyph = 0x20;
 constexpr int kGlyphCols = 5, kGlyphRows = 7;
 
-void fill(tarn::Screen* screen, int x, int y, int w, int h, u32 rgb) {
-    u32* pixels = screen->pixels();
-    for (int row = y; row < y + h; row++)
-        for (int col = x; col < x + w; col++) pixels[row * screen->stride() + col] = rgb;
-}
 }  // namespace
 
 // One byte a pixel row, the five low bits the columns, bit 4 leftmost.
@@ -118,6 +113,19 @@ const u8 TextView::kFont[96][7] = {
     {0x15, 0x0A, 0x15, 0x0A, 0x15, 0x0A, 0x15},  // 7F DEL
 };
 
+void TextView::Changed::add(int x, int y) {
+    if (x < x0) x0 = x;
+    if (x > x1) x1 = x;
+    if (y < y0) y0 = y;
+    if (y > y1) y1 = y;
+}
+
+void TextView::Changed::present(tarn::Screen* screen) const {
+    if (x1 < x0) return;
+    screen->present(static_cast<u32>(x0), static_cast<u32>(y0), static_cast<u32>(x1 - x0 + 1),
+                    static_cast<u32>(y1 - y0 + 1));
+}
+
 u8 TextView::character(u8 code) {
     code &= static_cast<u8>(~kReverseBit);
     if (code == 0x00) return 0x40;
@@ -160,7 +168,7 @@ bool TextView::draw(tarn::Screen* screen) {
     bool drew = false;
     u16 matrix = vic_->screen_mem();
     for (int row = 0; row < kRows; row++) {
-        int first = kCols, last = -1;
+        Changed changed;
         for (int col = 0; col < kCols; col++) {
             int i = row * kCols + col;
             u8 code = mem_->vic_read_byte(static_cast<u16>(matrix + i));
@@ -168,18 +176,10 @@ bool TextView::draw(tarn::Screen* screen) {
             if (!all && code == codes_[i] && colour == colours_[i]) continue;
             codes_[i] = code;
             colours_[i] = colour;
-            draw_cell(screen, col, row, code, colour, background);
-            if (col < first) first = col;
-            last = col;
+            draw_cell(screen, col, row, code, colour, background, &changed);
+            drew = true;
         }
-        if (last < 0) continue;
-        drew = true;
-        int x = left_ + first * kCellWidth * scale_, y = top_ + row * kCellHeight * scale_;
-        int w = (last - first + 1) * kCellWidth * scale_, h = kCellHeight * scale_;
-        if (x < 0) w += x, x = 0;
-        if (y < 0) h += y, y = 0;
-        if (w > 0 && h > 0)
-            screen->present(static_cast<u32>(x), static_cast<u32>(y), static_cast<u32>(w), static_cast<u32>(h));
+        changed.present(screen);
     }
     if (border_due) {
         draw_border(screen, border);
@@ -187,6 +187,13 @@ bool TextView::draw(tarn::Screen* screen) {
     }
     valid_ = true;
     return drew;
+}
+
+// Writes one pixel, noting it when it changes what the screen shows.
+void TextView::put(u32* pixel, int x, int y, u32 rgb, Changed* changed) {
+    if (*pixel == rgb) return;
+    *pixel = rgb;
+    changed->add(x, y);
 }
 
 // The border around the text area: four bands, each shown on its own.
@@ -202,17 +209,20 @@ void TextView::draw_border(tarn::Screen* screen, u8 colour) {
         {right, inner_top, w - right, inner_bottom - inner_top},     // right
     };
     u32 rgb = palette::rgb(colour);
+    u32* pixels = screen->pixels();
     for (const Band& b : bands) {
-        if (b.w <= 0 || b.h <= 0) continue;
-        fill(screen, b.x, b.y, b.w, b.h, rgb);
-        screen->present(static_cast<u32>(b.x), static_cast<u32>(b.y), static_cast<u32>(b.w), static_cast<u32>(b.h));
+        Changed changed;
+        for (int y = b.y; y < b.y + b.h; y++)
+            for (int x = b.x; x < b.x + b.w; x++) put(pixels + y * screen->stride() + x, x, y, rgb, &changed);
+        changed.present(screen);
     }
 }
 
 // One cell: the glyph's dots in the ink colour on the paper colour (the
 // other way round in reverse video), each cell dot a scale x scale block;
 // the glyph fills the top-left 10 x 14 dots, the rest is paper.
-void TextView::draw_cell(tarn::Screen* screen, int col, int row, u8 code, u8 colour, u8 background) {
+void TextView::draw_cell(tarn::Screen* screen, int col, int row, u8 code, u8 colour, u8 background,
+                         Changed* changed) {
     u32 paper = palette::rgb(background), ink = palette::rgb(colour);
     if (code & kReverseBit) {
         u32 t = paper;
@@ -234,7 +244,7 @@ void TextView::draw_cell(tarn::Screen* screen, int col, int row, u8 code, u8 col
         u32* out = pixels + y * screen->stride() + x0;
         for (int dx = from; dx < to; dx++) {
             int l = dx / scale_ / kDot;  // glyph column
-            out[dx] = (l < kGlyphCols && (bits & (0x10 >> l))) ? ink : paper;
+            put(out + dx, x0 + dx, y, (l < kGlyphCols && (bits & (0x10 >> l))) ? ink : paper, changed);
         }
     }
 }

@@ -2,8 +2,8 @@
 // VIC reads them, in their colours from colour memory on the VIC's border
 // and background colours, each a 5 x 7 glyph at twice its size in a 12 x 18
 // cell. Only the cells that changed are drawn, straight into the screen's
-// picture, and shown; nothing is ever cleared first, so no picture shown is
-// blank. The cells grow with the screen: the text area is drawn at the
+// picture, and of them only the pixels that differ are written and shown;
+// nothing is ever cleared first, so no picture shown is blank. The cells grow with the screen: the text area is drawn at the
 // largest whole multiple of its size that fits, centred, the border colour
 // around it.
 #ifndef TARN_C64_TEXT_VIEW_H
@@ -51,9 +51,17 @@ public:
     int scale() const { return scale_; }
 
 private:
+    // The bounding box of the pixels that changed, shown in one present.
+    struct Changed {
+        int x0 = 0x7FFFFFFF, y0 = 0x7FFFFFFF, x1 = -1, y1 = -1;
+        void add(int x, int y);
+        void present(tarn::Screen* screen) const;
+    };
+
     void place(tarn::Screen* screen);
     void draw_border(tarn::Screen* screen, u8 colour);
-    void draw_cell(tarn::Screen* screen, int col, int row, u8 code, u8 colour, u8 background);
+    void draw_cell(tarn::Screen* screen, int col, int row, u8 code, u8 colour, u8 background, Changed* changed);
+    static void put(u32* pixel, int x, int y, u32 rgb, Changed* changed);
 
     Memory* mem_;
     Vic* vic_;

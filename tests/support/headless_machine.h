@@ -140,6 +140,11 @@ public:
     uint16_t cell_pixel(int col, int row, int l, int k) const;
     static uint16_t colour(uint8_t c64_colour);
     void fill_framebuffer(uint16_t rgb);
+    // The machine draws on another screen from now on (the test keeps it).
+    void use_screen(tarn::Screen* screen) {
+        screen_ = screen;
+        machine_->screen(screen);
+    }
     std::vector<uint16_t>& framebuffer() { return fb_; }
 
     // ---- parts -----------------------------------------------------------------

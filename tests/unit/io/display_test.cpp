@@ -141,11 +141,21 @@ TEST_F(TextViewTest, OnlyWhatChangedIsShownAndNothingShownIsBlank) {
     EXPECT_EQ(s.at(0, 0), rgb(2));
     EXPECT_EQ(dot(s, 0, 3, 0, 0), rgb(14));
 
-    // The monitor drew over the screen: everything is drawn again.
+    s.on_present = nullptr;
+    // The monitor drew over the screen: everything is drawn again, and
+    // shown where it differs from what the monitor left.
+    for (u32 y = 0; y < 600; y++)
+        for (u32 x = 0; x < 800; x++) s.pixels()[y * 800 + x] = 0;
     view.invalidate();
     s.presented.clear();
     ASSERT_TRUE(view.draw(&s));
     EXPECT_EQ(s.presented.size(), 25u + 4u);
+    EXPECT_EQ(dot(s, 0, 3, 0, 0), rgb(14));
+    // Drawn again over itself, nothing differs: nothing is shown.
+    view.invalidate();
+    s.presented.clear();
+    EXPECT_TRUE(view.draw(&s));
+    EXPECT_TRUE(s.presented.empty());
 }
 
 TEST_F(TextViewTest, ScreenMemoryIsReadWhereTheVicPoints) {
@@ -223,6 +233,8 @@ TEST(RasterPictureTest, OnlyChangedRowsArePresentedAgain) {
     ASSERT_EQ(s.presented.size(), 1u);
     EXPECT_EQ(s.presented[0].y, 28u + 2 * 99);
     EXPECT_EQ(s.presented[0].h, 2u);
+    EXPECT_EQ(s.presented[0].x, 16u + 2 * 189);  // only the span that differs
+    EXPECT_EQ(s.presented[0].w, 2u);
     EXPECT_EQ(s.at(16 + 2 * 189, 28 + 2 * 99), rgb(4));
     // Drawn over (text view, monitor): written whole again.
     p.invalidate();
