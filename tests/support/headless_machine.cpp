@@ -113,6 +113,14 @@ bool HeadlessMachine::run_until_text(const std::string& text, int max_passes) {
 
 void HeadlessMachine::interrupt_keyboard() { InterruptManager::HandleInterrupt(kKeyboardVector, 0x1000); }
 
+bool HeadlessMachine::buffer_key(uint8_t petscii) {
+    u8 n = mem().read_byte_no_io(kernal::kKeyCount);
+    if (n >= kernal::kKeyBufferSize) return false;
+    mem().write_byte_no_io(static_cast<u16>(kernal::kKeyBuffer + n), petscii);
+    mem().write_byte_no_io(kernal::kKeyCount, static_cast<u8>(n + 1));
+    return true;
+}
+
 uint32_t HeadlessMachine::keys_pending() {
     return queue_.size() + machine_->text_keys()->waiting() + machine_->key_matrix()->waiting();
 }

@@ -113,6 +113,9 @@ public:
     void scan(const std::vector<uint8_t>& bytes);
     void queue_for_poll(const std::vector<uint8_t>& bytes) { ps2_.queue(bytes); }
     void interrupt_keyboard();
+    // Puts a character straight into the KERNAL's keyboard buffer, as text
+    // mode types (in either mode); false when the buffer is full.
+    bool buffer_key(uint8_t petscii);
     // Key events not yet taken by the machine, and characters or matrix
     // changes it holds back until the C64 has room or time for them.
     uint32_t keys_pending();

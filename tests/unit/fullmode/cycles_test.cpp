@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "c64/c64.h"
-#include "c64/face_node.h"
 #include "c64/memory.h"
 #include "tests/support/headless_machine.h"
 
@@ -50,7 +49,7 @@ protected:
         for (int i = 0; i < 0x40; i++) hm.mem().write_byte_no_io(static_cast<u16>(kResults + i), 0);
         for (char c : std::string("SYS49152\r")) {
             for (int i = 0; i < 50 && Peek(kKeyCount) >= kKeyBufferSize; i++) hm.run_pass();
-            face_key(&g_c64_face, static_cast<u8>(c));
+            hm.buffer_key(static_cast<u8>(c));
         }
         for (int i = 0; i < 200 && Peek(kDone) == 0; i++) hm.run_pass();
         ASSERT_EQ(Peek(kDone), 1u) << name << " did not finish";

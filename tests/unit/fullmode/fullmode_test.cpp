@@ -56,9 +56,7 @@ protected:
     void Enter(const std::string& line) {
         for (char c : line + "\r") {
             for (int i = 0; i < 50 && Peek(kKeyCount) >= kKeyBufferSize; i++) hm.run_pass();
-            u8 n = Peek(kKeyCount);
-            hm.mem().write_byte_no_io(static_cast<u16>(0x0277 + n), static_cast<u8>(c));
-            hm.mem().write_byte_no_io(kKeyCount, static_cast<u8>(n + 1));
+            hm.buffer_key(static_cast<u8>(c));
         }
         hm.run_passes(3);
     }
