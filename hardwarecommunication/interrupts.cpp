@@ -2,9 +2,6 @@
 #include "hardwarecommunication/interrupts.h"
 
 #include "hardwarecommunication/cpu_control.h"
-#include "kernel/gdt.h"
-#include "kernel/globals.h"
-#include "kernel/multitasking.h"
 
 namespace tarn {
 namespace hardwarecommunication {
@@ -30,8 +27,6 @@ const u16 kIdtLimit = 256 * 8 - 1;   // 0x7FF
 const u8 kSyscallVector = 0x80;
 const u8 kExceptionCount = 0x20;     // vectors below the remapped IRQs
 
-const int kSquareSize = 64;
-
 void (*const kExceptionStubs[])() = {
     HandleException0x00, HandleException0x01, HandleException0x02, HandleException0x03,
     HandleException0x04, HandleException0x05, HandleException0x06, HandleException0x07,
@@ -53,6 +48,7 @@ void (*const kRequestStubs[])() = {
 InterruptManager* InterruptManager::ActiveInterruptManager = nullptr;
 InterruptManager::GateDescriptor InterruptManager::interruptDescriptorTable[256];
 InterruptManager::InterruptDescriptorTablePointer InterruptManager::idtPointer;
+void (*InterruptManager::fatalHook)(u8) = nullptr;
 
 // ---- handler base ---------------------------------------------------------------
 
@@ -83,17 +79,13 @@ void InterruptManager::SetInterruptDescriptorTableEntry(u8 interrupt, u16 codeSe
                                   descriptorType);
 }
 
-InterruptManager::InterruptManager(u16 hardwareInterruptOffset,
-                                   GlobalDescriptorTable* globalDescriptorTable,
-                                   TaskManager* taskManager)
-    : scheduler(taskManager),
+InterruptManager::InterruptManager(u16 hardwareInterruptOffset, u16 codeSegment, FrameScheduler* scheduler)
+    : scheduler(scheduler),
       irqBase(hardwareInterruptOffset),
       masterCommandPort(kPicMasterCommand),
       masterDataPort(kPicMasterData),
       slaveCommandPort(kPicSlaveCommand),
       slaveDataPort(kPicSlaveData) {
-    const u16 codeSegment = globalDescriptorTable->CodeSegmentSelector();
-
     for (int i = 255; i >= 0; --i) {
         SetInterruptDescriptorTableEntry(static_cast<u8>(i), codeSegment, InterruptIgnore, 0,
                                          kGateInterrupt32);
@@ -158,7 +150,7 @@ u32 InterruptManager::DoHandleInterrupt(u8 interrupt, u32 esp) {
         // the number on the diagnostic port.
         cpu_disable_interrupts();
         Port8Bit::Write8(kPostPort, interrupt);
-        interrupt_draw_exception_square(interrupt);
+        if (fatalHook) fatalHook(interrupt);
         cpu_halt_forever();
         return esp;  // reached only on the simulated bus
     }
@@ -175,44 +167,6 @@ u32 InterruptManager::DoHandleInterrupt(u8 interrupt, u32 esp) {
         if (interrupt >= irqBase + 8) slaveCommandPort.Write(kOcw2EndOfInterrupt);
     }
     return esp;
-}
-
-// ---- fatal exception square -----------------------------------------------------------
-
-u16 interrupt_exception_colour(u8 exception) {
-    switch (exception) {
-    case 0x00: return 0x07E0;  // divide error: green
-    case 0x06: return 0xFFE0;  // invalid opcode: yellow
-    case 0x08: return 0x001F;  // double fault: blue
-    case 0x0D: return 0xF800;  // general protection: red
-    case 0x0E: return 0xF81F;  // page fault: magenta
-    default: return 0xFFFF;    // anything else: white
-    }
-}
-
-void interrupt_draw_exception_square(u8 exception) {
-    if (g_fb_addr == nullptr || g_fb_pitch == 0 || g_fb_bpp <= 14) return;
-    const u16 colour = interrupt_exception_colour(exception);
-    // Stay inside a framebuffer smaller than the square.
-    const u32 rows = (g_fb_height != 0 && g_fb_height < kSquareSize) ? g_fb_height : kSquareSize;
-    const u32 cols = (g_fb_width != 0 && g_fb_width < kSquareSize) ? g_fb_width : kSquareSize;
-    // Two bytes a pixel below 24 bits, three at 24, four at 32.
-    const u32 bytes = g_fb_bpp < 24 ? 2 : g_fb_bpp / 8;
-    u8* base = reinterpret_cast<u8*>(g_fb_addr);
-    for (u32 y = 0; y < rows; ++y) {
-        u8* row = base + y * g_fb_pitch;
-        for (u32 x = 0; x < cols; ++x) {
-            u8* p = row + x * bytes;
-            if (bytes == 2) {
-                p[0] = static_cast<u8>(colour & 0xFF);
-                p[1] = static_cast<u8>(colour >> 8);
-            } else {
-                p[0] = static_cast<u8>((colour & 0x1F) << 3);               // blue
-                p[1] = static_cast<u8>(((colour >> 5) & 0x3F) << 2);  // green
-                p[2] = static_cast<u8>((colour >> 11) << 3);          // red
-            }
-        }
-    }
 }
 
 }  // namespace hardwarecommunication

@@ -6,10 +6,6 @@
 #include "lib/types.h"
 
 namespace tarn {
-
-class GlobalDescriptorTable;
-class TaskManager;
-
 namespace hardwarecommunication {
 
 // Register frame left on the stack by the entry path, lowest address first.
@@ -32,6 +28,16 @@ struct CPUState {
 } __attribute__((packed));
 
 class InterruptManager;
+
+// Takes the timer interrupt's register frame and returns the frame to
+// resume: another task's for a task switch (the kernel's task manager).
+class FrameScheduler {
+public:
+    virtual CPUState* Schedule(CPUState* frame) = 0;
+
+protected:
+    ~FrameScheduler() = default;
+};
 
 // Base of every interrupt-driven object: registers itself in the manager's
 // table for one interrupt number.
@@ -69,8 +75,9 @@ public:
         uintptr_t base;
     } __attribute__((packed));
 
-    InterruptManager(u16 hardwareInterruptOffset, GlobalDescriptorTable* globalDescriptorTable,
-                     TaskManager* taskManager);
+    // Gates on the given code segment; the timer's frames go through the
+    // scheduler (null: none).
+    InterruptManager(u16 hardwareInterruptOffset, u16 codeSegmentSelector, FrameScheduler* scheduler);
     ~InterruptManager();
 
     u16 HardwareInterruptOffset() const { return irqBase; }
@@ -85,6 +92,9 @@ public:
     static u32 HandleInterrupt(u8 interrupt, u32 esp);
 
     static InterruptManager* Active() { return ActiveInterruptManager; }
+    // Called with the number of a processor fault nobody handles, before
+    // the processor halts for good (the kernel marks it on the screen).
+    static void FatalHook(void (*hook)(u8 exception)) { fatalHook = hook; }
     static const GateDescriptor* DescriptorTable() { return interruptDescriptorTable; }
     static const InterruptDescriptorTablePointer& DescriptorTablePointer() { return idtPointer; }
     InterruptHandler* HandlerAt(u8 interrupt) const { return handlerTable[interrupt]; }
@@ -93,9 +103,10 @@ protected:
     static InterruptManager* ActiveInterruptManager;
     static GateDescriptor interruptDescriptorTable[256];
     static InterruptDescriptorTablePointer idtPointer;
+    static void (*fatalHook)(u8 exception);
 
     InterruptHandler* handlerTable[256];
-    TaskManager* scheduler;
+    FrameScheduler* scheduler;
     u16 irqBase;
     Port8BitSlow masterCommandPort;
     Port8BitSlow masterDataPort;
@@ -108,11 +119,6 @@ protected:
     void InitializeControllers();
     u32 DoHandleInterrupt(u8 interrupt, u32 esp);
 };
-
-// Fatal exception square: 64 x 64 pixels at the top left of the framebuffer
-// globals, in the colour of the exception (RGB 5-6-5). Exposed for tests.
-u16 interrupt_exception_colour(u8 exception);
-void interrupt_draw_exception_square(u8 exception);
 
 }  // namespace hardwarecommunication
 }  // namespace tarn

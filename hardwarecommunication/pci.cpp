@@ -46,7 +46,7 @@ u32 config_address(u16 bus, u16 device, u16 function, u16 offset) {
 }  // namespace
 
 PeripheralComponentInterconnectDeviceDescriptor::PeripheralComponentInterconnectDeviceDescriptor()
-    : ioBase(0), interruptWord(0), bus(0), device(0), function(0), vendorId(0), deviceId(0),
+    : ioBase(0), interruptWord(0), bar{}, interruptLine(0), bus(0), device(0), function(0), vendorId(0), deviceId(0),
       classCode(0), subclassCode(0), progIf(0), revisionId(0) {}
 
 PeripheralComponentInterconnectController::PeripheralComponentInterconnectController()
@@ -71,8 +71,9 @@ bool PeripheralComponentInterconnectController::DeviceHasFunctions(u16 bus, u16 
     return Read(bus, device, 0, kOffsetHeaderType) & (1 << 7);
 }
 
-void PeripheralComponentInterconnectController::SelectDrivers(
-    drivers::DriverManager* driverManager, InterruptManager* interrupts) {
+int PeripheralComponentInterconnectController::Enumerate(PeripheralComponentInterconnectDeviceDescriptor* out,
+                                                         int max) {
+    int found = 0;
     for (u16 bus = 0; bus < kBuses; ++bus) {
         for (u16 device = 0; device < kDevices; ++device) {
             u16 numFunctions = DeviceHasFunctions(bus, device) ? kFunctions : 1;
@@ -86,15 +87,16 @@ void PeripheralComponentInterconnectController::SelectDrivers(
                     if (bar.address && bar.type == InputOutput)
                         dev.ioBase = static_cast<u32>(reinterpret_cast<uintptr_t>(bar.address));
                 }
+                if (out && found < max) out[found] = dev;
+                found++;
 
-                drivers::Driver* driver = GetDriver(dev, interrupts);
-                if (driver != nullptr && driverManager != nullptr) driverManager->AddDriver(driver);
-
+                if (dev.classCode == kClassDisplay && dev.subclassCode == kSubclassVga) printf("VGA ");
                 printf("PCI BUS %02X, DEVICE %02X, FUNCTION %02X = VENDOR %04X, DEVICE %04X\n",
                        bus & 0xFF, device & 0xFF, function & 0xFF, dev.vendorId, dev.deviceId);
             }
         }
     }
+    return found;
 }
 
 BaseAddressRegister PeripheralComponentInterconnectController::GetBaseAddressRegister(
@@ -165,12 +167,6 @@ void PeripheralComponentInterconnectController::EnableMemoryAndBusMaster(u16 bus
     Write(bus, device, function, kOffsetCommand, command | kCommandMemorySpace | kCommandBusMaster);
 }
 
-drivers::Driver* PeripheralComponentInterconnectController::GetDriver(
-    PeripheralComponentInterconnectDeviceDescriptor dev, InterruptManager* interrupts) {
-    if (dev.classCode == kClassDisplay && dev.subclassCode == kSubclassVga) printf("VGA ");
-    return nullptr;
-}
-
 PeripheralComponentInterconnectDeviceDescriptor
 PeripheralComponentInterconnectController::GetDeviceDescriptor(u16 bus, u16 device,
                                                               u16 function) {
@@ -189,6 +185,11 @@ PeripheralComponentInterconnectController::GetDeviceDescriptor(u16 bus, u16 devi
     result.revisionId = static_cast<u8>(Read(bus, device, function, kOffsetRevision));
 
     result.interruptWord = Read(bus, device, function, kOffsetInterrupt);
+    result.interruptLine = static_cast<u8>(result.interruptWord);
+    // Header type 0 has six BARs, a PCI-to-PCI bridge two, a card-bus bridge none.
+    u32 headertype = Read(bus, device, function, kOffsetHeaderType) & 0x7F;
+    int bars = 6 - 4 * static_cast<int>(headertype);
+    for (int i = 0; i < bars && i < 6; i++) result.bar[i] = Read(bus, device, function, kOffsetBar0 + 4 * i);
     return result;
 }
 

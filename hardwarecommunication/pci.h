@@ -2,8 +2,6 @@
 #ifndef TARN_HARDWARECOMMUNICATION_PCI_H
 #define TARN_HARDWARECOMMUNICATION_PCI_H
 
-#include "drivers/driver.h"
-#include "hardwarecommunication/interrupts.h"
 #include "hardwarecommunication/port.h"
 #include "lib/types.h"
 
@@ -28,8 +26,10 @@ class PeripheralComponentInterconnectDeviceDescriptor {
 public:
     PeripheralComponentInterconnectDeviceDescriptor();
 
-    u32 ioBase;
-    u32 interruptWord;
+    u32 ioBase;         // the last I/O BAR's port base
+    u32 interruptWord;  // configuration offset 0x3C: line, pin, grant, latency
+    u32 bar[6];         // the BAR registers as read (0 where the header has none)
+    u8 interruptLine;   // the legacy IRQ the firmware routed the function to
 
     u16 bus;
     u16 device;
@@ -55,9 +55,10 @@ public:
     void Write(u16 bus, u16 device, u16 function, u16 registeroffset, u32 value);
     bool DeviceHasFunctions(u16 bus, u16 device);
 
-    void SelectDrivers(drivers::DriverManager* driverManager, InterruptManager* interrupts);
-    drivers::Driver* GetDriver(PeripheralComponentInterconnectDeviceDescriptor dev,
-                               InterruptManager* interrupts);
+    // Every function on buses 0..7, in bus order, one console line each;
+    // at most max of them into out (null: none kept). Returns how many
+    // there are.
+    int Enumerate(PeripheralComponentInterconnectDeviceDescriptor* out, int max);
     PeripheralComponentInterconnectDeviceDescriptor GetDeviceDescriptor(u16 bus, u16 device,
                                                                          u16 function);
     BaseAddressRegister GetBaseAddressRegister(u16 bus, u16 device, u16 function, u16 bar);

@@ -17,6 +17,7 @@
 #include "host/speaker_tone.h"
 #include "host/usb_host.h"
 #include "kernel/cpu_setup.h"
+#include "kernel/fatal_square.h"
 #include "kernel/gdt.h"
 #include "kernel/globals.h"
 #include "kernel/memorymanagement.h"
@@ -119,7 +120,8 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     printf("\n\n");
 
     TaskManager taskManager;
-    InterruptManager interrupts(kIrqBase, &gdt, &taskManager);
+    InterruptManager interrupts(kIrqBase, gdt.CodeSegmentSelector(), &taskManager);
+    InterruptManager::FatalHook(draw_exception_square);
     SyscallHandler syscalls(&interrupts, kSyscallVector);
 
     DriverManager driverManager;
@@ -135,7 +137,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     driverManager.AddDriver(&timer);
 
     PeripheralComponentInterconnectController pci;
-    pci.SelectDrivers(&driverManager, &interrupts);
+    pci.Enumerate(nullptr, 0);
     driverManager.ActivateAll();
 
     printf("Initializing interrupts..........[OK]\n");

@@ -26,7 +26,7 @@ private:
     hardwarecommunication::CPUState* cpustate;
 };
 
-class TaskManager {
+class TaskManager : public hardwarecommunication::FrameScheduler {
 public:
     static const i32 kMaxTasks = 256;
 
@@ -37,7 +37,7 @@ public:
     bool AddTask(Task* task);
     // Saves the interrupted frame in the current task and returns the frame
     // of the next one; with no task the interrupted frame itself.
-    hardwarecommunication::CPUState* Schedule(hardwarecommunication::CPUState* cpustate);
+    hardwarecommunication::CPUState* Schedule(hardwarecommunication::CPUState* cpustate) override;
 
     i32 TaskCount() const { return numTasks; }
     i32 CurrentTask() const { return currentTask; }

@@ -8,3 +8,9 @@ add_custom_command(
   DEPENDS tarn_fontdump
   COMMENT "Dumping the kernel's fonts for the screen reader")
 add_custom_target(tarn_fonts ALL DEPENDS ${CMAKE_BINARY_DIR}/tools/fonts.json)
+
+# The product's layering, read from its #include lines.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+  add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/layers.py)
+endif()

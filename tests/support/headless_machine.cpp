@@ -42,7 +42,7 @@ HeadlessMachine::HeadlessMachine() : fb_(kWidth * kHeight, 0) {
     simbus::bus().set_logging(false);
     simbus::bus().attach(&ps2_);
     gdt_.reset(new GlobalDescriptorTable());
-    interrupts_.reset(new InterruptManager(kIrqBase, gdt_.get(), nullptr));
+    interrupts_.reset(new InterruptManager(kIrqBase, gdt_->CodeSegmentSelector(), nullptr));
     keyboard_.reset(new KeyboardDriver(interrupts_.get(), &queue_));
     machine_keys_.reset(new tarn::host::PcKeys(&queue_, keyboard_.get()));
     machine_keys_->poll_devices(&HeadlessMachine::poll_devices);

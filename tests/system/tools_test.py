@@ -12,6 +12,7 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 import bas2prg  # noqa: E402
+import layers  # noqa: E402
 import screen  # noqa: E402
 import tarndisk  # noqa: E402
 from tarnvm import Image, keys_for_char  # noqa: E402
@@ -277,6 +278,20 @@ class ScreenReaderTest(unittest.TestCase):
         rows = screen.read_console(Image(w, h, bytes(pix)), f)
         self.assertEqual(rows[2], text)
         self.assertEqual(rows[0], "")
+
+
+class LayersTest(unittest.TestCase):
+    def test_an_include_against_the_layers_is_named_and_fails_the_check(self):
+        with tempfile.TemporaryDirectory() as root:
+            for folder, text in (("c64", '#include "lib/types.h"\n#include "drivers/keyboard.h"\n'),
+                                 ("hardwarecommunication", '#include "kernel/gdt.h"\n'),
+                                 ("host", '#include "c64/c64.h"\n#include "drivers/pit.h"\n')):
+                os.makedirs(os.path.join(root, folder))
+                with open(os.path.join(root, folder, "x.cpp"), "w") as f:
+                    f.write(text)
+            bad = layers.violations(root)
+            self.assertEqual(bad, ["c64/x.cpp:2: c64 includes drivers/keyboard.h",
+                                   "hardwarecommunication/x.cpp:1: hardwarecommunication includes kernel/gdt.h"])
 
 
 class KeyMapTest(unittest.TestCase):

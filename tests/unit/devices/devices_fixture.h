@@ -18,7 +18,7 @@ protected:
         simbus::bus().reset();
         simbus::bus().attach(&pic);
         gdt = new tarn::GlobalDescriptorTable();
-        manager = new tarn::hardwarecommunication::InterruptManager(0x20, gdt, nullptr);
+        manager = new tarn::hardwarecommunication::InterruptManager(0x20, gdt->CodeSegmentSelector(), nullptr);
         manager->Activate();
         simbus::bus().clear_log();
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hardwarecommunication/interrupts.h"
+#include "kernel/fatal_square.h"
 #include "kernel/gdt.h"
 #include "kernel/globals.h"
 #include "kernel/multitasking.h"
@@ -50,9 +51,12 @@ protected:
         simbus::bus().reset();
         simbus::bus().attach(&pic);
         gdt = new GlobalDescriptorTable();
-        manager = new InterruptManager(0x20, gdt, &tasks);
+        manager = new InterruptManager(0x20, gdt->CodeSegmentSelector(), &tasks);
+        // As the kernel wires it: a fault nobody handles marks the screen.
+        InterruptManager::FatalHook(tarn::draw_exception_square);
     }
     void TearDown() override {
+        InterruptManager::FatalHook(nullptr);
         delete manager;
         delete gdt;
         g_fb_addr = nullptr;
@@ -134,7 +138,7 @@ TEST_F(Interrupts, ControllersAreRemappedWithTheExactInitialisationSequence) {
 TEST_F(Interrupts, OtherIrqBaseMovesRequestGatesAndVectors) {
     delete manager;
     simbus::bus().clear_log();
-    manager = new InterruptManager(0x40, gdt, &tasks);
+    manager = new InterruptManager(0x40, gdt->CodeSegmentSelector(), &tasks);
     const InterruptManager::GateDescriptor* idt = InterruptManager::DescriptorTable();
     EXPECT_EQ(gate_address(idt[0x40]), address_of(HandleInterruptRequest0x00));
     EXPECT_EQ(gate_address(idt[0x4F]), address_of(HandleInterruptRequest0x0F));
@@ -255,14 +259,14 @@ TEST_F(Interrupts, UnhandledDivideErrorHaltsWithGreenSquareAndCodeOnPort80) {
 }
 
 TEST_F(Interrupts, EachExceptionHasItsColour) {
-    using tarn::hardwarecommunication::interrupt_exception_colour;
-    EXPECT_EQ(interrupt_exception_colour(0x00), 0x07E0);
-    EXPECT_EQ(interrupt_exception_colour(0x03), 0xFFFF);
-    EXPECT_EQ(interrupt_exception_colour(0x06), 0xFFE0);
-    EXPECT_EQ(interrupt_exception_colour(0x08), 0x001F);
-    EXPECT_EQ(interrupt_exception_colour(0x0D), 0xF800);
-    EXPECT_EQ(interrupt_exception_colour(0x0E), 0xF81F);
-    EXPECT_EQ(interrupt_exception_colour(0x13), 0xFFFF);
+    using tarn::exception_colour;
+    EXPECT_EQ(exception_colour(0x00), 0x07E0);
+    EXPECT_EQ(exception_colour(0x03), 0xFFFF);
+    EXPECT_EQ(exception_colour(0x06), 0xFFE0);
+    EXPECT_EQ(exception_colour(0x08), 0x001F);
+    EXPECT_EQ(exception_colour(0x0D), 0xF800);
+    EXPECT_EQ(exception_colour(0x0E), 0xF81F);
+    EXPECT_EQ(exception_colour(0x13), 0xFFFF);
 }
 
 TEST_F(Interrupts, BreakpointAt32BitsDrawsWhiteInThreeBytesAndKeepsTheFourth) {
@@ -357,7 +361,7 @@ TEST_F(Interrupts, ActivateEnablesAndDeactivateDisables) {
 TEST_F(Interrupts, SecondManagerTakesOverAndTheFirstCanNoLongerDisable) {
     manager->Activate();
     RecordingHandler old_handler(manager, 0x21);
-    InterruptManager second(0x20, gdt, &tasks);
+    InterruptManager second(0x20, gdt->CodeSegmentSelector(), &tasks);
     RecordingHandler new_handler(&second, 0x21);
     second.Activate();
     EXPECT_EQ(InterruptManager::Active(), &second);

@@ -105,8 +105,8 @@ TEST_F(Pci, BridgeHasOnlyTwoBars) {
 TEST_F(Pci, EnumerationPrintsOneLinePerFunctionWithVgaPrefix) {
     consolecapture::Capture capture;
     capture.Start();
-    tarn::drivers::DriverManager drivers;
-    pci.SelectDrivers(&drivers, nullptr);
+    tarn::hardwarecommunication::PeripheralComponentInterconnectDeviceDescriptor found[8];
+    EXPECT_EQ(pci.Enumerate(found, 8), 6);
     EXPECT_EQ(capture.Text(),
               "PCI BUS 00, DEVICE 00, FUNCTION 00 = VENDOR 8086, DEVICE 1237\n"
               "PCI BUS 00, DEVICE 01, FUNCTION 00 = VENDOR 8086, DEVICE 7000\n"
@@ -114,7 +114,13 @@ TEST_F(Pci, EnumerationPrintsOneLinePerFunctionWithVgaPrefix) {
               "VGA PCI BUS 00, DEVICE 02, FUNCTION 00 = VENDOR 1234, DEVICE 1111\n"
               "PCI BUS 00, DEVICE 03, FUNCTION 00 = VENDOR 10EC, DEVICE 8139\n"
               "PCI BUS 00, DEVICE 1E, FUNCTION 00 = VENDOR 8086, DEVICE 244E\n");
-    EXPECT_EQ(drivers.Count(), 0);
+    // What was found comes back with its class and interrupt line.
+    EXPECT_EQ(found[3].vendorId, 0x1234);
+    EXPECT_EQ(found[3].classCode, 0x03);
+    EXPECT_EQ(found[4].interruptLine, 11);
+    EXPECT_EQ(found[4].bar[1], 0xFEBF1000u);
+    EXPECT_EQ(found[5].deviceId, 0x244E);
+    EXPECT_EQ(found[5].bar[2], 0u);  // a bridge has two BARs
 }
 
 TEST_F(Pci, OnlyBusesZeroToSevenAreScannedAndEmptySlotsAreSilent) {
@@ -128,7 +134,7 @@ TEST_F(Pci, OnlyBusesZeroToSevenAreScannedAndEmptySlotsAreSilent) {
     other.add(0, 5, 3).vendor_device(0xABCD, 0x0004);   // ...so function 3 is not visited
     consolecapture::Capture capture;
     capture.Start();
-    pci.SelectDrivers(nullptr, nullptr);
+    EXPECT_EQ(pci.Enumerate(nullptr, 0), 2);
     EXPECT_EQ(capture.Text(),
               "PCI BUS 00, DEVICE 05, FUNCTION 00 = VENDOR ABCD, DEVICE 0005\n"
               "PCI BUS 07, DEVICE 1F, FUNCTION 00 = VENDOR ABCD, DEVICE 0001\n");

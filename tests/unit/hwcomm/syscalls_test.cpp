@@ -20,7 +20,7 @@ class Syscalls : public ::testing::Test {
 protected:
     void SetUp() override {
         simbus::bus().reset();
-        manager = new InterruptManager(0x20, &gdt, nullptr);
+        manager = new InterruptManager(0x20, gdt.CodeSegmentSelector(), nullptr);
         handler = new SyscallHandler(manager, 0x80);
         manager->Activate();
         frame = memory.as<CPUState>();

@@ -31,7 +31,7 @@ protected:
         simbus::bus().attach(&pic);
         simbus::bus().attach(&ps2);
         gdt = new GlobalDescriptorTable();
-        manager = new InterruptManager(0x20, gdt, nullptr);
+        manager = new InterruptManager(0x20, gdt->CodeSegmentSelector(), nullptr);
         manager->Activate();
     }
     void TearDown() override {
