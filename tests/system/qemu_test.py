@@ -28,7 +28,7 @@ READY = "READY."
 BANNER = "**** COMMODORE 64 BASIC V2 ****"
 FREE = "38911 BASIC BYTES FREE"
 MONITOR_BANNER = "Tarn v0.10 - Debugging:"
-PASTE_GAP = 0.01  # seconds between pasted characters
+PASTE_GAP = 0.02  # seconds between pasted characters
 RAM_SYMBOL = "tarn::host::g_machine_ram"  # the running machine's RAM, for reading its screen
 SAVED_LINE = '10 PRINT "SAVED"'
 
@@ -215,9 +215,9 @@ class KernelBoot(Session):
         self.assertRegex(text, r"ATA pri master: (.*\n)*.*QEMU HARDDISK")
 
     def test_03_a_line_pasted_at_full_speed_arrives_whole(self):
-        # A hundred characters a second, far more than the KERNAL's buffer
-        # holds. (QEMU's PS/2 model keeps only 16 bytes: sent any faster, a
-        # busy host makes QEMU itself drop some before the guest can read.)
+        # Fifty characters a second, more than the KERNAL's buffer takes.
+        # (QEMU's PS/2 model keeps only 16 bytes: sent faster, a busy host
+        # makes QEMU itself drop some before the guest can read them.)
         line = 'PRINT 2+2;"PASTED, NOT TYPED: 10 KEYS"'
         self.m.vm.type_text(line + "\n", gap=PASTE_GAP)
         self.m.wait_output(line, [" 4 PASTED, NOT TYPED: 10 KEYS", READY])
