@@ -434,7 +434,8 @@ class UefiIsoBoot(Session):
 
 class UefiLargeStickBoot(StickSession):
     """The stick under UEFI with GRUB asked for 1920 x 1080 x 32: the
-    console's cells at twice their size, the picture at three times."""
+    console's and the text view's cells at twice their size, the picture at
+    three times."""
 
     boot_args = {"firmware": "uefi"}
     mode = "1920x1080x32"
@@ -448,6 +449,10 @@ class UefiLargeStickBoot(StickSession):
         self.assertIn("Screen 1920 X 1080 X 32 - Pitch 7680 (boot loader)", text)
         self.assertIn("text x2", text)
         self.assertEqual((self.m.shot().width, self.m.shot().height), (1920, 1080))
+        # The reader takes the text view's cells at twice their size, centred:
+        # READY. read so was drawn so.
+        self.assertEqual(screen.text_geometry(1920, 1080), (480, 90, 2))
+        self.assertIn(FREE, self.m.view())
 
     def test_02_the_monitor_draws_the_console_at_twice_the_cell_size(self):
         if not screen.fonts().has_console_font:
