@@ -24,6 +24,14 @@ public:
     // truncated).
     u32 getFrequency(u8 hi, u8 lo);
 
+    // Paddle or mouse inputs, read at $D419/$D41A ($FF: nothing plugged in).
+    void pots(u8 x, u8 y) {
+        pot_x_ = x;
+        pot_y_ = y;
+    }
+    u8 pot_x() const { return pot_x_; }
+    u8 pot_y() const { return pot_y_; }
+
     u8 volume() const { return volume_; }
     u32 frequency() const { return frequency_; }
 
@@ -35,6 +43,7 @@ private:
     u8 freq_lo_ = 0;    // last frequency low byte written to any voice
     u8 freq_hi_ = 0;    // last frequency high byte written to any voice
     u32 frequency_ = 0; // last tone computed, in Hz
+    u8 pot_x_ = 0xFF, pot_y_ = 0xFF;
 };
 
 #endif

@@ -240,6 +240,16 @@ TEST(Memory, TrapHookFiresOnSerialBusRequestsOnlyAndLeavesRamAlone) {
     EXPECT_EQ(log.calls, 3);
 }
 
+TEST(Memory, PotLinesReadWhatTheSidWasGivenAndRamUnderTheChipOtherwise) {
+    Wired w;
+    EXPECT_EQ(w.mem.read_byte(0xD419), 0xFF);  // nothing plugged in
+    w.sid.pots(0x12, 0x34);
+    EXPECT_EQ(w.mem.read_byte(0xD419), 0x12);
+    EXPECT_EQ(w.mem.read_byte(0xD45A), 0x34);  // the registers repeat every 32 bytes
+    w.mem.write_byte(0x0001, 0x33);            // character ROM in place of I/O
+    EXPECT_NE(w.mem.read_byte(0xD419), 0x12);
+}
+
 TEST(Memory, PatchRamPlacesImagesOnTriggerOnly) {
     Wired w;
     const u8 monitor[] = {0x00, 0x90, 0xA1, 0xA2, 0xA3};
