@@ -45,6 +45,20 @@ Drive::Drive() {
 Drive::~Drive() { CloseAll(); }
 
 void Drive::Attach(DriveStore* root) {
+    if (root_ && !root) {
+        // The bus keeps its state: a transfer under way ends in errors.
+        for (Channel& c : channels_) {
+            bool writing = c.use == Use::kWrite || (c.use == Use::kRelative && c.changed);
+            Release(c);
+            if (!writing) continue;
+            c.use = Use::kDropped;
+            c.lost = true;
+        }
+        image_.Close();
+        root_ = current_ = nullptr;
+        SetError(kNotReady);
+        return;
+    }
     CloseAll();
     image_.Close();
     root_ = current_ = root;
@@ -142,7 +156,7 @@ void Drive::Release(Channel& c) {
     c.data = nullptr;
     c.use = Use::kFree;
     c.length = c.capacity = c.position = 0;
-    c.replace = c.overwrite = c.writing = c.overflow = c.changed = false;
+    c.replace = c.overwrite = c.writing = c.overflow = c.changed = c.lost = false;
     c.record = c.offset = 0;
 }
 
@@ -241,7 +255,8 @@ void Drive::OpenRead(Channel& c, const FileSpec& parsed, u8 channel) {
     DriveEntry e;
     // A wildcard LOAD takes the first program, as on a CBM drive.
     bool programsOnly = channel == kLoadChannel && parsed.type == kNoType && HasWildcards(parsed.name, parsed.length);
-    if (!FindFile(parsed.name, parsed.length, parsed.type, &e, programsOnly)) return SetError(kFileNotFound);
+    if (!FindFile(parsed.name, parsed.length, parsed.type, &e, programsOnly))
+        return SetError(current_->Ready() ? kFileNotFound : kNotReady);
     // Relative files are read record by record on a data channel only.
     if (e.type == kTypeRel) return SetError(kFileTypeMismatch);
     // Room for a load address in front of a file saved without one.
@@ -324,7 +339,7 @@ u8 Drive::Close(u8 channel) {
     // A SAVE of nothing (a load address alone) stores no file.
     if (c.use == Use::kWrite && channel == kSaveChannel && c.length <= kLoadAddressBytes)
         status = kSyntaxError;
-    else if (store && !current_)
+    else if ((store && !current_) || c.lost)
         // The volume went while the file was open (a stick pulled out):
         // nothing stored is never reported as stored.
         status = kNotReady;

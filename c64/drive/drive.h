@@ -31,7 +31,10 @@ public:
     Drive(const Drive&) = delete;
     Drive& operator=(const Drive&) = delete;
 
-    // The volume's root (null: no disk). Closes every channel.
+    // The volume's root (null: no disk). Closes every channel. A volume
+    // that goes away while the machine runs (a USB stick pulled out) leaves
+    // the drive not ready, and a file being written then is not stored:
+    // closing it says so.
     void Attach(DriveStore* root);
     // Every channel closed, the error channel at the drive's identity.
     void PowerOn();
@@ -76,6 +79,7 @@ private:
         bool writing;       // a record's bytes arrived since the last UNLISTEN
         bool overflow;      // more of them than the record holds
         bool changed;       // to be written back on close
+        bool lost;          // being written when the volume went away
         u32 blocksBefore;   // what the file took on the disk when opened
     };
 

@@ -164,6 +164,17 @@ TEST_F(VolumeSafety, DiskThatLeavesGivesDriveNotReadyAndStoresNothing) {
     TypeLine("10 OPEN 15,8,15:INPUT#15,A,B$:CLOSE 15:PRINT \"<\";A;B$;\">\"");
     ASSERT_TRUE(Command("RUN"));
     EXPECT_TRUE(hm.screen_has("< 74 DRIVE NOT READY>"));
+    // The host takes the volume away once the stick has gone: a file being
+    // written then still says it was not stored, and so does the channel.
+    stick.gone = false;
+    hm.attach_fat32(registry.Volume());
+    ASSERT_TRUE(Typed("OPEN 2,8,2,\"NEWFILE,S,W\":PRINT#2,\"DATA\""));
+    stick.gone = true;
+    hm.attach_fat32(nullptr);
+    ASSERT_TRUE(Command("CLOSE 2"));
+    EXPECT_NE(Peek(kStatus) & 0x80, 0);
+    ASSERT_TRUE(Command("RUN"));
+    EXPECT_TRUE(hm.screen_has("< 74 DRIVE NOT READY>"));
     stick.gone = false;
     EXPECT_TRUE(volume.Get("NEWFILE.SEQ").empty());
     ExpectClean();
