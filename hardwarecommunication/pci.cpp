@@ -167,6 +167,67 @@ void PeripheralComponentInterconnectController::EnableMemoryAndBusMaster(u16 bus
     Write(bus, device, function, kOffsetCommand, command | kCommandMemorySpace | kCommandBusMaster);
 }
 
+u64 PeripheralComponentInterconnectController::MemoryBarSize(u16 bus, u16 device, u16 function, u16 bar) {
+    u32 headertype = Read(bus, device, function, kOffsetHeaderType) & 0x7F;
+    int maxBARs = 6 - 4 * static_cast<int>(headertype);
+    if (static_cast<int>(bar) >= maxBARs) return 0;
+    u16 at = static_cast<u16>(kOffsetBar0 + 4 * bar);
+    u32 low = Read(bus, device, function, at);
+    if (low & kBarIo) return 0;
+    bool wide = (low & kBarTypeMask) == kBarType64 && static_cast<int>(bar) + 1 < maxBARs;
+    u32 high = wide ? Read(bus, device, function, at + 4) : 0;
+    u32 command = Read(bus, device, function, kOffsetCommand) & 0xFFFF;
+    Write(bus, device, function, kOffsetCommand, command & ~kCommandMemorySpace);
+    Write(bus, device, function, at, 0xFFFFFFFF);
+    u64 mask = Read(bus, device, function, at) & kBarMemoryAddressMask;
+    if (wide) {
+        Write(bus, device, function, at + 4, 0xFFFFFFFF);
+        mask |= static_cast<u64>(Read(bus, device, function, at + 4)) << 32;
+        Write(bus, device, function, at + 4, high);
+    } else {
+        mask |= 0xFFFFFFFF00000000ull;
+    }
+    Write(bus, device, function, at, low);
+    Write(bus, device, function, kOffsetCommand, command);
+    return mask ? ~mask + 1 : 0;
+}
+
+void PeripheralComponentInterconnectController::SetMemoryBar(u16 bus, u16 device, u16 function, u16 bar,
+                                                           u64 address) {
+    u16 at = static_cast<u16>(kOffsetBar0 + 4 * bar);
+    u32 low = Read(bus, device, function, at);
+    Write(bus, device, function, at, (static_cast<u32>(address) & kBarMemoryAddressMask) | (low & 0xF));
+    if ((low & kBarTypeMask) == kBarType64)
+        Write(bus, device, function, at + 4, static_cast<u32>(address >> 32));
+}
+
+int PeripheralComponentInterconnectController::MemoryBarsBelow4G(u32* starts, u32* ends, int max) {
+    int n = 0;
+    for (u16 bus = 0; bus < kBuses; ++bus)
+        for (u16 device = 0; device < kDevices; ++device) {
+            u16 numFunctions = DeviceHasFunctions(bus, device) ? kFunctions : 1;
+            for (u16 function = 0; function < numFunctions; ++function) {
+                u16 vendor = static_cast<u16>(Read(bus, device, function, kOffsetVendor));
+                if (vendor == 0x0000 || vendor == 0xFFFF) continue;
+                u32 headertype = Read(bus, device, function, kOffsetHeaderType) & 0x7F;
+                for (u16 bar = 0; static_cast<int>(bar) < 6 - 4 * static_cast<int>(headertype); bar++) {
+                    u32 low = Read(bus, device, function, kOffsetBar0 + 4 * bar);
+                    bool wide = (low & kBarTypeMask) == kBarType64;
+                    u64 address = MemoryBarAddress(bus, device, function, bar);
+                    if (wide) bar++;
+                    if (address == 0 || address >> 32) continue;
+                    u64 size = MemoryBarSize(bus, device, function, static_cast<u16>(wide ? bar - 1 : bar));
+                    if (n < max) {
+                        starts[n] = static_cast<u32>(address);
+                        ends[n] = static_cast<u32>(address + size > 0xFFFFFFFFull ? 0xFFFFFFFFull : address + size);
+                    }
+                    n++;
+                }
+            }
+        }
+    return n < max ? n : max;
+}
+
 PeripheralComponentInterconnectDeviceDescriptor
 PeripheralComponentInterconnectController::GetDeviceDescriptor(u16 bus, u16 device,
                                                               u16 function) {

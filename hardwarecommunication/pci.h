@@ -73,6 +73,14 @@ public:
     u64 MemoryBarAddress(u16 bus, u16 device, u16 function, u16 bar);
     // Lets the function answer memory accesses and master the bus (DMA).
     void EnableMemoryAndBusMaster(u16 bus, u16 device, u16 function);
+    // Bytes memory BAR bar decodes (0 for none), found by writing all ones
+    // with the function's memory decoding off; the BAR is put back.
+    u64 MemoryBarSize(u16 bus, u16 device, u16 function, u16 bar);
+    // Moves memory BAR bar to address (a 64-bit BAR's high half too).
+    void SetMemoryBar(u16 bus, u16 device, u16 function, u16 bar, u64 address);
+    // Every memory BAR below 4 GiB on the buses scanned, each as its first
+    // byte and its end; returns how many (at most max).
+    int MemoryBarsBelow4G(u32* starts, u32* ends, int max);
 
 private:
     Port32Bit dataPort;
