@@ -15,6 +15,7 @@
 #include "c64/text_view.h"
 #include "c64/vic.h"
 #include "lib/clock.h"
+#include "lib/game_ports.h"
 #include "lib/key_queue.h"
 
 using tarn::Key;
@@ -30,7 +31,8 @@ void serve_bus_request(void* bus) { static_cast<SerialBus*>(bus)->serve(); }
 
 bool C64::full_mode_on = false;
 
-C64::C64(const Host& host) : keys_(host.keys), clock_(host.clock), screen_(host.screen) {
+C64::C64(const Host& host)
+    : keys_(host.keys), clock_(host.clock), screen_(host.screen), game_ports_(host.game_ports) {
     mem_ = new Memory();
     cpu_ = new Processor(mem_);
     cia1_ = new Cia1();
@@ -101,6 +103,7 @@ void C64::begin_run() {
 
 bool C64::run_pass() {
     take_keys();
+    sample_game_ports();
     if (!running) {
         run_monitor();
         return !reset_requested;
@@ -157,6 +160,17 @@ void C64::take_keys() {
     KeyEvent event;
     for (u32 n = 0; n < kMaxKeysPerPass && keys_->next(&event); n++)
         if (!hot_key(event)) return;
+}
+
+// The devices' joystick lines on the control ports; a mouse's position on
+// the SID's POT lines (nothing plugged in reads $FF there).
+void C64::sample_game_ports() {
+    if (!game_ports_) return;
+    tarn::GamePort one = game_ports_->sample(1);
+    tarn::GamePort two = game_ports_->sample(2);
+    ports_->devices(1, one.joystick);
+    ports_->devices(2, two.joystick);
+    sid_->pots(one.pots ? one.pot_x : 0xFF, one.pots ? one.pot_y : 0xFF);
 }
 
 // Esc opens the monitor, F10 resets, F11 switches modes, F12 toggles frame

@@ -10,6 +10,7 @@
 
 namespace tarn {
 class Clock;
+class GamePortSource;
 class KeySource;
 class Screen;
 }
@@ -48,6 +49,7 @@ public:
         tarn::KeySource* keys;
         tarn::Clock* clock;
         tarn::Screen* screen;
+        tarn::GamePortSource* game_ports = nullptr;  // mice and pads; null: none
     };
 
     explicit C64(const Host& host);
@@ -102,6 +104,8 @@ public:
 
 private:
     void take_keys();
+    // The PC's mice and pads onto the control ports and the SID's POT lines.
+    void sample_game_ports();
     bool hot_key(tarn::KeyEvent event);
     void run_monitor();
     void run_instructions(u32 count);
@@ -118,6 +122,7 @@ private:
     tarn::KeySource* keys_;
     tarn::Clock* clock_;
     tarn::Screen* screen_;
+    tarn::GamePortSource* game_ports_;
     bool running = true;
     Processor* cpu_;
     Cia1* cia1_;

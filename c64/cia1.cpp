@@ -37,7 +37,7 @@ u8 Cia1::read_register(u8 r) {
 
 // Input bits float high; a joystick 2 contact pulls its line low.
 u8 Cia1::port_a() const {
-    u8 joy = ports_ ? ports_->joystick(kJoystickPort2) : 0;
+    u8 joy = ports_ ? ports_->lines(kJoystickPort2) : 0;
     return static_cast<u8>((pra_ | static_cast<u8>(~ddra_)) & static_cast<u8>(~joy));
 }
 
@@ -49,5 +49,5 @@ u8 Cia1::port_b() {
     u8 columns = static_cast<u8>(pra_ | static_cast<u8>(~ddra_));
     for (int c = 0; c < 8; c++)
         if (!(columns & (1 << c))) v &= ports_->matrix_row(c);
-    return timer_outputs(static_cast<u8>(v & static_cast<u8>(~ports_->joystick(kJoystickPort1))));
+    return timer_outputs(static_cast<u8>(v & static_cast<u8>(~ports_->lines(kJoystickPort1))));
 }

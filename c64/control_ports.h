@@ -1,7 +1,8 @@
 // What CIA 1 reads besides itself: the keyboard matrix (eight bytes, one a
 // port A line, a held key clearing its port B bit) and the two joystick
 // ports (active high, ---F RLDU). Text mode's keys and full mode's key
-// matrix set them; CIA 1 only reads.
+// matrix set them, the PC's pads and mouse add their lines; CIA 1 only
+// reads.
 #ifndef TARN_C64_CONTROL_PORTS_H
 #define TARN_C64_CONTROL_PORTS_H
 
@@ -36,6 +37,16 @@ public:
         else if (port == 2) joystick2_ = bits;
     }
 
+    // The lines the PC's game devices hold on port 1 or 2.
+    void devices(int port, u8 bits) {
+        if (port == 1) devices1_ = bits;
+        else if (port == 2) devices2_ = bits;
+    }
+    // What the port's lines carry: the keys' joystick and the devices'.
+    u8 lines(int port) const {
+        return static_cast<u8>(joystick(port) | (port == 1 ? devices1_ : port == 2 ? devices2_ : 0));
+    }
+
     void release_all() {
         for (u8& row : matrix_) row = 0xFF;
         joystick1_ = joystick2_ = 0;
@@ -44,6 +55,7 @@ public:
 private:
     u8 matrix_[8];
     u8 joystick1_ = 0, joystick2_ = 0;
+    u8 devices1_ = 0, devices2_ = 0;
 };
 
 #endif

@@ -32,7 +32,7 @@ void run_machines(const MachineParts& parts) {
     bool full_mode = parts.full_mode;
     g_volume = parts.volume;
     for (;;) {
-        C64* machine = new (storage) C64(C64::Host{parts.keys, parts.clock, parts.screen});
+        C64* machine = new (storage) C64(C64::Host{parts.keys, parts.clock, parts.screen, parts.game_ports});
         // The first machine takes the boot option; later ones keep the mode
         // the last one ended in (F10 does not leave full mode).
         if (full_mode) machine->full_mode(true);

@@ -8,6 +8,7 @@
 namespace tarn {
 class AudioSink;
 class Clock;
+class GamePortSource;
 class KeySource;
 class Screen;
 namespace filesystem { class DiskRegistry; class Fat32; }
@@ -17,6 +18,7 @@ namespace host {
 struct MachineParts {
     KeySource* keys;
     Clock* clock;
+    GamePortSource* game_ports;  // USB mice and pads; null: none
     AudioSink* audio;
     filesystem::Fat32* volume;  // drive 8's volume; null without one
     const filesystem::DiskRegistry* disks;  // every disk found, for the monitor

@@ -18,12 +18,36 @@ using hardwarecommunication::PeripheralComponentInterconnectDeviceDescriptor;
 
 namespace {
 const u8 kClassSerialBus = 0x0C;
+const int kMostBars = 64;
+const u32 kLocalApicAndRom = 0xFEC00000;  // nothing goes at or above this
 const u8 kSubclassUsb = 0x03;
 const u8 kProgIfXhci = 0x30;
 }  // namespace
 
+// Without paging beyond 4 GiB a controller the firmware placed above it
+// cannot be reached. One on bus 0 (no bridge window limits it) is moved
+// just below the lowest memory any function decodes, if that place is
+// above the RAM and free; returns the new address, 0 when there is none.
+static u32 move_below_4g(PeripheralComponentInterconnectController* pci,
+                         const PeripheralComponentInterconnectDeviceDescriptor& f, u32 ram_top) {
+    if (f.bus != 0) return 0;
+    u64 size = pci->MemoryBarSize(f.bus, f.device, f.function, 0);
+    if (size == 0 || size > 0x1000000 || (size & (size - 1))) return 0;
+    u32 starts[kMostBars], ends[kMostBars];
+    int n = pci->MemoryBarsBelow4G(starts, ends, kMostBars);
+    u32 lowest = kLocalApicAndRom;
+    for (int i = 0; i < n; i++)
+        if (starts[i] < lowest) lowest = starts[i];
+    u32 place = static_cast<u32>((lowest - size) & ~(size - 1));
+    if (lowest < size || place < ram_top) return 0;
+    for (int i = 0; i < n; i++)
+        if (place < ends[i] && place + size > starts[i]) return 0;
+    pci->SetMemoryBar(f.bus, f.device, f.function, 0, place);
+    return pci->MemoryBarAddress(f.bus, f.device, f.function, 0) == place ? place : 0;
+}
+
 void UsbHost::Start(PeripheralComponentInterconnectController* pci, Clock clock, KeyQueue* keys,
-                    Disks* disks) {
+                    Disks* disks, u32 ram_top) {
     clock_ = clock;
     keys_ = keys;
     disks_ = disks;
@@ -34,8 +58,12 @@ void UsbHost::Start(PeripheralComponentInterconnectController* pci, Clock clock,
     for (int i = 0; i < n; i++) {
         const PeripheralComponentInterconnectDeviceDescriptor& f = found[i];
         u64 bar = pci->MemoryBarAddress(f.bus, f.device, f.function, 0);
-        if (bar == 0 || bar >> 32) {
-            // Without paging only the low 4 GiB can be reached.
+        if (bar >> 32) {
+            bar = move_below_4g(pci, f, ram_top);
+            if (bar) printf("\nUSB: xHCI controller at %02X:%02X.%d moved below 4 GiB to %08X", f.bus,
+                            f.device, f.function, static_cast<u32>(bar));
+        }
+        if (bar == 0) {
             printf("\nUSB: xHCI controller at %02X:%02X.%d out of reach", f.bus, f.device, f.function);
             continue;
         }
@@ -108,8 +136,11 @@ void UsbHost::Key(KeyEvent event) {
     hardwarecommunication::cpu_enable_interrupts();
 }
 
-void UsbHost::PointerMoved(i32, i32, u8) {}
-void UsbHost::PadChanged(u8, const drivers::usb::PadState&) {}
+void UsbHost::PointerPresent(bool present) { game_ports_.Present(present); }
+
+void UsbHost::PointerMoved(i32 dx, i32 dy, u8 buttons) { game_ports_.Pointer(dx, dy, buttons); }
+
+void UsbHost::PadChanged(u8 pad, const drivers::usb::PadState& state) { game_ports_.Pad(pad, state); }
 // Reading a disk (its partition table) waits for the controller, which
 // cannot happen inside its poll: the disk is taken at the end of the poll.
 void UsbHost::DiskArrived(drivers::usb::UsbDisk* disk) {

@@ -5,6 +5,7 @@
 #define TARN_HOST_USB_HOST_H
 
 #include "drivers/usb/usb_events.h"
+#include "host/game_ports.h"
 #include "lib/key_queue.h"
 #include "lib/types.h"
 
@@ -31,17 +32,22 @@ public:
 
     // Starts every xHCI controller on the bus and waits (bounded) until the
     // devices already plugged in are set up; their disks are registered
-    // with disks as they come, ahead of every other controller's.
+    // with disks as they come, ahead of every other controller's. ram_top:
+    // the end of the RAM below 4 GiB, which a controller moved down from
+    // above 4 GiB must stay clear of.
     void Start(hardwarecommunication::PeripheralComponentInterconnectController* pci, Clock clock,
-               KeyQueue* keys, Disks* disks);
+               KeyQueue* keys, Disks* disks, u32 ram_top);
     void OnVolumeChange(VolumeChanged changed) { volume_changed_ = changed; }
     // From the main loop, between two passes of the machine: cheap when
     // nothing happened. Disks that came or went since are dealt with here.
     void Poll();
     // Milliseconds from the first disk seen at start-up to its being ready.
     u32 disk_ready_ms() const { return disk_ready_ms_; }
+    // The mice and pads as the C64's control ports.
+    PcGamePorts* game_ports() { return &game_ports_; }
 
     void Key(KeyEvent event) override;
+    void PointerPresent(bool present) override;
     void PointerMoved(i32 dx, i32 dy, u8 buttons) override;
     void PadChanged(u8 pad, const drivers::usb::PadState& state) override;
     void DiskArrived(drivers::usb::UsbDisk* disk) override;
@@ -57,6 +63,7 @@ private:
     KeyQueue* keys_ = nullptr;
     Disks* disks_ = nullptr;
     VolumeChanged volume_changed_ = nullptr;
+    PcGamePorts game_ports_;
     bool starting_ = false;
     u32 started_at_ = 0;
     u32 disk_ready_ms_ = 0;

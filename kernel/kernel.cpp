@@ -95,6 +95,16 @@ void report_display(const startup::Display& display, bool shown, bool sse2, bool
 
 }  // namespace
 
+// The end of the highest usable RAM below 4 GiB.
+static u32 ram_top(const BootInfo& info) {
+    u64 top = 0;
+    for (u32 i = 0; i < info.usable_count; i++) {
+        u64 end = info.usable[i].base + info.usable[i].length;
+        if (end > top) top = end;
+    }
+    return top > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<u32>(top);
+}
+
 extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     // Everything the boot loader left is copied first: the heap may reuse it.
     read_boot_info(multiboot_structure, &g_boot_info);
@@ -146,7 +156,8 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     // USB first: its disks go into the registry ahead of every other one.
     host::Disks disks;
     static host::UsbHost usb;
-    usb.Start(&pci, [] { return clock.milliseconds(); }, &keys, &disks);
+    usb.game_ports()->mouse_enabled(!host::PcGamePorts::MouseOff(g_boot_info.cmdline));
+    usb.Start(&pci, [] { return clock.milliseconds(); }, &keys, &disks, ram_top(g_boot_info));
     // A USB stick pulled out or plugged in moves drive 8's volume.
     usb.OnVolumeChange(host::change_volume);
     // The machine reads its keys here; when none waits, the polled devices
@@ -173,6 +184,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     host::MachineParts parts = {};
     parts.keys = &machineKeys;
     parts.clock = &clock;
+    parts.game_ports = usb.game_ports();
     parts.audio = &speakerTone;
     parts.screen = shown ? &g_screen : nullptr;
     parts.volume = disks.volume();

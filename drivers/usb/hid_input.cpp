@@ -141,6 +141,8 @@ void HidInput::Answered(u8 code, u32 length) {
         // Refused by many pads and mice: they report on change anyway.
         step_ = Step::Running;
         state_ = State::Ready;
+        if (role_ == Role::BootMouse || role_ == Role::Pointer)
+            device_->controller()->events()->PointerPresent(true);
         return;
     default:
         return;
@@ -208,7 +210,10 @@ void HidInput::PadReport(const u8* report, u32 length) {
 
 void HidInput::Detach() {
     UsbEvents* events = device_->controller()->events();
-    if (role_ == Role::BootMouse || role_ == Role::Pointer) events->PointerMoved(0, 0, 0);
+    if ((role_ == Role::BootMouse || role_ == Role::Pointer) && step_ == Step::Running) {
+        events->PointerMoved(0, 0, 0);
+        events->PointerPresent(false);
+    }
     if (role_ == Role::Pad && pad_ >= 0) events->PadChanged(static_cast<u8>(pad_), PadState{});
     if (pad_ >= 0) g_pad_taken[pad_] = false;
     pad_ = -1;

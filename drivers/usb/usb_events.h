@@ -29,6 +29,8 @@ public:
     // A key went down or up; a key held past the typematic delay goes
     // down again and again, as a PC keyboard repeats by itself.
     virtual void Key(KeyEvent event) = 0;
+    // A mouse came (ready for use) or left.
+    virtual void PointerPresent(bool present) = 0;
     // A mouse moved by dx, dy counts (x to the right, y down) with these
     // buttons held.
     virtual void PointerMoved(i32 dx, i32 dy, u8 buttons) = 0;
