@@ -149,15 +149,17 @@ class QMPError(RuntimeError):
 class TarnVM:
     """One QEMU process with a QMP socket.  `kernel` boots through QEMU's own
     Multiboot loader, `iso` through GRUB from a CD; with neither, the PC
-    boots from `disk`.  `firmware` is "bios" (SeaBIOS) or "uefi" (OVMF)."""
+    boots from `disk` (an IDE disk) or `usb_disk` (a USB stick on an xHCI
+    controller).  `firmware` is "bios" (SeaBIOS) or "uefi" (OVMF)."""
 
     def __init__(self, kernel=None, iso=None, disk=None, memory=128, extra=(),
-                 snapshot=False, log=None, firmware="bios"):
-        if not (kernel or iso or disk):
+                 snapshot=False, log=None, firmware="bios", usb_disk=None):
+        if not (kernel or iso or disk or usb_disk):
             raise ValueError("need a kernel, an ISO or a bootable disk")
         if firmware not in ("bios", "uefi"):
             raise ValueError("firmware is bios or uefi")
         self.kernel, self.iso, self.disk, self.firmware = kernel, iso, disk, firmware
+        self.usb_disk = usb_disk
         self.memory, self.extra, self.snapshot = memory, list(extra), snapshot
         self.log_path = log
         self.proc = None
@@ -185,6 +187,10 @@ class TarnVM:
             if self.snapshot:
                 drive += ",snapshot=on"
             cmd += ["-drive", drive]
+        if self.usb_disk:
+            cmd += ["-device", "qemu-xhci,id=xhci",
+                    "-drive", "file=%s,format=raw,if=none,id=usbstick" % self.usb_disk,
+                    "-device", "usb-storage,bus=xhci.0,drive=usbstick,bootindex=0"]
         return cmd + self.extra
 
     def start(self, timeout=20):
