@@ -1,6 +1,10 @@
-// Memory a controller reads and writes by itself: aligned, physically
-// contiguous (the kernel is identity-mapped and the heap is one physical
-// range), zeroed, and its device address.
+// Memory a controller reads and writes by itself (AHCI, NVMe and xHCI alike):
+// zeroed, aligned as the controller asks, physically contiguous and below
+// 4 GiB. The kernel is 32-bit and identity-mapped with one physical heap, so
+// a heap block is all of that and its device address is the pointer itself.
+// A block no larger than its alignment never crosses a boundary of that
+// alignment: a page-aligned page stays clear of the 64 KiB boundaries xHCI
+// forbids rings and buffers to cross.
 #ifndef TARN_DRIVERS_DMA_MEMORY_H
 #define TARN_DRIVERS_DMA_MEMORY_H
 
@@ -9,12 +13,17 @@
 namespace tarn {
 namespace drivers {
 
-// bytes from the heap at a multiple of alignment (a power of two), zeroed;
-// null when the heap has no room. Controllers keep it for ever.
-u8* DmaAllocate(u32 bytes, u32 alignment);
+const u32 kDmaPage = 4096;
 
-// The address a controller uses for memory the kernel sees at p.
-inline u64 DeviceAddress(const void* p) { return (u64)(uintptr_t)p; }
+// bytes zeroed bytes at a multiple of alignment (a power of two); null when
+// the heap has no room.
+u8* DmaAllocate(u32 bytes, u32 alignment);
+// A block from DmaAllocate back to the heap; null is ignored.
+void DmaFree(void* block);
+
+// The address a controller uses for memory the kernel sees at p, and back.
+inline u64 DeviceAddress(const volatile void* p) { return (u64)(uintptr_t)p; }
+inline void* HostPointer(u64 address) { return (void*)(uintptr_t)address; }
 
 }  // namespace drivers
 }  // namespace tarn

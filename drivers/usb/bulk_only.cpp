@@ -2,7 +2,7 @@
 #include "drivers/usb/bulk_only.h"
 
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 
 namespace tarn {
 namespace drivers {
@@ -13,13 +13,13 @@ const u8 kMassStorageReset = 0xFF;
 const u32 kCswOffset = 32;
 }  // namespace
 
-BulkOnly::~BulkOnly() { dma_free(wrappers_); }
+BulkOnly::~BulkOnly() { DmaFree(wrappers_); }
 
 bool BulkOnly::Claim(const InterfaceInfo& interface, TransferClient* client) {
     const EndpointInfo* in = interface.find(kEndpointBulk, true);
     const EndpointInfo* out = interface.find(kEndpointBulk, false);
     client_ = client;
-    wrappers_ = static_cast<u8*>(dma_alloc(64, 64));
+    wrappers_ = DmaAllocate(64, 64);
     if (!in || !out || !wrappers_) return false;
     in_ = device_->AddEndpoint(*in, client);
     out_ = device_->AddEndpoint(*out, client);

@@ -2,7 +2,7 @@
 #include "drivers/usb/device.h"
 
 #include "drivers/usb/class_driver.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/xhci.h"
 
 namespace tarn {
@@ -62,13 +62,13 @@ Device::Device(Xhci* hc, u8 slot, const Attachment& at)
 Device::~Device() {
     for (int i = 0; i < driver_count_; i++) delete drivers_[i];
     for (Endpoint* e : endpoints_) delete e;
-    dma_free(input_);
-    dma_free(output_);
+    DmaFree(input_);
+    DmaFree(output_);
 }
 
 bool Device::Init() {
-    input_ = static_cast<u8*>(dma_alloc(33 * context_size_, kPage));
-    output_ = static_cast<u8*>(dma_alloc(32 * context_size_, kPage));
+    input_ = DmaAllocate(33 * context_size_, kDmaPage);
+    output_ = DmaAllocate(32 * context_size_, kDmaPage);
     Endpoint* ep0 = new Endpoint(hc_, slot_, 1, Endpoint::kTypeControl, default_max_packet0(at_.speed));
     if (!input_ || !output_ || !ep0 || !ep0->Init()) {
         delete ep0;
@@ -78,8 +78,8 @@ bool Device::Init() {
     return true;
 }
 
-u64 Device::input_context() const { return dma_address(input_); }
-u64 Device::output_context() const { return dma_address(output_); }
+u64 Device::input_context() const { return DeviceAddress(input_); }
+u64 Device::output_context() const { return DeviceAddress(output_); }
 
 u32* Device::input_slot() const { return reinterpret_cast<u32*>(input_ + context_size_); }
 

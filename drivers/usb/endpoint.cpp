@@ -1,7 +1,7 @@
 // Transfers on one endpoint: TRBs queued, completions matched, halts undone.
 #include "drivers/usb/endpoint.h"
 
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/xhci.h"
 
 namespace tarn {
@@ -44,7 +44,7 @@ bool Endpoint::Control(const SetupPacket& setup, void* data) {
         u32 control = trb::type(trb::kDataStage);
         if (setup.in()) control |= trb::kDirectionIn | trb::kInterruptOnShort;
         t.data_trb = t.trb_count;
-        Push(dma_address(data), setup.length, control, &t);
+        Push(DeviceAddress(data), setup.length, control, &t);
         status_in = !setup.in();
     }
     Push(0, 0, trb::type(trb::kStatusStage) | trb::kInterruptOnCompletion |
@@ -57,7 +57,7 @@ bool Endpoint::Control(const SetupPacket& setup, void* data) {
 bool Endpoint::Queue(void* buffer, u32 length) {
     if (count_ == kMaxTransfers || Recovering() || length > kMaxTransferBytes) return false;
     // Pieces: each ends at the next 64 KiB boundary or the transfer's end.
-    u64 address = dma_address(buffer);
+    u64 address = DeviceAddress(buffer);
     u32 pieces = 0, left = length;
     for (u64 a = address; pieces == 0 || left; pieces++) {
         u32 room = static_cast<u32>(0x10000 - (a & 0xFFFF));

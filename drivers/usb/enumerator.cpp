@@ -3,7 +3,7 @@
 
 #include "drivers/usb/class_driver.h"
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/port_owner.h"
 #include "drivers/usb/xhci.h"
 #include "lib/stdio.h"
@@ -43,7 +43,7 @@ void format_port(const Attachment& at, char* out, u32 size) {
     out[n < size ? n : size - 1] = 0;
 }
 
-Enumerator::~Enumerator() { dma_free(buffer_); }
+Enumerator::~Enumerator() { DmaFree(buffer_); }
 
 void Enumerator::Attach(PortOwner* owner, u8 port, u32 settle_ms) {
     Cancel(owner, port);
@@ -140,7 +140,7 @@ void Enumerator::Begin(u32 now) {
     owner_ = queue_[pick].owner;
     port_ = queue_[pick].port;
     queue_[pick] = queue_[--queued_];
-    if (!buffer_) buffer_ = static_cast<u8*>(dma_alloc(kBufferBytes, kPage));
+    if (!buffer_) buffer_ = DmaAllocate(kBufferBytes, kDmaPage);
     if (!buffer_) return;
     device_ = nullptr;
     step_ = Step::Reset;

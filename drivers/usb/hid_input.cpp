@@ -2,7 +2,7 @@
 #include "drivers/usb/hid_input.h"
 
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/xhci.h"
 
 namespace tarn {
@@ -66,13 +66,13 @@ HidInput::HidInput(Device* device, const InterfaceInfo& interface)
     step_ = boot_mouse ? Step::SetProtocol : Step::ReadDescriptor;
     if (descriptor_length_ > kMaxReportDescriptor) descriptor_length_ = kMaxReportDescriptor;
     const EndpointInfo* in = interface.find(kEndpointInterrupt, true);
-    buffer_ = static_cast<u8*>(dma_alloc(kMaxReportDescriptor, kPage));
+    buffer_ = DmaAllocate(kMaxReportDescriptor, kDmaPage);
     claimed_ = in && buffer_ && (boot_mouse || descriptor_length_) && reports_.Claim(device, *in, this);
 }
 
 HidInput::~HidInput() {
     if (pad_ >= 0) g_pad_taken[pad_] = false;
-    dma_free(buffer_);
+    DmaFree(buffer_);
 }
 
 const char* HidInput::Kind() const {

@@ -2,7 +2,7 @@
 #include "drivers/usb/hid_keyboard.h"
 
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/xhci.h"
 
 namespace tarn {
@@ -42,11 +42,11 @@ u8 HidKeyboard::locks() { return g_locks; }
 HidKeyboard::HidKeyboard(Device* device, const InterfaceInfo& interface)
     : ClassDriver(device), interface_(interface.number) {
     const EndpointInfo* in = interface.find(kEndpointInterrupt, true);
-    out_ = static_cast<u8*>(dma_alloc(8, 64));
+    out_ = DmaAllocate(8, 64);
     claimed_ = in && out_ && reports_.Claim(device, *in, this);
 }
 
-HidKeyboard::~HidKeyboard() { dma_free(out_); }
+HidKeyboard::~HidKeyboard() { DmaFree(out_); }
 
 bool HidKeyboard::Request(u8 request, u16 value, u16 length) {
     SetupPacket s{kHidOut, request, value, interface_, length};

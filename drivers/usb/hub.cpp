@@ -2,7 +2,7 @@
 #include "drivers/usb/hub.h"
 
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/enumerator.h"
 #include "drivers/usb/xhci.h"
 
@@ -43,11 +43,11 @@ bool due(u32 now, u32 when) { return static_cast<i32>(now - when) >= 0; }
 
 Hub::Hub(Device* device, const InterfaceInfo& interface) : ClassDriver(device) {
     const EndpointInfo* in = interface.find(kEndpointInterrupt, true);
-    buffer_ = static_cast<u8*>(dma_alloc(64, 64));
+    buffer_ = DmaAllocate(64, 64);
     claimed_ = in && buffer_ && changes_.Claim(device, *in, this);
 }
 
-Hub::~Hub() { dma_free(buffer_); }
+Hub::~Hub() { DmaFree(buffer_); }
 
 bool Hub::super() const { return is_super(device_->speed()); }
 

@@ -2,16 +2,16 @@
 #include "drivers/usb/interrupt_in.h"
 
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 
 namespace tarn {
 namespace drivers {
 namespace usb {
 
-InterruptIn::~InterruptIn() { dma_free(buffers_); }
+InterruptIn::~InterruptIn() { DmaFree(buffers_); }
 
 bool InterruptIn::Claim(Device* device, const EndpointInfo& info, TransferClient* client) {
-    buffers_ = static_cast<u8*>(dma_alloc(kBuffers * kBufferBytes, kPage));
+    buffers_ = DmaAllocate(kBuffers * kBufferBytes, kDmaPage);
     if (!buffers_) return false;
     endpoint_ = device->AddEndpoint(info, client);
     u32 packet = info.max_packet & 0x7FF;

@@ -2,7 +2,7 @@
 #include "drivers/usb/mass_storage.h"
 
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/xhci.h"
 
 namespace tarn {
@@ -54,13 +54,13 @@ void UsbDisk::Orphan() {
 
 MassStorage::MassStorage(Device* device, const InterfaceInfo& interface)
     : ClassDriver(device), bot_(device, interface.number) {
-    buffer_ = static_cast<u8*>(dma_alloc(kAnswerBytes, kPage));
+    buffer_ = DmaAllocate(kAnswerBytes, kDmaPage);
     claimed_ = buffer_ && bot_.Claim(interface, this);
 }
 
 MassStorage::~MassStorage() {
     if (disk_) disk_->Orphan();
-    dma_free(buffer_);
+    DmaFree(buffer_);
 }
 
 void MassStorage::Start() {

@@ -1,7 +1,7 @@
 // Producer rings (command, transfer) and the event ring.
 #include "drivers/usb/ring.h"
 
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "hardwarecommunication/mmio.h"
 
 namespace tarn {
@@ -25,16 +25,16 @@ void store(Trb* at, u32 p_low, u32 p_high, u32 status, u32 control) {
 
 // ---- producer ring ----------------------------------------------------------------
 
-ProducerRing::~ProducerRing() { dma_free(trbs_); }
+ProducerRing::~ProducerRing() { DmaFree(trbs_); }
 
 bool ProducerRing::Init() {
-    trbs_ = static_cast<Trb*>(dma_alloc(kTrbs * sizeof(Trb), kPage));
+    trbs_ = reinterpret_cast<Trb*>(DmaAllocate(kTrbs * sizeof(Trb), kDmaPage));
     enqueue_ = dequeue_ = 0;
     cycle_ = true;
     return trbs_ != nullptr;
 }
 
-u64 ProducerRing::base() const { return dma_address(trbs_); }
+u64 ProducerRing::base() const { return DeviceAddress(trbs_); }
 
 u64 ProducerRing::Push(u64 parameter, u32 status, u32 control) {
     if (!trbs_ || Space() == 0) return 0;
@@ -49,7 +49,7 @@ u64 ProducerRing::Push(u64 parameter, u32 status, u32 control) {
         enqueue_ = 0;
         cycle_ = !cycle_;
     }
-    return dma_address(at);
+    return DeviceAddress(at);
 }
 
 u32 ProducerRing::Space() const {
@@ -71,29 +71,29 @@ const Trb* ProducerRing::At(u64 address) const {
     return Contains(address) ? &trbs_[(address - base()) / sizeof(Trb)] : nullptr;
 }
 
-u64 ProducerRing::EnqueuePointer() const { return dma_address(&trbs_[enqueue_]); }
+u64 ProducerRing::EnqueuePointer() const { return DeviceAddress(&trbs_[enqueue_]); }
 
 // ---- event ring ------------------------------------------------------------------------
 
 EventRing::~EventRing() {
-    dma_free(trbs_);
-    dma_free(table_);
+    DmaFree(trbs_);
+    DmaFree(table_);
 }
 
 bool EventRing::Init() {
-    trbs_ = static_cast<Trb*>(dma_alloc(kTrbs * sizeof(Trb), kPage));
-    table_ = static_cast<SegmentEntry*>(dma_alloc(sizeof(SegmentEntry), 64));
+    trbs_ = reinterpret_cast<Trb*>(DmaAllocate(kTrbs * sizeof(Trb), kDmaPage));
+    table_ = reinterpret_cast<SegmentEntry*>(DmaAllocate(sizeof(SegmentEntry), 64));
     if (!trbs_ || !table_) return false;
-    table_->base = dma_address(trbs_);
+    table_->base = DeviceAddress(trbs_);
     table_->size = kTrbs;
     dequeue_ = 0;
     cycle_ = true;
     return true;
 }
 
-u64 EventRing::segment_table() const { return dma_address(table_); }
+u64 EventRing::segment_table() const { return DeviceAddress(table_); }
 
-u64 EventRing::dequeue_pointer() const { return dma_address(&trbs_[dequeue_]); }
+u64 EventRing::dequeue_pointer() const { return DeviceAddress(&trbs_[dequeue_]); }
 
 const Trb* EventRing::Next() const {
     if (!trbs_) return nullptr;

@@ -3,7 +3,7 @@
 
 #include "drivers/usb/class_driver.h"
 #include "drivers/usb/device.h"
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/xhci_registers.h"
 #include "lib/stdio.h"
 
@@ -29,9 +29,9 @@ Xhci::~Xhci() {
     if (alive_) op_.write32(kUsbCmd, op_.read32(kUsbCmd) & ~kCmdRun);
     for (Device*& d : devices_) delete d;
     for (Removed& r : removed_) delete r.device;
-    for (u32 i = 0; i < scratchpad_count_; i++) dma_free(dma_pointer(scratchpad_array_[i]));
-    dma_free(scratchpad_array_);
-    dma_free(dcbaa_);
+    for (u32 i = 0; i < scratchpad_count_; i++) DmaFree(HostPointer(scratchpad_array_[i]));
+    DmaFree(scratchpad_array_);
+    DmaFree(dcbaa_);
 }
 
 bool Xhci::WaitRegister(MmioRegion r, u32 offset, u32 mask, u32 value, u32 ms) {
@@ -117,27 +117,27 @@ bool Xhci::Reset() {
 }
 
 bool Xhci::SetUpMemory() {
-    dcbaa_ = static_cast<u64*>(dma_alloc((slots_ + 1) * 8, kPage));
+    dcbaa_ = reinterpret_cast<u64*>(DmaAllocate((slots_ + 1) * 8, kDmaPage));
     if (!dcbaa_ || !commands_.Init() || !event_ring_.Init()) return false;
     u32 count = max_scratchpads(cap_.read32(kHcsParams2));
     if (count) {
         // Pages of the controller's own page size (bit n: 2^(n+12) bytes).
         u32 page_bits = op_.read32(kPageSize) & 0xFFFF;
-        u32 page = kPage;
+        u32 page = kDmaPage;
         for (u32 b = 0; b < 16; b++)
             if (page_bits & (1u << b)) {
-                page = kPage << b;
+                page = kDmaPage << b;
                 break;
             }
-        scratchpad_array_ = static_cast<u64*>(dma_alloc(count * 8, kPage));
+        scratchpad_array_ = reinterpret_cast<u64*>(DmaAllocate(count * 8, kDmaPage));
         if (!scratchpad_array_) return false;
         for (u32 i = 0; i < count; i++) {
-            void* p = dma_alloc(page, page);
+            void* p = DmaAllocate(page, page);
             if (!p) return false;
-            scratchpad_array_[i] = dma_address(p);
+            scratchpad_array_[i] = DeviceAddress(p);
             scratchpad_count_ = i + 1;
         }
-        dcbaa_[0] = dma_address(scratchpad_array_);
+        dcbaa_[0] = DeviceAddress(scratchpad_array_);
     }
     return true;
 }
@@ -145,7 +145,7 @@ bool Xhci::SetUpMemory() {
 bool Xhci::Run() {
     op_.write32(kConfig, (op_.read32(kConfig) & ~0xFFu) | slots_);
     op_.write32(kDnCtrl, 0);
-    op_.write64(kDcbaap, dma_address(dcbaa_));
+    op_.write64(kDcbaap, DeviceAddress(dcbaa_));
     op_.write64(kCrcr, commands_.base() | kCrcrCycle);
     // One interrupter, polled: its interrupt stays off.
     MmioRegion ir = runtime_.at(interrupter(0));

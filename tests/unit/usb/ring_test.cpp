@@ -3,13 +3,15 @@
 // the controller has finished, events taken under the consumer's cycle.
 #include <gtest/gtest.h>
 
-#include "drivers/usb/dma.h"
+#include "drivers/dma_memory.h"
 #include "drivers/usb/ring.h"
 
 using namespace tarn::drivers::usb;
+using tarn::drivers::DeviceAddress;
+using tarn::drivers::HostPointer;
 
 namespace {
-const Trb* trb_at(u64 address) { return static_cast<const Trb*>(dma_pointer(address)); }
+const Trb* trb_at(u64 address) { return static_cast<const Trb*>(HostPointer(address)); }
 }  // namespace
 
 TEST(Rings, ProducerRingLinksBackFlipsItsCycleAndCountsRoomFromRetiredTrbs) {
@@ -51,8 +53,8 @@ TEST(Rings, ProducerRingLinksBackFlipsItsCycleAndCountsRoomFromRetiredTrbs) {
 TEST(Rings, EventRingTakesOnlyWhatTheControllerWroteUnderItsCycle) {
     EventRing events;
     ASSERT_TRUE(events.Init());
-    Trb* segment = static_cast<Trb*>(dma_pointer(events.dequeue_pointer()));
-    const u64* table = static_cast<const u64*>(dma_pointer(events.segment_table()));
+    Trb* segment = static_cast<Trb*>(HostPointer(events.dequeue_pointer()));
+    const u64* table = static_cast<const u64*>(HostPointer(events.segment_table()));
     EXPECT_EQ(table[0], events.dequeue_pointer());
     EXPECT_EQ(table[1] & 0xFFFF, EventRing::kTrbs);
     EXPECT_EQ(events.Next(), nullptr);
@@ -64,7 +66,7 @@ TEST(Rings, EventRingTakesOnlyWhatTheControllerWroteUnderItsCycle) {
         events.Advance();
     }
     EXPECT_EQ(events.Next(), nullptr);  // the old lap's entries are not taken twice
-    EXPECT_EQ(events.dequeue_pointer(), dma_address(segment));
+    EXPECT_EQ(events.dequeue_pointer(), DeviceAddress(segment));
     segment[0].control = trb::type(trb::kTransferEvent);
     ASSERT_NE(events.Next(), nullptr);
     EXPECT_EQ(events.Next()->type(), trb::kTransferEvent);
