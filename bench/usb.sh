@@ -1,0 +1,107 @@
+#!/bin/sh
+# USB stick timings in QEMU (qemu-xhci, usb-storage):
+#   - seconds from the Enter of LOAD "BIG",8 to READY, BIG being a 30 KB
+#     BASIC program on a stick that is drive 8 from start-up;
+#   - seconds from plugging a stick in (QMP device_add) while the machine
+#     runs to drive 8 answering from it: a BASIC loop opens a file on drive
+#     8 until the error channel says 0 and then prints a word.
+# Times are wall-clock, read by polling screendumps every 50 ms, so they
+# carry up to that much extra. Run from the repository root (make bench).
+set -e
+if [ ! -f kernel/kernel.cpp ] || ! command -v qemu-system-i386 >/dev/null; then
+    echo "usb bench: skipped (no kernel entry or no QEMU)"
+    exit 0
+fi
+exec python3 - "$@" <<'EOF'
+import os, shutil, sys, tempfile, time
+sys.path.insert(0, "tools")
+sys.path.insert(0, "tests/system")
+import bas2prg, screen, tarndisk
+from tarnvm import TarnVM, accelerator
+
+POLL = 0.05
+DEADLINE = 180
+BIG_BYTES = 30 * 1024
+XHCI = ["-device", "qemu-xhci,id=xhci"]
+
+
+def stick(drive_id, image):
+    return ["-drive", "file=%s,format=raw,if=none,id=%s" % (image, drive_id),
+            "-device", "usb-storage,bus=xhci.0,drive=%s,id=stick" % drive_id]
+
+
+def wait_for(vm, probe):
+    deadline = time.monotonic() + DEADLINE
+    while time.monotonic() < deadline:
+        if probe(screen.read_text_view(vm.screendump())):
+            return time.monotonic()
+        time.sleep(POLL)
+    raise SystemExit("bench: nothing on screen within %ds" % DEADLINE)
+
+
+def ready_below(view, command):
+    rows = [r.rstrip() for r in view.rows]
+    echo = [i for i, r in enumerate(rows) if r == command]
+    return bool(echo) and "READY." in rows[echo[-1] + 1:]
+
+
+def big_listing():
+    lines, n, total = [], 10, 2
+    while total < BIG_BYTES:
+        text = "REM THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789"
+        lines.append("%d %s\n" % (n, text))
+        total += 4 + len(bas2prg.tokenize_line(text)) + 1
+        n += 10
+    return "".join(lines)
+
+
+def time_load(image, size):
+    vm = TarnVM(kernel="build/tarn.elf", extra=XHCI + stick("u0", image)).start()
+    try:
+        wait_for(vm, lambda v: "READY." in v)
+        command = 'LOAD "BIG",8'
+        vm.type_text(command)
+        t0 = time.monotonic()
+        vm.tap(["ret"])
+        t1 = wait_for(vm, lambda v: ready_below(v, command))
+        # The whole program arrived: BASIC's end pointer sits just past it.
+        vm.type_text("PRINT PEEK(45)+256*PEEK(46)-2049\n")
+        wait_for(vm, lambda v: any(r.strip() == str(size) for r in v.rows))
+        return t1 - t0
+    finally:
+        vm.close()
+
+
+def time_plug(image):
+    vm = TarnVM(kernel="build/tarn.elf", extra=XHCI).start()
+    try:
+        wait_for(vm, lambda v: "READY." in v)
+        vm.type_text('10 OPEN 15,8,15:OPEN 2,8,2,"BIG":INPUT#15,A:CLOSE 2:CLOSE 15:IF A THEN 10\n')
+        vm.type_text('20 PRINT "ANSWERED"\nRUN\n')
+        time.sleep(2)  # the loop is running
+        if any(r.strip() == "ANSWERED" for r in screen.read_text_view(vm.screendump()).rows):
+            raise SystemExit("bench: drive 8 answered before a stick was plugged in")
+        vm.cmd("human-monitor-command", **{
+            "command-line": "drive_add 0 if=none,id=u1,format=raw,file=%s" % image})
+        t0 = time.monotonic()
+        vm.cmd("device_add", driver="usb-storage", bus="xhci.0", drive="u1", id="stick")
+        t1 = wait_for(vm, lambda v: any(r.strip() == "ANSWERED" for r in v.rows))
+        return t1 - t0
+    finally:
+        vm.close()
+
+
+tmp = tempfile.mkdtemp(prefix="tarn-bench-usb-")
+try:
+    big = os.path.join(tmp, "big.bas")
+    with open(big, "w") as f:
+        f.write(big_listing())
+    size = len(bas2prg.tokenize(open(big).read()))
+    image = os.path.join(tmp, "stick.img")
+    tarndisk.create(image, tarndisk.DEFAULT_SIZE_MIB, [big])
+    print("accelerator: %s" % accelerator())
+    print("USB stick LOAD of %d bytes        : %6.2f s (from Enter to READY)" % (size, time_load(image, size)))
+    print("USB stick plugged in to drive 8   : %6.2f s (from device_add to a file opened)" % time_plug(image))
+finally:
+    shutil.rmtree(tmp, ignore_errors=True)
+EOF
