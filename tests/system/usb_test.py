@@ -18,6 +18,7 @@ import harness
 from harness import BOOT_DEADLINE, KERNEL, STEP_DEADLINE, Machine
 
 import qemu_test
+import screen
 import tarndisk
 import tarnvm
 from tools_test import fsck
@@ -169,6 +170,17 @@ class UsbSession(unittest.TestCase):
         for name in ("HELLO", "BIG", "ROUND"):
             self.assertRegex(listing, r'"%s *" +PRG' % name)
 
+    def monitor_disks(self):
+        """The monitor's P: the disks found and drive 8's partition."""
+        self.m.key("esc")
+        self.m.wait_console(qemu_test.MONITOR_BANNER)
+        self.m.vm.type_text("p\n")
+        try:
+            return self.m.wait_console("Drive 8 (*)")
+        finally:
+            self.m.key("esc")
+            self.m.wait_text(READY)
+
     def pull_stick_during(self, command):
         """Slows the stick down, types command and pulls the stick out while
         the transfer is under way (the screen shows nothing until it ends)."""
@@ -187,6 +199,10 @@ class UsbSession(unittest.TestCase):
         self.m.wait_output('LOAD "HELLO",8', [READY])
         self.error_channel(30)
         self.m.wait_output("RUN", ["< 0 OK>", READY])
+        if screen.fonts().has_console_font:
+            rows = self.monitor_disks()
+            self.assertTrue(any(r.startswith("USB QEMU QEMU HARDDISK:") for r in rows), "\n".join(rows))
+            self.assertTrue(any(r.startswith(" * 1 ") for r in rows), "\n".join(rows))
 
     def test_07_the_stick_pulled_out_during_a_save_reports_it_and_leaves_no_half_file(self):
         self.m.type_line('LOAD "BIG",8')
