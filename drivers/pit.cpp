@@ -14,6 +14,8 @@ const u8 kInterruptTimer = 0x20;  // IRQ 0 after remapping
 // Command byte: cc aa mmm b  cc=channel  aa=access (3: low then high byte)
 //                            mmm=mode (3: square wave)  b=BCD counting
 const u8 kCmdChannel0SquareWave = 0x36;  // 00 11 011 0
+const u8 kCmdChannel1RateGenerator = 0x74;  // 01 11 010 0
+const u8 kCmdLatchChannel1 = 0x40;          // 01 00 xxxx: counter latch
 }  // namespace
 
 PITDriver::PITDriver(hardwarecommunication::InterruptManager* manager, PITEventHandler* handler)
@@ -31,6 +33,17 @@ void PITDriver::Activate() {
     commandport.Write(kCmdChannel0SquareWave);
     channel0port.Write(static_cast<u8>(kDivisor & 0xFF));
     channel0port.Write(static_cast<u8>(kDivisor >> 8));
+    // A count of 0 is the longest period, 65536.
+    commandport.Write(kCmdChannel1RateGenerator);
+    channel1port.Write(0);
+    channel1port.Write(0);
+}
+
+u16 PITDriver::FreeCount() {
+    commandport.Write(kCmdLatchChannel1);
+    u8 low = channel1port.Read();
+    u8 high = channel1port.Read();
+    return static_cast<u16>(low | high << 8);
 }
 
 u32 PITDriver::HandleInterrupt(u32 esp) {

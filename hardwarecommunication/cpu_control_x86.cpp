@@ -13,6 +13,37 @@ void cpu_halt_forever() {
 
 void cpu_wait_for_interrupt() { __asm__ volatile("sti; hlt"); }
 
+bool cpu_interrupts_off() {
+    u32 flags;
+    __asm__ volatile("pushf; pop %0; cli" : "=r"(flags) : : "memory");
+    return (flags & 0x200) != 0;  // IF
+}
+
+void cpu_interrupts_restore(bool were_on) {
+    if (were_on) __asm__ volatile("sti" : : : "memory");
+}
+
+namespace {
+void cpuid(u32 leaf, u32* a, u32* b, u32* c, u32* d) {
+    __asm__ volatile("cpuid" : "=a"(*a), "=b"(*b), "=c"(*c), "=d"(*d) : "a"(leaf), "c"(0));
+}
+}  // namespace
+
+// Every processor this kernel runs on (i686 and up) has CPUID and RDTSC.
+bool cpu_invariant_tsc() {
+    u32 a, b, c, d;
+    cpuid(0x80000000, &a, &b, &c, &d);
+    if (a < 0x80000007) return false;
+    cpuid(0x80000007, &a, &b, &c, &d);
+    return (d & (1u << 8)) != 0;
+}
+
+u64 cpu_read_tsc() {
+    u32 low, high;
+    __asm__ volatile("rdtsc" : "=a"(low), "=d"(high));
+    return static_cast<u64>(high) << 32 | low;
+}
+
 void cpu_load_idt(const void* idtr) { __asm__ volatile("lidt (%0)" : : "r"(idtr)); }
 
 void cpu_load_gdt(const void* gdtr) {

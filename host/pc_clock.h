@@ -1,6 +1,10 @@
-// The machine's clock on the PC: milliseconds counted by the interval
-// timer's 1 kHz interrupt, and waits that halt the processor until the next
-// interrupt.
+// The machine's clock on the PC. Time is read from a counter that loses
+// nothing however late interrupts come: the time-stamp counter where the
+// processor runs it at one rate (calibrated against the interval timer),
+// else the interval timer's channel 1, counting freely and read at least
+// every millisecond tick. Only where neither counts are the ticks of the
+// 1 kHz interrupt themselves counted. Waits halt the processor until the
+// next interrupt.
 #ifndef TARN_HOST_PC_CLOCK_H
 #define TARN_HOST_PC_CLOCK_H
 
@@ -13,13 +17,38 @@ namespace host {
 
 class PcClock : public Clock, public drivers::PITEventHandler {
 public:
-    u32 milliseconds() override { return ticks_; }
+    enum Source : u8 { kTicks, kPitCount, kTsc };
+    // Input clocks the TSC is measured over; the most reads of the count
+    // the calibration may take, and the probe for a count that moves.
+    static constexpr u32 kCalibrationClocks = drivers::PITDriver::kInputHz / 20;  // 50 ms
+    static constexpr u32 kCalibrationReads = 1000000;
+    static constexpr u32 kProbeReads = 1000;
+
+    // Chooses the counter; call with the timer active and interrupts on.
+    void start(drivers::PITDriver* pit);
+    Source source() const { return source_; }
+    const char* source_name() const;
+
+    u32 milliseconds() override;
     void wait_until(u32 due) override;
-    // The timer interrupt: one millisecond.
-    void OnTick() override { ticks_ = ticks_ + 1; }
+    // The timer interrupt.
+    void OnTick() override;
 
 private:
+    u64 pit_clocks();
+    bool pit_counts();
+    void sample(u64* clocks, u64* tsc);
+    void calibrate_tsc();
+
+    drivers::PITDriver* pit_ = nullptr;
+    Source source_ = kTicks;
     volatile u32 ticks_ = 0;
+    // Channel 1: input clocks counted so far, and the count last read.
+    u64 clocks_ = 0;
+    u16 last_count_ = 0;
+    // The TSC at start and its rate.
+    u64 tsc_start_ = 0;
+    u64 tsc_hz_ = 0;
 };
 
 }  // namespace host

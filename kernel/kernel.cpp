@@ -152,6 +152,8 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
 
     printf("Initializing interrupts..........[OK]\n");
     interrupts.Activate();
+    clock.start(&timer);
+    printf("Clock: %s\n", clock.source_name());
 
     // USB first: its disks go into the registry ahead of every other one.
     host::Disks disks;

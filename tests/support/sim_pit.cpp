@@ -33,6 +33,7 @@ void SimPit::advance(uint32_t clocks) {
 }
 
 uint32_t SimPit::read(uint16_t port, int) {
+    if (clocks_per_access && port != kPortB) advance(clocks_per_access);
     if (port == kPortB) {
         refresh_ = !refresh_;
         return (port_b & kPortBWritable) | (refresh_ ? kPortBRefresh : 0);
@@ -42,6 +43,7 @@ uint32_t SimPit::read(uint16_t port, int) {
 }
 
 void SimPit::write(uint16_t port, uint32_t value, int) {
+    if (clocks_per_access && port != kPortB) advance(clocks_per_access);
     uint8_t v = static_cast<uint8_t>(value);
     if (port == kPortB) {
         port_b = v & kPortBWritable;

@@ -52,6 +52,9 @@ public:
     uint32_t speaker_hz() const { return speaker_on() ? frequency(2) : 0; }
 
     Channel channel[3];
+    // Input clocks that pass with every access to the timer's ports (a
+    // timer running while the kernel reads it); 0 keeps it still.
+    uint32_t clocks_per_access = 0;
     std::vector<uint8_t> commands;  // every command byte, in order
 
 private:

@@ -28,9 +28,13 @@ void Bus::reset() {
     halt_count = 0;
     loaded_idt = nullptr;
     loaded_gdt = nullptr;
+    tsc = 0;
+    tsc_per_access = 0;
+    invariant_tsc = false;
 }
 
 uint32_t Bus::read(uint16_t port, int width) {
+    tsc += tsc_per_access;
     uint32_t value = kFloating;
     for (Device* d : devices_) {
         if (d->claims(port)) {
@@ -44,6 +48,7 @@ uint32_t Bus::read(uint16_t port, int width) {
 }
 
 void Bus::write(uint16_t port, uint32_t value, int width) {
+    tsc += tsc_per_access;
     value &= mask_for(width);
     if (logging_) log_.push_back({Access::kWrite, width, port, value});
     for (Device* d : devices_) {
@@ -87,6 +92,16 @@ void cpu_halt_forever() {
 }
 // No interrupt arrives on the simulated bus by itself: returns at once.
 void cpu_wait_for_interrupt() { simbus::bus().interrupts_enabled = true; }
+bool cpu_interrupts_off() {
+    bool were = simbus::bus().interrupts_enabled;
+    simbus::bus().interrupts_enabled = false;
+    return were;
+}
+void cpu_interrupts_restore(bool were_on) {
+    if (were_on) simbus::bus().interrupts_enabled = true;
+}
+bool cpu_invariant_tsc() { return simbus::bus().invariant_tsc; }
+u64 cpu_read_tsc() { return simbus::bus().tsc; }
 void cpu_load_idt(const void* idtr) { simbus::bus().loaded_idt = idtr; }
 void cpu_load_gdt(const void* gdtr) { simbus::bus().loaded_gdt = gdtr; }
 

@@ -57,6 +57,11 @@ public:
     // Processor state touched through cpu_control.h.
     bool interrupts_enabled = false;
     int halt_count = 0;
+    // The processor's time-stamp counter, moved by the test, and whether
+    // CPUID calls it invariant.
+    uint64_t tsc = 0;
+    uint64_t tsc_per_access = 0;  // the counter runs on while ports are read
+    bool invariant_tsc = false;
     const void* loaded_idt = nullptr;
     const void* loaded_gdt = nullptr;
 

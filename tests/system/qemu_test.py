@@ -191,6 +191,7 @@ class Session(unittest.TestCase):
         self.assertTrue(100 <= usable <= 128 and 64 <= heap <= usable, text)   # QEMU's -m 128
         for label in ("ATA pri master: ", "ATA pri slave : ", "ATA sec master: ", "ATA sec slave : "):
             self.assertIn(label.rstrip(), text)
+        self.assertRegex(text, r"Clock: (TSC|PIT count)")   # a counter that loses no ticks
         self.assertRegex(text, r"Getting date: \d+/\d+/\d{4}")
         self.assertRegex(text, r"Getting time: \d+:\d+:\d+")
         return lines

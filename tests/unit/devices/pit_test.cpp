@@ -1,4 +1,5 @@
-// Interval timer channel 0: programming sequence, the tick and the millisecond counter.
+// Interval timer: programming sequence, the tick, and the host clock read
+// from channel 1's free count or the time-stamp counter.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -44,10 +45,11 @@ TEST_F(Pit, RegistersForInterrupt0x20) {
     EXPECT_EQ(manager->HandlerAt(0x20), &pit);
 }
 
-TEST_F(Pit, ActivateProgramsChannel0SquareWaveWithDivisor1193) {
+TEST_F(Pit, ActivateProgramsChannel0SquareWaveWithDivisor1193AndChannel1FreeRunning) {
     PITDriver pit(manager, &sink);
     pit.Activate();
-    std::vector<simbus::Access> expected = {W8(0x43, 0x36), W8(0x40, 0xA9), W8(0x40, 0x04)};
+    std::vector<simbus::Access> expected = {W8(0x43, 0x36), W8(0x40, 0xA9), W8(0x40, 0x04),
+                                            W8(0x43, 0x74), W8(0x41, 0x00), W8(0x41, 0x00)};
     EXPECT_EQ(log(), expected);
     EXPECT_EQ(sink.activations, 1);
     EXPECT_EQ(sink.accesses_at_activate, 0u);  // the sink hears first
@@ -58,6 +60,8 @@ TEST_F(Pit, ActivateProgramsChannel0SquareWaveWithDivisor1193) {
     EXPECT_FALSE(c0.bcd);
     EXPECT_EQ(c0.reload, 1193);
     EXPECT_EQ(timer.frequency(0), 1000u);  // 1193182 / 1193 = 1000.15
+    EXPECT_EQ(timer.channel[1].mode, 2);
+    EXPECT_EQ(simbus::SimPit::period(timer.channel[1]), 65536u);
     EXPECT_FALSE(timer.channel[2].loaded);  // the speaker channel is left alone
 }
 
@@ -84,13 +88,45 @@ TEST_F(Pit, InterruptWithoutSinkIsAcknowledgedAndIgnored) {
     EXPECT_EQ(pic.master.eoi_count, 1);
 }
 
-TEST_F(Pit, TheHostClockCountsAMillisecondATick) {
+// The host's clock keeps time from the timer's free count, so ticks that
+// come late or not at all lose nothing.
+TEST_F(Pit, TheClockKeepsTimeFromTheFreeCountWhenTicksAreLost) {
     tarn::host::PcClock clock;
     PITDriver pit(manager, &clock);
     pit.Activate();
+    timer.clocks_per_access = 1;  // the counters run while the kernel reads them
+    clock.start(&pit);
+    ASSERT_EQ(clock.source(), tarn::host::PcClock::kPitCount);
     u32 start = clock.milliseconds();
+    // Three seconds in which only one tick in ten reaches the kernel.
+    for (int ms = 1; ms <= 3000; ms++) {
+        timer.advance(1193);
+        if (ms % 10 == 0) deliver(0x20);
+    }
+    EXPECT_NEAR(static_cast<double>(clock.milliseconds() - start), 3000.0, 3.0);
+}
+
+TEST_F(Pit, WithoutAFreeCountTheTicksAreCountedAndAnInvariantTscIsCalibrated) {
+    tarn::host::PcClock ticks;
+    PITDriver pit(manager, &ticks);
+    pit.Activate();
+    ticks.start(&pit);  // the count stands still: an unwired channel 1
+    EXPECT_EQ(ticks.source(), tarn::host::PcClock::kTicks);
+    u32 start = ticks.milliseconds();
     for (int i = 0; i < 5; ++i) deliver(0x20);
-    EXPECT_EQ(clock.milliseconds() - start, 5u);
+    EXPECT_EQ(ticks.milliseconds() - start, 5u);
+
+    // A 3 GHz time-stamp counter: 2514 of its cycles to each timer clock
+    // (one bus access each while the calibration reads the timer).
+    tarn::host::PcClock tsc;
+    timer.clocks_per_access = 1;
+    simbus::bus().invariant_tsc = true;
+    simbus::bus().tsc_per_access = 2514;
+    tsc.start(&pit);
+    ASSERT_EQ(tsc.source(), tarn::host::PcClock::kTsc);
+    u32 at = tsc.milliseconds();
+    simbus::bus().tsc += 2514ull * 1193182 * 2;  // two seconds
+    EXPECT_NEAR(static_cast<double>(tsc.milliseconds() - at), 2000.0, 2.0);
 }
 
 // The model itself: what the speaker and timer tests read back must be right.
