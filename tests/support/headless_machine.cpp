@@ -70,7 +70,7 @@ HeadlessMachine::~HeadlessMachine() {
 
 // What the host's machine loop does for each machine, in its order.
 void HeadlessMachine::build() {
-    machine_.reset(new C64(C64::Host{machine_keys_.get(), &clock_, screen_}));
+    machine_.reset(new C64(C64::Host{machine_keys_.get(), &clock_, screen_, game_ports_}));
     if (fat32_) attach_fat32(fat32_);
     ended_ = false;
     machine_->begin_run();

@@ -37,6 +37,8 @@
 //   hm.cell_pixel(col, row, l, k)     // top-left pixel of glyph dot (l, k) of a text cell
 //   HeadlessMachine::colour(c)        // RGB565 of C64 colour c as shown
 //   hm.attach_fat32(fs)               // drive 8's and the monitor's volume
+//   hm.game_ports(source)             // the mice and pads the machine samples
+//                                     // (rebuilds the machine: boot again)
 //   hm.monitor_script(text)           // keys the monitor gets while it waits,
 //   hm.monitor_script_key(key)        // one event per wait; when they run
 //                                     // dry the test fails (monitor_ran_dry())
@@ -152,6 +154,10 @@ public:
 
     // ---- parts -----------------------------------------------------------------
     void attach_fat32(tarn::filesystem::Fat32* fs);
+    void game_ports(tarn::GamePortSource* source) {
+        game_ports_ = source;
+        rebuild();
+    }
     C64& machine() { return *machine_; }
     Memory& mem() { return *machine_->mem(); }
     Processor& cpu() { return *machine_->cpu(); }
@@ -186,6 +192,7 @@ private:
     std::unique_ptr<tarn::host::PcKeys> machine_keys_;
     std::unique_ptr<C64> machine_;
     tarn::filesystem::Fat32* fat32_ = nullptr;
+    tarn::GamePortSource* game_ports_ = nullptr;
     bool ended_ = false;
     int typed_since_pass_ = 0;
     std::deque<std::vector<uint8_t>> monitor_keys_;
