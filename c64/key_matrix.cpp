@@ -126,15 +126,24 @@ bool is_restore(Key key) { return key == Key::F9 || key == Key::PageUp; }
 }  // namespace
 
 void KeyMatrix::key(KeyEvent event) {
-    if (waiting() == kWaiting) return;  // more than anyone types ahead
+    if (head_ - tail_ == kWaiting) return;  // more than anyone types ahead
     waiting_[head_++ % kWaiting] = event;
 }
 
 void KeyMatrix::advance(u32 now) {
-    while (tail_ != head_) {
+    while (step_pending_ || tail_ != head_) {
+        bool due = !changed_once_ || static_cast<i32>(now - changed_at_) >= static_cast<i32>(hold_);
+        if (step_pending_) {
+            if (!due) return;
+            step_pending_ = false;
+            show(next_);
+            changed_at_ = now;
+            hold_ = kLeastHold;
+            continue;
+        }
         KeyEvent event = waiting_[tail_ % kWaiting];
         if (changes(event)) {
-            if (changed_once_ && static_cast<i32>(now - changed_at_) < static_cast<i32>(kLeastHold)) return;
+            if (!due) return;
             changed_once_ = true;
             changed_at_ = now;
             if (event.down) press(event.key);
@@ -195,35 +204,74 @@ int KeyMatrix::find(Key key) const {
 
 void KeyMatrix::release_all() {
     tail_ = head_;
+    step_pending_ = false;
     if (!count_ && !restore_ && !left_shift_ && !right_shift_) return;
     count_ = 0;
     left_shift_ = right_shift_ = false;
-    publish();
+    show(compose());
 }
 
 // The matrix and sticks from every held key. SHIFT follows the PC's Shift
 // keys unless the most recently pressed key that forces it on or off is
 // still held.
-void KeyMatrix::publish() {
-    u8 rows[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    u8 joystick = 0;
-    bool restore = false;
+KeyMatrix::Picture KeyMatrix::compose() const {
+    Picture p = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0, false};
     u8 shift = kKeep;
     for (int i = 0; i < count_; i++) {
         const Held& h = held_[i];
-        if (h.position != kNone) rows[h.position >> 3] &= static_cast<u8>(~(1 << (h.position & 7)));
+        if (h.position != kNone) p.rows[h.position >> 3] &= static_cast<u8>(~(1 << (h.position & 7)));
         if (h.shift != kKeep) shift = h.shift;
-        joystick |= h.joystick;
-        restore = restore || h.restore;
+        p.joystick |= h.joystick;
+        p.restore = p.restore || h.restore;
     }
     bool left = shift == kForce || (shift == kKeep && left_shift_);
     bool right = shift == kKeep && right_shift_;
-    if (left) rows[kLeftShift >> 3] &= static_cast<u8>(~(1 << (kLeftShift & 7)));
-    if (right) rows[kRightShift >> 3] &= static_cast<u8>(~(1 << (kRightShift & 7)));
-    for (int i = 0; i < 8; i++) ports_->matrix_row(i, rows[i]);
-    ports_->joystick(port_, joystick);
+    if (left) p.rows[kLeftShift >> 3] &= static_cast<u8>(~(1 << (kLeftShift & 7)));
+    if (right) p.rows[kRightShift >> 3] &= static_cast<u8>(~(1 << (kRightShift & 7)));
+    return p;
+}
+
+namespace {
+
+constexpr u8 kShiftBits[8] = {0, 1u << (kLeftShift & 7), 0, 0, 0, 0, 1u << (kRightShift & 7), 0};
+static_assert(kLeftShift >> 3 == 1 && kRightShift >> 3 == 6, "SHIFT keys' columns");
+
+}  // namespace
+
+// Shows the composed matrix; when SHIFT and another key change together,
+// shows first the keys both pictures hold with the SHIFT of the picture
+// that has more keys, and the whole new picture kStepHold later.
+void KeyMatrix::publish() {
+    Picture want = compose();
+    Picture step = want;
+    bool keys_differ = false, shift_differs = false, adds = false;
+    for (int i = 0; i < 8; i++) {
+        u8 keys_now = static_cast<u8>(shown_.rows[i] | kShiftBits[i]);
+        u8 keys_want = static_cast<u8>(want.rows[i] | kShiftBits[i]);
+        keys_differ = keys_differ || keys_now != keys_want;
+        shift_differs = shift_differs || ((shown_.rows[i] ^ want.rows[i]) & kShiftBits[i]);
+        adds = adds || (keys_now & ~keys_want);  // a bit going low is a key going down
+        step.rows[i] = static_cast<u8>(keys_now | keys_want);
+    }
+    if (!keys_differ || !shift_differs) {
+        show(want);
+        return;
+    }
+    const Picture& shift_from = adds ? want : shown_;
+    for (int i = 0; i < 8; i++)
+        step.rows[i] = static_cast<u8>((step.rows[i] & ~kShiftBits[i]) | (shift_from.rows[i] & kShiftBits[i]));
+    show(step);
+    next_ = want;
+    step_pending_ = true;
+    hold_ = kStepHold;
+}
+
+void KeyMatrix::show(const Picture& p) {
+    for (int i = 0; i < 8; i++) ports_->matrix_row(i, p.rows[i]);
+    ports_->joystick(port_, p.joystick);
     ports_->joystick(port_ == 2 ? 1 : 2, 0);
     // RESTORE pulls the NMI line while held; the core takes the edge.
-    if (restore != restore_ && cpu_) cpu_->set_nmi(Processor::kNmiRestore, restore);
-    restore_ = restore;
+    if (p.restore != restore_ && cpu_) cpu_->set_nmi(Processor::kNmiRestore, p.restore);
+    restore_ = p.restore;
+    shown_ = p;
 }

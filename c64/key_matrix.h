@@ -2,7 +2,10 @@
 // matrix and joysticks, which CIA 1 reads. Key events wait in arrival order
 // and reach the matrix one change at a time, each held for at least a
 // frame, so that every state is seen by one of the KERNAL's scans (a press
-// of Shift, then of a key, then their releases). Each held PC key is
+// of Shift, then of a key, then their releases). A change that moves SHIFT
+// and a key at once goes in two steps, SHIFT's side first for a press and
+// the key's for a release, so no scan can read the new key with the old
+// SHIFT (a scan reads the columns one after another). Each held PC key is
 // tracked on its own: its release lets go of exactly what its press pressed.
 #ifndef TARN_C64_KEY_MATRIX_H
 #define TARN_C64_KEY_MATRIX_H
@@ -19,6 +22,9 @@ public:
     // Cycles between two changes: a PAL frame, longer than the 1/60 s
     // between the KERNAL's scans.
     static constexpr u32 kLeastHold = pal::kFrameCycles;
+    // Cycles the first step of a two-step change stands: longer than one
+    // scan of the matrix takes the KERNAL (about 1,500 cycles).
+    static constexpr u32 kStepHold = pal::kFrameCycles / 4;
     static constexpr int kMaxHeld = 16;
     static constexpr u32 kWaiting = 256;  // events that can wait
 
@@ -34,7 +40,8 @@ public:
     // (leaving full mode).
     void release_all();
     bool holds_anything() const { return count_ != 0; }
-    u32 waiting() const { return head_ - tail_; }
+    // Events and steps still to reach the matrix.
+    u32 waiting() const { return head_ - tail_ + (step_pending_ ? 1 : 0); }
     // Port of the keypad joystick, 2 or 1 (Scroll Lock swaps).
     u8 joystick_port() const { return port_; }
 
@@ -49,7 +56,15 @@ private:
     bool changes(tarn::KeyEvent event) const;
     void press(tarn::Key key);
     void release(tarn::Key key);
+    // What the matrix shows: the keys' rows, SHIFT's bits included.
+    struct Picture {
+        u8 rows[8];
+        u8 joystick;
+        bool restore;
+    };
     void publish();
+    Picture compose() const;
+    void show(const Picture& p);
     int find(tarn::Key key) const;
 
     ControlPorts* ports_;
@@ -61,6 +76,10 @@ private:
     int count_ = 0;
     bool changed_once_ = false;
     u32 changed_at_ = 0;  // cycle of the last change
+    u32 hold_ = kLeastHold;  // how long the last change stands
+    Picture shown_ = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0, false};
+    Picture next_ = {};  // the second step of a two-step change
+    bool step_pending_ = false;
     tarn::KeyEvent waiting_[kWaiting] = {};
     u32 head_ = 0, tail_ = 0;
 };

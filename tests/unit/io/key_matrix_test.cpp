@@ -126,20 +126,53 @@ TEST_F(KeyMatrixTest, RestoreHoldsTheNmiLine) {
 
 TEST_F(KeyMatrixTest, ChangesReachTheMatrixInOrderAFrameApart) {
     // Shift+; then a letter, typed faster than the KERNAL scans: each state
-    // (SHIFT alone, the colon, nothing, B) stands for a frame, in order.
+    // (SHIFT alone, the colon, SHIFT again, nothing, B) stands for a frame,
+    // in order; SHIFT moves a moment before the colon appears and after it
+    // goes.
     for (KeyEvent e : {dn(Key::LeftShift), dn(Key::Semicolon), dn(Key::Semicolon), up(Key::Semicolon),
                        up(Key::LeftShift), dn(Key::B)})
         km.key(e);
     now = 100000;
-    const std::set<int> states[] = {{kLeftShift}, {kColon}, {kLeftShift}, {}, {kB}};
-    for (const std::set<int>& want : states) {
+    const std::set<int> states[] = {{kLeftShift}, {}, {kColon}, {}, {kLeftShift}, {}, {kB}};
+    const bool steps[] = {false, true, false, true, false, false, false};
+    for (size_t i = 0; i < sizeof steps; i++) {
+        u32 hold = steps[i] ? KeyMatrix::kStepHold : KeyMatrix::kLeastHold;
         km.advance(now);
-        EXPECT_EQ(held(), want);
-        km.advance(now + KeyMatrix::kLeastHold - 1);  // nothing more within the frame
-        EXPECT_EQ(held(), want);
-        now += KeyMatrix::kLeastHold;
+        EXPECT_EQ(held(), states[i]) << i;
+        km.advance(now + hold - 1);  // nothing more while it stands
+        EXPECT_EQ(held(), states[i]) << i;
+        now += hold;
     }
     EXPECT_EQ(km.waiting(), 0u);
+}
+
+TEST_F(KeyMatrixTest, NoChangeMovesShiftAndAnotherKeyAtOnce) {
+    // The KERNAL reads the columns one after another; a change between two
+    // of its reads must not show it a key with the other state's SHIFT.
+    const Key S = Key::LeftShift;
+    for (Key k : {Key::Semicolon, Key::Equal, Key::Digit2, Key::Digit6, Key::Digit8, Key::Minus,
+                  Key::Apostrophe, Key::Digit7, Key::F2, Key::Up, Key::Right, Key::A})
+        for (bool shifted : {false, true}) {
+            if (shifted) km.key(dn(S));
+            km.key(dn(k));
+            km.key(up(k));
+            if (shifted) km.key(up(S));
+        }
+    auto shift_of = [&] { return ports.held(kLeftShift) || ports.held(kRightShift); };
+    std::set<int> before = held();
+    bool shift_before = shift_of();
+    for (int line = 0; line < 200000 && km.waiting(); line++) {
+        now += 63;
+        km.advance(now);
+        std::set<int> keys = held();
+        bool shift = shift_of();
+        keys.erase(kLeftShift), keys.erase(kRightShift);
+        before.erase(kLeftShift), before.erase(kRightShift);
+        EXPECT_FALSE(keys != before && shift != shift_before) << "line " << line;
+        before = keys, shift_before = shift;
+    }
+    EXPECT_EQ(km.waiting(), 0u);
+    EXPECT_TRUE(held().empty());
 }
 
 }  // namespace
