@@ -128,8 +128,7 @@ void TextView::Changed::present(tarn::Screen* screen) const {
 
 u8 TextView::character(u8 code) {
     code &= static_cast<u8>(~kReverseBit);
-    if (code == 0x00) return 0x40;
-    if (code <= 0x1A) return static_cast<u8>(code + 0x40);
+    if (code <= 0x1F) return static_cast<u8>(code + 0x40);  // @, the letters, [, pound, ], the arrows
     if (code <= 0x3F) return code;
     switch (code) {
     case 0x4D: return 0x2F;  // slash

@@ -165,7 +165,7 @@ TEST_F(TextViewTest, ScreenMemoryIsReadWhereTheVicPoints) {
     view.draw(&s);
     EXPECT_EQ(view.shown(0), 'B');
     // Screen codes the 5 x 7 font has no glyph for show as spaces.
-    const struct { u8 code; char ch; } cases[] = {{0x00, '@'}, {0x1A, 'Z'}, {0x1E, 0x1E}, {0x40, '-'}, {0x4D, '/'},
+    const struct { u8 code; char ch; } cases[] = {{0x00, '@'}, {0x1A, 'Z'}, {0x1B, '['}, {0x1E, '^'}, {0x40, '-'}, {0x4D, '/'},
                                                   {0x51, 'O'}, {0x5C, '|'}, {0x5D, ' '}, {0x66, '#'}, {0xB1, '1'}};
     for (auto c : cases) EXPECT_EQ(TextView::character(c.code), static_cast<u8>(c.ch)) << int(c.code);
 }
@@ -195,6 +195,11 @@ TEST(Font, KeepsTheReferenceGlyphs) {
         EXPECT_EQ(TextView::kFont['A' - 0x20][k], a[k]);
         EXPECT_EQ(TextView::kFont['0' - 0x20][k], zero[k]);
         EXPECT_EQ(TextView::kFont[0][k], 0);  // space is empty
+    }
+    // Every screen code has a glyph in the font: [ pound ] up-arrow left-arrow too.
+    for (int code = 0; code < 256; code++) {
+        u8 c = TextView::character(static_cast<u8>(code));
+        EXPECT_TRUE(c >= 0x20 && c < 0x20 + 96) << code;
     }
 }
 
