@@ -98,6 +98,7 @@ void C64::start() {
 void C64::begin_run() {
     cpu_->reset();
     steps_ = 0;
+    startup_passes_ = kStartupPasses;
     enter_mode(full_mode_on);
 }
 
@@ -109,6 +110,7 @@ bool C64::run_pass() {
         return !reset_requested;
     }
     if (reset_requested) return false;
+    if (startup_passes_) startup_passes_--;
     if (mode_switch_requested) {
         mode_switch_requested = false;
         enter_mode(!full_mode_on);
@@ -144,6 +146,7 @@ void C64::run_instructions(u32 count) {
 // machine never waits for the picture, and a change not shown yet is shown
 // by a later pass.
 void C64::draw_text_view() {
+    if (startup_passes_) return;
     u32 now = clock_->milliseconds();
     u32 interval = kDrawIntervalMs * (frame_skip_ ? kFrameSkipFactor : 1);
     if (drawn_once_ && now - drawn_at_ < interval) return;

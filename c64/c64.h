@@ -39,6 +39,11 @@ public:
     // Text mode shows its picture at most this often; with frame skipping
     // (F12) ten times less often.
     static constexpr u32 kDrawIntervalMs = 19;
+    // After a reset the picture waits for the KERNAL's start-up (its RAM
+    // test, then the VIC's colours and the cleared screen: about 560,000
+    // instructions), so the screen goes from what it showed straight to the
+    // C64's and is written once instead of three times.
+    static constexpr u32 kStartupPasses = 600000 / kStepsPerPass;
     static constexpr u32 kFrameSkipFactor = 10;
     // Warp (F12 in full mode): frames unpaced, one picture in kWarpPresentEvery.
     static constexpr u32 kWarpPresentEvery = 10;
@@ -144,6 +149,7 @@ private:
     u32 steps_ = 0;        // text mode: instructions since the last tick
     u32 drawn_at_ = 0;     // text mode: clock reading of the last picture
     bool drawn_once_ = false;
+    u32 startup_passes_ = 0;  // passes still before text mode's first picture
     u32 next_line_at_ = 0;  // core cycle at which the next raster line starts
     u32 warp_frames_ = 0;
     FramePacer pacer_;

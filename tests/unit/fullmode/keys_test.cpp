@@ -83,7 +83,7 @@ TEST_F(FullModeKeys, ALinePastedAllAtOnceArrivesWholeAndInItsShiftStates) {
     hm.run_passes(5);
     // [ and ] are SHIFT+: and SHIFT+; on the C64's keyboard (screen codes
     // $1B and $1D).
-    EXPECT_NE(screen().find(":LX 25 \x1B\x1D"), std::string::npos) << screen();
+    EXPECT_NE(screen().find(":LX 25 []"), std::string::npos) << screen();
 }
 
 TEST_F(FullModeKeys, GetAndPeekOfTheKeyboardSeeHeldKeys) {
