@@ -11,7 +11,7 @@ set -eu
 
 BASE=${1:-e04d479}
 SECONDS_EACH=${2:-3}
-ROUNDS=3
+ROUNDS=5
 NEW=build/host/bench_machine
 WORK=build/bench/machine-$BASE
 OLD=$WORK/host/bench_machine
