@@ -22,7 +22,28 @@ const int kMostBars = 64;
 const u32 kLocalApicAndRom = 0xFEC00000;  // nothing goes at or above this
 const u8 kSubclassUsb = 0x03;
 const u8 kProgIfXhci = 0x30;
+
+// The chipsets' xHCI configuration registers for port routing, and the
+// controllers that have them (7 series, 8 series, 8 series mobile).
+const u16 kVendorIntel = 0x8086;
+const u16 kSwitchableXhci[] = {0x1E31, 0x8C31, 0x9C31};
+const u16 kXusb2Pr = 0xD0;    // USB 2 ports taken by xHCI (else EHCI)
+const u16 kXusb2Prm = 0xD4;   // the ports firmware allows to be moved
+const u16 kUsb3PsSen = 0xD8;  // USB 3 ports' SuperSpeed enabled
+const u16 kUsb3Prm = 0xDC;    // the ones firmware allows to be enabled
 }  // namespace
+
+bool RouteSharedPortsToXhci(PeripheralComponentInterconnectController* pci, u16 bus, u16 device,
+                            u16 function) {
+    u32 id = pci->Read(bus, device, function, 0x00);
+    if ((id & 0xFFFF) != kVendorIntel) return false;
+    bool switchable = false;
+    for (u16 d : kSwitchableXhci) switchable = switchable || (id >> 16) == d;
+    if (!switchable) return false;
+    pci->Write(bus, device, function, kUsb3PsSen, pci->Read(bus, device, function, kUsb3Prm));
+    pci->Write(bus, device, function, kXusb2Pr, pci->Read(bus, device, function, kXusb2Prm));
+    return true;
+}
 
 // Without paging beyond 4 GiB a controller the firmware placed above it
 // cannot be reached. One on bus 0 (no bridge window limits it) is moved
@@ -74,6 +95,9 @@ void UsbHost::Start(PeripheralComponentInterconnectController* pci, Clock clock,
             delete hc;
             continue;
         }
+        // Only a controller that runs takes the ports: the ones it takes
+        // come as devices plugged in.
+        RouteSharedPortsToXhci(pci, f.bus, f.device, f.function);
         controllers_[count_++] = hc;
     }
     u32 start = clock();

@@ -18,6 +18,14 @@ namespace host {
 
 class Disks;
 
+// Intel's 7 and 8 series chipsets have an EHCI and an xHCI controller
+// sharing their USB 2 ports, and firmware may leave those ports on EHCI,
+// which Tarn does not drive. Moves every port the firmware lets move to
+// the xHCI controller f (and turns on its USB 3 ports); false for any other
+// controller.
+bool RouteSharedPortsToXhci(hardwarecommunication::PeripheralComponentInterconnectController* pci,
+                            u16 bus, u16 device, u16 function);
+
 class UsbHost : public drivers::usb::UsbEvents {
 public:
     static constexpr int kMaxControllers = 4;
