@@ -1,7 +1,8 @@
 #!/bin/sh
 # USB stick timings in QEMU (qemu-xhci, usb-storage):
 #   - seconds from the Enter of LOAD "BIG",8 to READY, BIG being a 30 KB
-#     BASIC program on a stick that is drive 8 from start-up;
+#     BASIC program on a stick that is drive 8 from start-up, and of the
+#     SAVE of it back under another name;
 #   - seconds from plugging a stick in (QMP device_add) while the machine
 #     runs to drive 8 answering from it: a BASIC loop opens a file on drive
 #     8 until the error channel says 0 and then prints a word.
@@ -55,19 +56,22 @@ def big_listing():
     return "".join(lines)
 
 
-def time_load(image, size):
+def timed(vm, command):
+    vm.type_text(command)
+    t0 = time.monotonic()
+    vm.tap(["ret"])
+    return wait_for(vm, lambda v: ready_below(v, command)) - t0
+
+
+def time_load_save(image, size):
     vm = TarnVM(kernel="build/tarn.elf", extra=XHCI + stick("u0", image)).start()
     try:
         wait_for(vm, lambda v: "READY." in v)
-        command = 'LOAD "BIG",8'
-        vm.type_text(command)
-        t0 = time.monotonic()
-        vm.tap(["ret"])
-        t1 = wait_for(vm, lambda v: ready_below(v, command))
+        t_load = timed(vm, 'LOAD "BIG",8')
         # The whole program arrived: BASIC's end pointer sits just past it.
         vm.type_text("PRINT PEEK(45)+256*PEEK(46)-2049\n")
         wait_for(vm, lambda v: any(r.strip() == str(size) for r in v.rows))
-        return t1 - t0
+        return t_load, timed(vm, 'SAVE "BIG2",8')
     finally:
         vm.close()
 
@@ -100,8 +104,9 @@ try:
     image = os.path.join(tmp, "stick.img")
     tarndisk.create(image, tarndisk.DEFAULT_SIZE_MIB, [big])
     print("accelerator: %s" % accelerator())
-    print("USB stick LOAD of %d bytes        : %6.2f s (from Enter to READY)" % (size, time_load(image, size)))
-    print("USB stick plugged in to drive 8   : %6.2f s (from device_add to a file opened)" % time_plug(image))
+    t_load, t_save = time_load_save(image, size)
+    print("USB stick LOAD of %d bytes: %5.2f s   SAVE: %5.2f s (from Enter to READY)" % (size, t_load, t_save))
+    print("USB stick plugged in to drive 8: %5.2f s (from device_add to a file opened)" % time_plug(image))
 finally:
     shutil.rmtree(tmp, ignore_errors=True)
 EOF
