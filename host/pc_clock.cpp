@@ -21,10 +21,14 @@ void PcClock::start(drivers::PITDriver* pit) {
     pit_ = pit;
     bool were_on = cpu_interrupts_off();
     last_count_ = pit_ ? pit_->FreeCount() : 0;
+    last_tsc_ = hardwarecommunication::cpu_read_tsc();
     clocks_ = 0;
+    tsc_hz_ = 0;
     cpu_interrupts_restore(were_on);
     source_ = pit_counts() ? kPitCount : kTicks;
-    if (source_ == kPitCount && hardwarecommunication::cpu_invariant_tsc()) calibrate_tsc();
+    // The TSC is measured even where its rate may change: it still tells
+    // how many times channel 1 wrapped while nobody read it.
+    if (source_ == kPitCount && calibrate_tsc() && hardwarecommunication::cpu_invariant_tsc()) source_ = kTsc;
 }
 
 const char* PcClock::source_name() const {
@@ -35,12 +39,22 @@ const char* PcClock::source_name() const {
     }
 }
 
-// Channel 1's clocks since start: the count runs down from 65536, and is
-// read at least once a tick, far more often than it wraps (every 55 ms).
+// Channel 1's clocks since start; call with interrupts off. The count runs
+// down from 65536 and is read at least once a tick, far more often than it
+// wraps (every 55 ms). Where ticks stop for longer (a virtual machine's
+// processor held back by its host), the TSC read beside the count tells the
+// whole periods that passed unseen.
 u64 PcClock::pit_clocks() {
     u16 now = pit_->FreeCount();
-    clocks_ += static_cast<u16>(last_count_ - now);
+    u64 tsc = hardwarecommunication::cpu_read_tsc();
+    u64 delta = static_cast<u16>(last_count_ - now);
+    if (tsc_hz_ != 0 && tsc > last_tsc_) {
+        u64 gap = (tsc - last_tsc_) * kInputHz / tsc_hz_;  // input clocks by the TSC
+        if (gap > delta + kPeriod / 2) delta += (gap - delta + kPeriod / 2) / kPeriod * kPeriod;
+    }
+    clocks_ += delta;
     last_count_ = now;
+    last_tsc_ = tsc;
     return clocks_;
 }
 
@@ -59,24 +73,24 @@ bool PcClock::pit_counts() {
 void PcClock::sample(u64* clocks, u64* tsc) {
     bool were_on = cpu_interrupts_off();
     *clocks = pit_clocks();
-    *tsc = hardwarecommunication::cpu_read_tsc();
+    *tsc = last_tsc_;
     cpu_interrupts_restore(were_on);
 }
 
 // The TSC's rate against channel 1 over 50 ms. Interrupts stay on between
 // the samples: the timer's tick reads the count meanwhile.
-void PcClock::calibrate_tsc() {
+bool PcClock::calibrate_tsc() {
     u64 clocks0, tsc0, clocks, tsc1;
     sample(&clocks0, &tsc0);
     clocks = clocks0;
     tsc1 = tsc0;
     for (u32 i = 0; i < kCalibrationReads && clocks - clocks0 < kCalibrationClocks; i++) sample(&clocks, &tsc1);
-    if (clocks - clocks0 < kCalibrationClocks || tsc1 <= tsc0) return;  // stay on the PIT count
+    if (clocks - clocks0 < kCalibrationClocks || tsc1 <= tsc0) return false;
     tsc_hz_ = (tsc1 - tsc0) * kInputHz / (clocks - clocks0);
     // Carry on from the time the PIT count has reached.
     u64 ms_base = clocks * 1000 / kInputHz;
     tsc_start_ = tsc1 - ms_base * tsc_hz_ / 1000;
-    source_ = kTsc;
+    return true;
 }
 
 u32 PcClock::milliseconds() {
