@@ -27,9 +27,15 @@ namespace {
 // trap's next instruction reads the result.
 void serve_bus_request(void* bus) { static_cast<SerialBus*>(bus)->serve(); }
 
+bool toggle_sound(void* machine) {
+    static_cast<C64*>(machine)->mute(!C64::sound_muted());
+    return C64::sound_muted();
+}
+
 }  // namespace
 
 bool C64::full_mode_on = false;
+bool C64::sound_muted_on = false;
 
 C64::C64(const Host& host)
     : keys_(host.keys), clock_(host.clock), screen_(host.screen), game_ports_(host.game_ports) {
@@ -57,8 +63,11 @@ C64::C64(const Host& host)
     mem_->cia1(cia1_);
     mem_->cia2(cia2_);
     mem_->sid(sid_);
+    sid_->clocks(cpu_, clock_);
+    sid_->muted(sound_muted_on);
     monitor_->mem(mem_);
     monitor_->cpu(cpu_);
+    monitor_->sound_switch(toggle_sound, this);
     mem_->trap_hook(serve_bus_request, serial_bus_);
 }
 
@@ -78,9 +87,17 @@ C64::~C64() {
     delete mem_;
 }
 
-void C64::forget_run_state() { full_mode_on = false; }
+void C64::forget_run_state() {
+    full_mode_on = false;
+    sound_muted_on = false;
+}
 
 void C64::stop() { running = false; }
+
+void C64::mute(bool on) {
+    sound_muted_on = on;
+    sid_->muted(on);
+}
 
 void C64::screen(tarn::Screen* screen) {
     screen_ = screen;
@@ -123,6 +140,7 @@ bool C64::run_pass() {
     cia2_->catch_up();
     serial_bus_->serve();
     draw_text_view();
+    sid_->flush();
     return !reset_requested;
 }
 
@@ -177,7 +195,8 @@ void C64::sample_game_ports() {
 }
 
 // Esc opens the monitor, F10 resets, F11 switches modes, F12 toggles frame
-// skipping (warp in full mode). Returns false once the keys must stop.
+// skipping (warp in full mode), Pause switches the sound off and on.
+// Returns false once the keys must stop.
 bool C64::hot_key(KeyEvent event) {
     switch (event.key) {
     case Key::Escape:
@@ -195,6 +214,9 @@ bool C64::hot_key(KeyEvent event) {
         if (!event.down) return true;
         if (full_mode_on) warp_ = !warp_;
         else frame_skip_ = !frame_skip_;
+        return true;
+    case Key::Pause:
+        if (event.down) mute(!sound_muted_on);
         return true;
     default:
         if (full_mode_on) key_matrix_->key(event);

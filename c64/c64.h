@@ -103,6 +103,10 @@ public:
     // Draws on another screen from now on (both pictures whole at first).
     void screen(tarn::Screen* screen);
 
+    // Sound off (the SID keeps running); kept across resets like the mode.
+    static bool sound_muted() { return sound_muted_on; }
+    void mute(bool on);
+
     // Back to the state of a fresh kernel run (test harnesses start each
     // run from here).
     static void forget_run_state();
@@ -123,6 +127,7 @@ private:
     void pace_frame();
 
     static bool full_mode_on;
+    static bool sound_muted_on;
 
     tarn::KeySource* keys_;
     tarn::Clock* clock_;

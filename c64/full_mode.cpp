@@ -13,6 +13,7 @@
 #include "c64/serial_bus.h"
 #include "c64/text_keys.h"
 #include "c64/text_view.h"
+#include "c64/sid.h"
 #include "c64/vic.h"
 #include "lib/clock.h"
 
@@ -21,6 +22,7 @@
 void C64::enter_mode(bool full) {
     full_mode_on = full;
     mem_->keyboard_table_patched(!full);
+    sid_->use_wall_clock(!full);
     key_matrix_->release_all();
     text_keys_->release_all();
     // Each picture is drawn whole when its mode comes back.
@@ -45,9 +47,13 @@ bool C64::run_frame() {
         cpu_->bus_windows(vic_->bus_windows(), vic_->bus_window_count());
         run_to(next_line_at_);
         vic_->render_line(r);
+        sid_->catch_up();
     }
     cpu_->bus_windows(nullptr, 0);
     serial_bus_->serve();
+    // Warp's time runs unevenly: nothing of it is played.
+    sid_->warp(warp_);
+    sid_->flush();
     present_frame();
     if (!warp_) pace_frame();
     return !reset_requested;

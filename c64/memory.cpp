@@ -26,9 +26,8 @@ constexpr u32 kBasicSize = 0x2000;
 constexpr u32 kCharSize = 0x1000;
 constexpr u32 kKernalSize = 0x2000;
 constexpr u16 kVicPage = 0xD000;       // $D000-$D3FF VIC-II
-constexpr u16 kSidPage = 0xD400;       // $D400-$D4FF SID
-constexpr u8 kSidPotX = 0x19;          // paddle / mouse inputs
-constexpr u8 kSidPotY = 0x1A;
+constexpr u16 kSidPage = 0xD400;       // $D400-$D7FF SID, its 32 registers repeated
+constexpr u16 kColourRam = 0xD800;     // $D800-$DBFF colour RAM
 constexpr u16 kCia1Page = 0xDC00;      // $DC00-$DCFF CIA 1
 constexpr u16 kCia2Page = 0xDD00;      // $DD00-$DDFF CIA 2
 constexpr u16 kIo2Page = 0xDF00;       // $DF00-$DFFF I/O 2 (expansion port)
@@ -202,7 +201,7 @@ void Memory::map_pages() {
     switch (banks[kBankCharen]) {
     case kIO:
         for (u32 page = kVicPage >> 8; page < kSidPage >> 8; page++) read_pages_[page] = write_pages_[page] = nullptr;
-        read_pages_[kSidPage >> 8] = write_pages_[kSidPage >> 8] = nullptr;
+        for (u32 page = kSidPage >> 8; page < kColourRam >> 8; page++) read_pages_[page] = write_pages_[page] = nullptr;
         read_pages_[kCia1Page >> 8] = write_pages_[kCia1Page >> 8] = nullptr;
         read_pages_[kCia2Page >> 8] = write_pages_[kCia2Page >> 8] = nullptr;
         write_pages_[kIo2Page >> 8] = nullptr;  // the trap request register
@@ -236,13 +235,9 @@ u8 Memory::read_io(u16 address) {
         if (io && vic_) return vic_->read_register(static_cast<u8>(address & 0x7F));
         return banks[kBankCharen] == kROM ? rom[address] : ram[address];
     }
+    if (page >= kSidPage && page < kColourRam && io && sid_) return sid_->read_register(static_cast<u8>(address & 0x1F));
     if (page == kCia1Page && io && cia1_) return cia1_->read_register(static_cast<u8>(address & 0x0F));
     if (page == kCia2Page && io && cia2_) return cia2_->read_register(static_cast<u8>(address & 0x0F));
-    if (page == kSidPage && io && sid_) {
-        u8 r = address & 0x1F;  // the registers repeat every 32 bytes
-        if (r == kSidPotX) return sid_->pot_x();
-        if (r == kSidPotY) return sid_->pot_y();
-    }
     return ram[address];
 }
 
@@ -286,8 +281,8 @@ void Memory::write_special(u16 address, u8 value) {
         else if (!io) ram[address] = value;
         return;
     }
-    if (page == kSidPage) {
-        if (io && sid_) sid_->write_register(static_cast<u8>(address & 0xFF), value);
+    if (page >= kSidPage && page < kColourRam) {
+        if (io && sid_) sid_->write_register(static_cast<u8>(address & 0x1F), value);
         else if (!io) ram[address] = value;
         return;
     }

@@ -78,6 +78,7 @@ void Monitor::help() {
     printf("N - ReName a file\n");
     printf("L - Load file to RAM (L FILENAME.EXT C000)\n");
     printf("W - Write RAM to file (W FILENAME.EXT C000 C1FF)\n");
+    printf("Q - Sound off / on (also the Pause key)\n");
     printf("ESC - Return to system\n");
     rule();
     printf("Built in ML monitor activated via SYS 36864\n");
@@ -141,6 +142,9 @@ void Monitor::process_cmd() {
     case 'L': load_file(a1, a2); break;
     case 'W': write_file(a1, a2, a3); break;
     case 'J': write_test_file(a1); break;
+    case 'Q':
+        if (sound_switch_) printf("\nsound %s", sound_switch_(sound_ctx_) ? "off" : "on");
+        break;
     default: printf("?"); break;
     }
 }

@@ -26,6 +26,13 @@ public:
     void fat32(tarn::filesystem::Fat32* f) { fat_ = f; }
     // The disks found, for P; drive 8's volume is the one given to fat32.
     void disks(const tarn::filesystem::DiskRegistry* d) { disks_ = d; }
+    // Q switches the sound off and on: fn toggles it and returns whether
+    // it is now off.
+    typedef bool (*SoundSwitch)(void* ctx);
+    void sound_switch(SoundSwitch fn, void* ctx) {
+        sound_switch_ = fn;
+        sound_ctx_ = ctx;
+    }
 
     // Takes the console, shows the banner and works on the keys from
     // `keys` until Esc (false) or F10 (true: the machine is to be reset).
@@ -65,6 +72,8 @@ private:
     bool shiftDown;
     tarn::filesystem::Fat32* fat_ = nullptr;
     const tarn::filesystem::DiskRegistry* disks_ = nullptr;
+    SoundSwitch sound_switch_ = nullptr;
+    void* sound_ctx_ = nullptr;
 };
 
 #endif

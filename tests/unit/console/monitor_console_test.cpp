@@ -37,10 +37,10 @@ TEST_F(MonitorConsole, BannerHelpAndMemoryLineAppearOnTheConsoleGrid) {
         EXPECT_EQ(screen.row(0), "Tarn v0.10 - Debugging:");
         EXPECT_EQ(screen.row(2), std::string(52, '='));
         EXPECT_EQ(screen.row(4), "M - Memory Display");
-        EXPECT_EQ(screen.row(16), "Built in ML monitor activated via SYS 36864");
-        EXPECT_EQ(screen.row(18), ">M C000 C010");
-        EXPECT_EQ(screen.row(19), "C000: 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 ABCDEFGHIJKLMNOP");
-        EXPECT_EQ(screen.row(20), ">_");  // the monitor's cursor waits after the prompt
+        EXPECT_EQ(screen.row(17), "Built in ML monitor activated via SYS 36864");
+        EXPECT_EQ(screen.row(19), ">M C000 C010");
+        EXPECT_EQ(screen.row(20), "C000: 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 ABCDEFGHIJKLMNOP");
+        EXPECT_EQ(screen.row(21), ">_");  // the monitor's cursor waits after the prompt
         EXPECT_EQ(screen.fore(0, 0), consolereader::kLightGrey);
     });
 }

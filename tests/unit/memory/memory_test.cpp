@@ -71,10 +71,11 @@ TEST(Memory, BankingMapMatchesEveryPortValue) {
         if (row.d000 == IO) EXPECT_EQ(d, 0xF9);  // background colour 2: low nibble, unused bits 1
         if (row.d000 == CHAR) EXPECT_EQ(d, data_char_rom[0x123]);
         if (row.d000 == RAM) EXPECT_EQ(d, 0xC5);
-        // The character ROM fills $D000-$DFFF; in I/O, colour RAM and the
-        // SID page read RAM and the CIA pages dispatch.
+        // The character ROM fills $D000-$DFFF; in I/O, colour RAM reads RAM
+        // and the SID and CIA pages dispatch (a write-only SID register reads
+        // what the bus last carried).
         EXPECT_EQ(w.mem.read_byte(0xD812), row.d000 == CHAR ? data_char_rom[0x812] : 0xC5);
-        EXPECT_EQ(w.mem.read_byte(0xD412), row.d000 == CHAR ? data_char_rom[0x412] : 0xC5);
+        EXPECT_EQ(w.mem.read_byte(0xD412), row.d000 == CHAR ? data_char_rom[0x412] : row.d000 == IO ? 0x00 : 0xC5);
         u8 cia = row.d000 == IO ? 0xFF : row.d000 == CHAR ? data_char_rom[0xC01] : 0xC5;  // no key pressed
         EXPECT_EQ(w.mem.read_byte(0xDC01), cia);
         EXPECT_EQ(w.mem.read_byte(0xDD01), row.d000 == CHAR ? data_char_rom[0xD01] : row.d000 == IO ? 0xFF : 0xC5);
@@ -103,12 +104,14 @@ TEST(Memory, IoWritesDispatchWithMasksAndLeaveRamAlone) {
     EXPECT_EQ(w.mem.read_byte_no_io(0xD000), ram_d000);
     EXPECT_EQ(w.mem.read_byte_no_io(0xD080), 0x00);
 
-    u8 ram_sid = w.mem.read_byte_no_io(0xD418);
-    w.mem.write_byte(0xD418, 0x0F);
-    EXPECT_EQ(w.mem.read_byte_no_io(0xD418), ram_sid);
-    EXPECT_EQ(w.mem.read_byte(0xD418), ram_sid);  // SID reads come from RAM
-    w.mem.write_byte(0xD500, 0x77);
-    EXPECT_EQ(w.mem.read_byte_no_io(0xD500), 0x77);
+    // The SID's 32 registers repeat up to $D7FF.
+    u8 ram_sid = w.mem.read_byte_no_io(0xD7F8);
+    w.mem.write_byte(0xD7F8, 0x0F);  // $D7F8 & $1F = $18, the volume
+    EXPECT_EQ(w.sid.volume(), 0x0F);
+    EXPECT_EQ(w.mem.read_byte_no_io(0xD7F8), ram_sid);
+    w.sid.pots(0x12, 0x34);
+    EXPECT_EQ(w.mem.read_byte(0xD519), 0x12);
+    EXPECT_EQ(w.mem.read_byte(0xD63A), 0x34);
 
     // CIA 1 timer A latch through a mirror ($DC14 -> register 4), force-loaded.
     w.mem.write_byte(0xDC14, 0x34);

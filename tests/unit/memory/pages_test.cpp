@@ -54,9 +54,9 @@ TEST(Pages, OnlyPagesWithSideEffectsAreLeftToTheChecks) {
         b.mem.write_byte(0x0001, port);
         bool io = (port & 4) && (port & 3);
         for (int page = 0; page < 256; page++) {
-            bool chip_page = (page >= 0xD0 && page <= 0xD3) || page == 0xDC || page == 0xDD;
-            bool read_checked = io && (chip_page || page == 0xD4);
-            bool write_checked = page <= 0x01 || (io && (chip_page || page == 0xD4 || page == 0xDF));
+            bool chip_page = (page >= 0xD0 && page <= 0xD7) || page == 0xDC || page == 0xDD;
+            bool read_checked = io && chip_page;
+            bool write_checked = page <= 0x01 || (io && (chip_page || page == 0xDF));
             EXPECT_EQ(b.mem.read_pages()[page] == nullptr, read_checked) << "port " << int(port) << " page " << page;
             EXPECT_EQ(b.mem.write_pages()[page] == nullptr, write_checked) << "port " << int(port) << " page " << page;
         }

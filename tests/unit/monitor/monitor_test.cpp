@@ -154,6 +154,7 @@ TEST_F(MonitorTest, StartShowsBannerHelpAndPromptAndEscReturns) {
         "N - ReName a file",
         "L - Load file to RAM (L FILENAME.EXT C000)",
         "W - Write RAM to file (W FILENAME.EXT C000 C1FF)",
+        "Q - Sound off / on (also the Pause key)",
         "ESC - Return to system",
         rule,
         "Built in ML monitor activated via SYS 36864",

@@ -215,8 +215,8 @@ TEST_F(Program, TunePlaysEveryNoteThroughTheSidOnThePcSpeaker) {
     hm.machine().sid()->sink(nullptr);
     ASSERT_FALSE(stores.empty());
 
-    // A note sounds when the volume comes on; its pitch is what the
-    // frequency registers hold at that moment.
+    // A note sounds when the gate opens (volume on, triangle, gate); its
+    // pitch is what the frequency registers hold at that moment.
     const std::vector<int> tune = {5613, 5613, 5947, 6675, 6675, 5947, 5613, 5001, 4455, 4455,
                                    5001, 5613, 5613, 5001, 5001, 5613, 5613, 5947, 6675, 6675,
                                    5947, 5613, 5001, 4455, 4455, 5001, 5613, 5001, 4455, 4455};
@@ -226,12 +226,12 @@ TEST_F(Program, TunePlaysEveryNoteThroughTheSidOnThePcSpeaker) {
     for (const SidStore& s : stores) {
         if (s.reg == 0) lo = s.value;
         if (s.reg == 1) hi = s.value;
-        if (s.reg == 24 && s.value == 15) {
+        if (s.reg == 4 && s.value == 17) {
             int note = hi << 8 | lo;
             notes.push_back(note);
             // The note sounds on the PC speaker at its pitch (the timer's
             // whole-number divisor moves it by well under one percent).
-            double hz = note * 0.06097;
+            double hz = note * 985248.0 / 16777216;
             EXPECT_NEAR(double(s.speaker_hz), hz, hz / 100 + 1) << "note " << notes.size();
         }
         if (s.reg == 24 && s.value == 0) {
