@@ -143,7 +143,8 @@ void Monitor::process_cmd() {
     case 'W': write_file(a1, a2, a3); break;
     case 'J': write_test_file(a1); break;
     case 'Q':
-        if (sound_switch_) printf("\nsound %s", sound_switch_(sound_ctx_) ? "off" : "on");
+        if (!sound_switch_) printf("?");
+        else printf("\nsound %s", sound_switch_(sound_ctx_) ? "off" : "on");
         break;
     default: printf("?"); break;
     }
