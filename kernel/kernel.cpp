@@ -7,14 +7,13 @@
 #include "drivers/pit.h"
 #include "drivers/rtc.h"
 #include "drivers/serial.h"
-#include "drivers/speaker.h"
 #include "hardwarecommunication/interrupts.h"
 #include "hardwarecommunication/pci.h"
 #include "host/disks.h"
 #include "host/machine_loop.h"
 #include "host/pc_clock.h"
 #include "host/pc_keys.h"
-#include "host/speaker_tone.h"
+#include "host/sound.h"
 #include "host/usb_host.h"
 #include "kernel/cpu_setup.h"
 #include "kernel/fatal_square.h"
@@ -175,8 +174,8 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
 
     report_display(display, shown, sse2, write_combining);
 
-    SpeakerDriver speaker;
-    host::SpeakerTone speakerTone(&speaker);
+    host::Sound* sound = new host::Sound();
+    if (sound) sound->Start(&pci, &interrupts, [] { return clock.milliseconds(); });
     RTCDriver rtc;
     datetime now;
     rtc.GetRTC(&now);
@@ -187,7 +186,7 @@ extern "C" void kernelMain(const void* multiboot_structure, u32 /*magic*/) {
     parts.keys = &machineKeys;
     parts.clock = &clock;
     parts.game_ports = usb.game_ports();
-    parts.audio = &speakerTone;
+    parts.audio = sound ? sound->sink() : nullptr;
     parts.screen = shown ? &g_screen : nullptr;
     parts.volume = disks.volume();
     parts.disks = disks.registry();

@@ -150,10 +150,12 @@ class TarnVM:
     """One QEMU process with a QMP socket.  `kernel` boots through QEMU's own
     Multiboot loader, `iso` through GRUB from a CD; with neither, the PC
     boots from `disk` (an IDE disk) or `usb_disk` (a USB stick on an xHCI
-    controller).  `firmware` is "bios" (SeaBIOS) or "uefi" (OVMF)."""
+    controller).  `firmware` is "bios" (SeaBIOS) or "uefi" (OVMF).
+    The machine's sound (the PC speaker, and any sound card given in
+    `extra` with audiodev=snd) goes nowhere, or into the WAV file `wav`."""
 
     def __init__(self, kernel=None, iso=None, disk=None, memory=128, extra=(),
-                 snapshot=False, log=None, firmware="bios", usb_disk=None):
+                 snapshot=False, log=None, firmware="bios", usb_disk=None, wav=None):
         if not (kernel or iso or disk or usb_disk):
             raise ValueError("need a kernel, an ISO or a bootable disk")
         if firmware not in ("bios", "uefi"):
@@ -161,6 +163,7 @@ class TarnVM:
         self.kernel, self.iso, self.disk, self.firmware = kernel, iso, disk, firmware
         self.usb_disk = usb_disk
         self.memory, self.extra, self.snapshot = memory, list(extra), snapshot
+        self.wav = wav
         self.log_path = log
         self.proc = None
         self.sock = None
@@ -174,7 +177,8 @@ class TarnVM:
         qemu = QEMU_UEFI if self.firmware == "uefi" else QEMU
         cmd = [qemu, "-accel", accelerator(), "-m", str(self.memory), "-vga", "std", "-display", "none",
                "-no-reboot", "-qmp", "unix:%s,server=on,wait=off" % qmp_path,
-               "-audiodev", "none,id=snd", "-machine", "pcspk-audiodev=snd",
+               "-audiodev", ("wav,id=snd,path=%s" % self.wav) if self.wav else "none,id=snd",
+               "-machine", "pcspk-audiodev=snd",
                "-serial", "null", "-monitor", "none"]
         if self.firmware == "uefi":
             cmd += ["-bios", OVMF, "-net", "none"]
