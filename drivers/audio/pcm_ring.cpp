@@ -63,23 +63,26 @@ void PcmRing::Service() {
         failed_ = true;
         return;
     }
+    bool moved = position != last_position_;
+    if (moved) {
+        moved_at_ = now;
+    } else if (clock_ && now - moved_at_ > kStallMs) {
+        failed_ = true;
+        return;
+    }
     // Unseen for more than half a turn of the ring (interrupts were off a
     // long while): how far it went is unknown, so start the queue afresh.
     if (clock_ && now - serviced_at_ > frames_ * 500 / rate_) {
         played_ += (position + frames_ - last_position_) % frames_;
-        moved_at_ = serviced_at_ = now;
+        serviced_at_ = now;
         Restart(position);
         return;
     }
     serviced_at_ = now;
-    if (position == last_position_) {
-        if (clock_ && now - moved_at_ > kStallMs) failed_ = true;
-        return;
-    }
+    if (!moved) return;
     u64 from = played_;
     played_ += (position + frames_ - last_position_) % frames_;
     last_position_ = position;
-    moved_at_ = now;
     Clear(from, played_);
 }
 

@@ -37,11 +37,12 @@ public:
 
 protected:
     // The queue is kept between these two (in ms) ahead of the play
-    // position: a producer that comes once a frame (20 ms) tops it up. One
-    // that comes less often (a slow machine) gets a queue longer by as
-    // much, up to kMaxLatencyMs, so that it can still keep it from running dry.
-    static constexpr u32 kLeadMs = 40;
-    static constexpr u32 kLatencyMs = 60;
+    // position: a producer that comes once a frame (20 ms) tops it up, and
+    // what it writes is heard 30 to 50 ms later. One that comes less often
+    // (a slow machine) gets a queue longer by as much, up to kMaxLatencyMs,
+    // so that it can still keep it from running dry.
+    static constexpr u32 kLeadMs = 30;
+    static constexpr u32 kLatencyMs = 50;
     static constexpr u32 kMaxLatencyMs = 160;
 
     // buffer: `frames` stereo frames the device plays in a loop, already
