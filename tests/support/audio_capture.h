@@ -23,6 +23,7 @@ public:
     std::vector<i16> samples;  // everything written, in order
     std::vector<u32> tones;    // every tone asked for, in order
     bool keep = true;          // false: take samples but do not keep them
+    u64 taken() const { return written_; }  // samples written, kept or not
 
 private:
     u32 rate_;
