@@ -11,6 +11,13 @@ namespace audio {
 using hardwarecommunication::cpu_disable_interrupts;
 using hardwarecommunication::cpu_enable_interrupts;
 
+volatile SoundOnset g_sound_onset = {0, 0, 0};
+
+namespace {
+constexpr i16 kLoud = 1000;
+constexpr u32 kQuietForOnset = 10;  // in 1/s: a tenth of a second
+}  // namespace
+
 void PcmRing::Attach(i16* buffer, u32 frames, u32 rate, MillisecondClock clock) {
     buffer_ = buffer;
     frames_ = frames;
@@ -117,10 +124,20 @@ u32 PcmRing::write(const i16* samples, u32 count) {
     for (u32 n = 0; n < count; n++) {
         buffer_[2 * i] = buffer_[2 * i + 1] = samples[n];
         if (++i == frames_) i = 0;
+        if (samples[n] >= kLoud || samples[n] <= -kLoud) Loud(written_ + n, count - n);
     }
     written_ += count;
     cpu_enable_interrupts();
     return count;
+}
+
+void PcmRing::Loud(u64 frame, u32 behind) {
+    if (frame - loud_at_ >= rate_ / kQuietForOnset) {
+        g_sound_onset.played = static_cast<u32>(played_);
+        g_sound_onset.placed = static_cast<u32>(frame);
+        g_sound_onset.behind = behind;
+    }
+    loud_at_ = frame;
 }
 
 }  // namespace audio

@@ -15,6 +15,18 @@ namespace tarn {
 namespace drivers {
 namespace audio {
 
+// The last sound that began after a tenth of a second of quiet, as the ring
+// was given it: where the device was playing then, where its first loud
+// sample went (both in frames since the device started), and how many
+// samples of that write came after it. The sound benchmark reads it from
+// the running kernel and finds the same sample in what the device played.
+struct SoundOnset {
+    u32 played;
+    u32 placed;
+    u32 behind;
+};
+extern volatile SoundOnset g_sound_onset;
+
 class PcmRing : public AudioSink {
 public:
     // A device whose position stays put this long while it should be
@@ -59,6 +71,8 @@ protected:
 
 private:
     void Clear(u64 from, u64 to);
+    // A loud sample written at `frame`, `behind` samples before the write's end.
+    void Loud(u64 frame, u32 behind);
     void Restart(u32 position);
     // The queue's length for a producer that comes every `pace` ms.
     void Pace(u32 now);
@@ -77,6 +91,7 @@ private:
     bool failed_ = false;  // stopped answering, not yet reported
     u64 played_ = 0;     // frames played since the start
     u64 written_ = 0;    // frames written since the start (the queue's end)
+    u64 loud_at_ = 0;    // frame of the last loud sample written
     bool dead_ = true;
 };
 
