@@ -1,7 +1,7 @@
 #!/bin/sh
 # Boots Tarn in QEMU: the kernel through QEMU's own Multiboot loader, the
-# disk image as primary master, the PC speaker routed to an audio back end
-# where one exists.  Without a display QEMU serves the screen over VNC.
+# disk image as primary master, an Intel HDA sound card (and the PC speaker)
+# routed to an audio back end where one exists.  Without a display QEMU serves the screen over VNC.
 # usage: run.sh KERNEL DISK [c64]   (environment: VNC_LISTEN, default 127.0.0.1:0)
 # With c64 the kernel starts in full C64 mode. With FIRMWARE=uefi the PC
 # has OVMF's UEFI firmware and boots GRUB from the CD image ISO instead
@@ -67,4 +67,5 @@ echo "QEMU accelerator: $accel"
 # shellcheck disable=SC2086
 exec $qemu -accel $accel -m 128 -vga std $boot ${mode:+-append "$mode"} \
     -drive "file=$disk,format=raw,if=ide,index=0" \
-    -audiodev "$snd,id=snd" -machine pcspk-audiodev=snd $view
+    -audiodev "$snd,id=snd" -machine pcspk-audiodev=snd \
+    -device intel-hda -device hda-output,audiodev=snd $view
