@@ -42,9 +42,10 @@ void PcmRing::Restart(u32 position) {
 void PcmRing::Pace(u32 now) {
     u32 gap = now - asked_at_;
     asked_at_ = now;
-    // Follows a slower producer at once, a quicker one slowly; a long
+    // Follows a slower producer at once, a quicker one slowly (a sixteenth
+    // of the difference a visit, rounded up so that it gets there); a long
     // absence (the machine was stopped) says nothing about its pace.
-    if (gap <= kMaxLatencyMs) pace_ = gap > pace_ ? gap : pace_ - (pace_ - gap) / 16;
+    if (gap <= kMaxLatencyMs) pace_ = gap > pace_ ? gap : pace_ - (pace_ - gap + 15) / 16;
     u32 latency = pace_ + kLeadMs;
     if (latency < kLatencyMs) latency = kLatencyMs;
     if (latency > kMaxLatencyMs) latency = kMaxLatencyMs;

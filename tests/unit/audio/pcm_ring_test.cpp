@@ -90,6 +90,19 @@ TEST(PcmRing, AProducerThatComesLessOftenGetsALongerQueue) {
     }
     EXPECT_EQ(d.room(), visit) << "what went in 100 ms can come back";
     EXPECT_EQ(Count(d.heard, d.heard.size() - 3 * visit, 0), 0u) << "once the queue has grown, nothing runs dry";
+
+    // Back to a visit every 20 ms: the queue shrinks to 50 ms again, so a
+    // new sound is heard 30 ms after it was written, not later.
+    const u32 frame = kRate * 20 / 1000;
+    for (int i = 0; i < 100; i++) {
+        d.Offer(d.room(), 1);
+        d.Play(frame);
+    }
+    size_t before = d.heard.size();
+    d.Offer(d.room(), 7);
+    d.Play(visit);
+    EXPECT_EQ(std::find(d.heard.begin() + static_cast<long>(before), d.heard.end(), 7) - d.heard.begin(),
+              static_cast<long>(before + kRate * 30 / 1000));
 }
 
 TEST(PcmRing, ADeviceThatStopsMovingIsDroppedWithAConsoleLine) {
