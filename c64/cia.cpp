@@ -166,8 +166,12 @@ u32 Cia::next_event() const {
         // Counting A: look again at each of A's underflows.
         else if (input & kCrbCountA) best = earlier(best, next_underflow(timer_a_) + kFlagDelay, now_);
     }
+    // The alarm is compared at each mains tick.
+    if (mask_ & kIntAlarm) best = earlier(best, next_tod_tick(), now_);
     return best;
 }
+
+u32 Cia::next_tod_tick() const { return now_ + (kClockHz - tod_phase_ + kTodInputHz - 1) / kTodInputHz; }
 
 // ---- time of day --------------------------------------------------------------
 

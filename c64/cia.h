@@ -136,6 +136,7 @@ private:
     void write_latch_high(Timer& t, u8 v);
     void load(Timer& t);
     void advance_tod(u32 cycles);
+    u32 next_tod_tick() const;
     void tod_tick();
     void raise(u8 sources, u32 irq_at);
     void pull_line(u32 at);

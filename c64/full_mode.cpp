@@ -50,6 +50,10 @@ bool C64::run_frame() {
         sid_->catch_up();
     }
     cpu_->bus_windows(nullptr, 0);
+    // Once a frame the CIAs catch up whether or not an event came (their
+    // time of day moves on in steps of bounded length).
+    cia1_->catch_up();
+    cia2_->catch_up();
     serial_bus_->serve();
     // Warp's time runs unevenly: nothing of it is played.
     sid_->warp(warp_);
@@ -59,19 +63,35 @@ bool C64::run_frame() {
     return !reset_requested;
 }
 
+namespace {
+// The cycle of a CIA's next event, after bringing it up to the processor's
+// present if that event has come. Between events a CIA stays where it was:
+// it catches up by itself when a register is touched.
+u32 next_cia_event(Cia& cia, u32 now) {
+    u32 e = cia.next_event();
+    if (static_cast<i32>(now - e) >= 0) {
+        cia.catch_up();
+        e = cia.next_event();
+    }
+    return e;
+}
+}  // namespace
+
 // The processor runs to `end` in stretches that stop where a CIA's
 // interrupt output is due, so the line reaches the core at its cycle.
+// Only the processor changes a CIA's next event, so each is asked once
+// after every stretch.
 void C64::run_to(u32 end) {
+    u32 e1 = next_cia_event(*cia1_, cpu_->cycles()), e2 = next_cia_event(*cia2_, cpu_->cycles());
     while (static_cast<i32>(cpu_->cycles() - end) < 0) {
         u32 stop = end;
         u32 now = cpu_->cycles();
-        u32 e1 = cia1_->next_event(), e2 = cia2_->next_event();
         if (e1 - now < stop - now) stop = e1;
         if (e2 - now < stop - now) stop = e2;
         if (stop == now) stop = now + 1;  // an event of this very cycle: one instruction
         cpu_->run(stop);
-        cia1_->catch_up();
-        cia2_->catch_up();
+        e1 = next_cia_event(*cia1_, cpu_->cycles());
+        e2 = next_cia_event(*cia2_, cpu_->cycles());
     }
 }
 

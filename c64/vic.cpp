@@ -212,24 +212,28 @@ void Vic::plan_bus_windows(int r) {
     constexpr int kBadLineFrom = 12, kBadLineTo = 54;
     constexpr int kLeadIn = 3;
     constexpr int kCycles = 73;
-    bool low[kCycles + 1] = {};
+    window_count_ = 0;
+    // The holds come in cycle order (sprites 3-7 of this line, the badline,
+    // sprites 0-2 and 3-7 of the next); one that meets or overlaps the
+    // window before it extends that window.
     auto hold = [&](int from, int to) {
-        for (int c = from < 1 ? 1 : from; c <= to && c <= kCycles; c++) low[c] = true;
+        if (from < 1) from = 1;
+        if (to > kCycles) to = kCycles;
+        u32 begin = line_start_ + static_cast<u32>(from - 1), end = line_start_ + static_cast<u32>(to);
+        Processor::BusWindow* last = window_count_ ? &windows_[window_count_ - 1] : nullptr;
+        if (last && static_cast<i32>(begin - last->until) <= 0) {
+            if (static_cast<i32>(end - last->until) > 0) last->until = end;
+            return;
+        }
+        windows_[window_count_++] = {begin, end};
     };
     auto sprite = [&](int fetch) { hold(fetch - kLeadIn, fetch + 1); };
-    if (display_enabled_ && is_bad_line()) hold(kBadLineFrom, kBadLineTo);
     for (int n = 3; n < 8; n++)
         if ((sprite_dma_ >> n) & 1) sprite(2 * n - 5);
+    if (display_enabled_ && is_bad_line()) hold(kBadLineFrom, kBadLineTo);
     u8 next = dma_after_line(r);
     for (int n = 0; n < 8; n++)
         if ((next >> n) & 1) sprite(n < 3 ? 58 + 2 * n : static_cast<int>(kLineCycles) + 2 * n - 5);
-    window_count_ = 0;
-    for (int c = 1; c <= kCycles; c++) {
-        if (!low[c] || (c > 1 && low[c - 1])) continue;
-        int end = c;
-        while (end < kCycles && low[end + 1]) end++;
-        windows_[window_count_++] = {line_start_ + static_cast<u32>(c - 1), line_start_ + static_cast<u32>(end)};
-    }
 }
 
 void Vic::set_graphic_mode() {
