@@ -1077,6 +1077,57 @@ void core6502_stop_by(core6502_context* ctx, u32 at) {
 }
 
 namespace {
+// Instructions until the cycle count reaches ctx->stop (which the
+// instructions and the hooks they reach may lower). The opcodes' bodies
+// are those of the handlers, inlined here, and each ends in its own jump
+// to the next opcode's body: one indirect jump an instruction, and one the
+// host's branch predictor can learn per opcode. Returns the cycle at which
+// the last instruction began.
+u32 run_threaded(core6502_context* ctx) {
+    static const void* const kBodies[256] = {
+#define CORE6502_OP(opc, mode, op, cyc) &&body_##opc,
+#include "c64/core6502_table.inc"
+#undef CORE6502_OP
+    };
+    u32 begun;
+    u16 pc;
+    const u8* base;
+    // Every instruction leaves U set; this is where a register write from
+    // outside the core is made good.
+    ctx->flags |= CORE6502_U;
+#define CORE6502_NEXT                                              \
+    begun = ctx->cycles;                                           \
+    pc = ctx->pc;                                                  \
+    base = ctx->read_pages[pc >> 8];                               \
+    if (!CORE_LIKELY(base && (pc & 0xFF) <= 0xFD)) goto through_bus; \
+    ctx->opcode = base[pc];                                        \
+    goto* kBodies[ctx->opcode]
+
+    CORE6502_NEXT;
+
+#define CORE6502_OP(opc, mode, op, cyc)                                  \
+    body_##opc : {                                                       \
+        Cpu c(ctx, static_cast<u16>(pc + 1));                            \
+        c.len = cyc;                                                     \
+        c.direct = true;                                                 \
+        c.code = base;                                                   \
+        m_##mode(c);                                                     \
+        o_##op(c);                                                       \
+        c.cycles += cyc;                                                 \
+        c.save(ctx);                                                     \
+    }                                                                    \
+    if (static_cast<i32>(ctx->cycles - ctx->stop) >= 0) return begun;   \
+    CORE6502_NEXT;
+#include "c64/core6502_table.inc"
+#undef CORE6502_OP
+
+through_bus:
+    step_through_bus(ctx, pc);
+    if (static_cast<i32>(ctx->cycles - ctx->stop) >= 0) return begun;
+    CORE6502_NEXT;
+#undef CORE6502_NEXT
+}
+
 // An interrupt the core must look at: an NMI edge, or the IRQ line held
 // while I is clear, or was when the last instruction (SEI, PLP) sampled it.
 CORE_INLINE bool interrupt_wanted(const core6502_context* ctx) {
@@ -1144,11 +1195,7 @@ void core6502_run_segment(core6502_context* ctx, u32 to) {
         wait_at_fetch(ctx);
         ctx->stop = to;
         if (ctx->rdy_from != ctx->rdy_until && static_cast<i32>(ctx->rdy_from - to) < 0) ctx->stop = ctx->rdy_from;
-        u32 begun;
-        do {
-            begun = ctx->cycles;
-            step_running(ctx);
-        } while (static_cast<i32>(ctx->cycles - ctx->stop) < 0);
+        u32 begun = run_threaded(ctx);
         rdy_after(ctx, begun);
         note_poll(ctx, begun);
         if (static_cast<i32>(ctx->request - to) < 0) to = ctx->request;  // a chip asked in between
