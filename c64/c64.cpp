@@ -64,6 +64,7 @@ C64::C64(const Host& host)
     mem_->cia2(cia2_);
     mem_->sid(sid_);
     sid_->clocks(cpu_, clock_);
+    sid_->pot_lines(ports_);
     sid_->muted(sound_muted_on);
     monitor_->mem(mem_);
     monitor_->cpu(cpu_);
@@ -184,14 +185,15 @@ void C64::take_keys() {
 }
 
 // The devices' joystick lines on the control ports; a mouse's position on
-// the SID's POT lines (nothing plugged in reads $FF there).
+// the port's POT lines (nothing plugged in reads $FF there).
 void C64::sample_game_ports() {
     if (!game_ports_) return;
     tarn::GamePort one = game_ports_->sample(1);
     tarn::GamePort two = game_ports_->sample(2);
     ports_->devices(1, one.joystick);
     ports_->devices(2, two.joystick);
-    sid_->pots(one.pots ? one.pot_x : 0xFF, one.pots ? one.pot_y : 0xFF);
+    ports_->pots(1, one.pots ? one.pot_x : 0xFF, one.pots ? one.pot_y : 0xFF);
+    ports_->pots(2, two.pots ? two.pot_x : 0xFF, two.pots ? two.pot_y : 0xFF);
 }
 
 // Esc opens the monitor, F10 resets, F11 switches modes, F12 toggles frame

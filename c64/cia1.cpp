@@ -23,6 +23,7 @@ void Cia1::write_register(u8 r, u8 v) {
     case kDdrb: ddrb_ = v; break;
     default: write_common(r & 0x0F, v); break;
     }
+    if (ports_ && ((r & 0x0F) == kPra || (r & 0x0F) == kDdra)) ports_->pot_switch(port_a());
 }
 
 u8 Cia1::read_register(u8 r) {

@@ -1,5 +1,6 @@
-// CIA 1 ($DC00): the keyboard matrix and both joysticks on its ports; its
-// interrupt output is the processor's IRQ line.
+// CIA 1 ($DC00): the keyboard matrix and both joysticks on its ports, PA6
+// and PA7 choosing whose paddles the SID reads; its interrupt output is the
+// processor's IRQ line.
 #ifndef TARN_C64_CIA1_H
 #define TARN_C64_CIA1_H
 

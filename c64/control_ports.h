@@ -2,7 +2,8 @@
 // port A line, a held key clearing its port B bit) and the two joystick
 // ports (active high, ---F RLDU). Text mode's keys and full mode's key
 // matrix set them, the PC's pads and mouse add their lines; CIA 1 only
-// reads.
+// reads. Beside them the ports' paddle (POT) lines, which an analog switch
+// worked by CIA 1's PA6 (port 1) and PA7 (port 2) joins to the SID.
 #ifndef TARN_C64_CONTROL_PORTS_H
 #define TARN_C64_CONTROL_PORTS_H
 
@@ -47,15 +48,38 @@ public:
         return static_cast<u8>(joystick(port) | (port == 1 ? devices1_ : port == 2 ? devices2_ : 0));
     }
 
+    // A port's POT X and Y as the SID counts them ($FF: nothing plugged in).
+    void pots(int port, u8 x, u8 y) {
+        if (port != 1 && port != 2) return;
+        pots_[port - 1][0] = x;
+        pots_[port - 1][1] = y;
+    }
+    // CIA 1's port A pins; bits 6 and 7 select the ports.
+    void pot_switch(u8 port_a) { switch_ = static_cast<u8>(port_a >> 6); }
+    // What the SID's POT X and Y lines carry through the switch: both ports
+    // joined read the lower count (their resistances in parallel), neither
+    // reads as nothing plugged in.
+    u8 pot_x() const { return pot(0); }
+    u8 pot_y() const { return pot(1); }
+
     void release_all() {
         for (u8& row : matrix_) row = 0xFF;
         joystick1_ = joystick2_ = 0;
     }
 
 private:
+    u8 pot(int axis) const {
+        u8 v = 0xFF;
+        if ((switch_ & 1) && pots_[0][axis] < v) v = pots_[0][axis];
+        if ((switch_ & 2) && pots_[1][axis] < v) v = pots_[1][axis];
+        return v;
+    }
+
     u8 matrix_[8];
     u8 joystick1_ = 0, joystick2_ = 0;
     u8 devices1_ = 0, devices2_ = 0;
+    u8 pots_[2][2] = {{0xFF, 0xFF}, {0xFF, 0xFF}};
+    u8 switch_ = 3;  // port A's pins float high at power-on
 };
 
 #endif

@@ -2,6 +2,7 @@
 // way out to the sound device.
 #include "c64/sid.h"
 
+#include "c64/control_ports.h"
 #include "c64/processor.h"
 #include "lib/audio_sink.h"
 #include "lib/clock.h"
@@ -36,8 +37,8 @@ Sid::Sid() {}
 
 u8 Sid::read_register(u8 r) {
     switch (r & kRegisterMask) {
-    case kPotX: return pot_x_;
-    case kPotY: return pot_y_;
+    case kPotX: return pot_lines_ ? pot_lines_->pot_x() : 0xFF;
+    case kPotY: return pot_lines_ ? pot_lines_->pot_y() : 0xFF;
     case kOsc3:
         catch_up();
         return osc3();

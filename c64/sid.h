@@ -11,6 +11,7 @@
 #include "c64/sid_voice.h"
 #include "lib/types.h"
 
+class ControlPorts;
 class Processor;
 namespace tarn {
 class AudioSink;
@@ -76,13 +77,9 @@ public:
     bool muted() const { return muted_; }
     void warp(bool on);
 
-    // Paddle or mouse inputs, read at $D419/$D41A ($FF: nothing plugged in).
-    void pots(u8 x, u8 y) {
-        pot_x_ = x;
-        pot_y_ = y;
-    }
-    u8 pot_x() const { return pot_x_; }
-    u8 pot_y() const { return pot_y_; }
+    // The control ports' paddle (POT) lines, read at $D419/$D41A; none
+    // reads $FF, as with nothing plugged in.
+    void pot_lines(const ControlPorts* ports) { pot_lines_ = ports; }
 
     // What the chip holds, for tests and the monitor.
     const SidVoice& voice(int n) const { return voices_[n]; }
@@ -115,7 +112,7 @@ private:
 
     u8 res_filt_ = 0;
     u8 mode_volume_ = 0;
-    u8 pot_x_ = 0xFF, pot_y_ = 0xFF;  // nothing plugged in
+    const ControlPorts* pot_lines_ = nullptr;
     u8 bus_ = 0;                      // write-only registers read the last byte written
 
     u32 processor_cycles() const;

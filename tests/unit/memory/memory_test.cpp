@@ -6,6 +6,7 @@
 
 #include "c64/cia1.h"
 #include "c64/cia2.h"
+#include "c64/control_ports.h"
 #include "c64/memory.h"
 #include "c64/sid.h"
 #include "c64/vic.h"
@@ -19,7 +20,10 @@ struct Wired {
     Sid sid;
     Cia1 cia1;
     Cia2 cia2;
+    ControlPorts ports;
     Wired() {
+        sid.pot_lines(&ports);
+        cia1.ports(&ports);
         mem.vic(&vic);
         mem.sid(&sid);
         mem.cia1(&cia1);
@@ -109,7 +113,7 @@ TEST(Memory, IoWritesDispatchWithMasksAndLeaveRamAlone) {
     w.mem.write_byte(0xD7F8, 0x0F);  // $D7F8 & $1F = $18, the volume
     EXPECT_EQ(w.sid.volume(), 0x0F);
     EXPECT_EQ(w.mem.read_byte_no_io(0xD7F8), ram_sid);
-    w.sid.pots(0x12, 0x34);
+    w.ports.pots(1, 0x12, 0x34);
     EXPECT_EQ(w.mem.read_byte(0xD519), 0x12);
     EXPECT_EQ(w.mem.read_byte(0xD63A), 0x34);
 
@@ -243,12 +247,22 @@ TEST(Memory, TrapHookFiresOnSerialBusRequestsOnlyAndLeavesRamAlone) {
     EXPECT_EQ(log.calls, 3);
 }
 
-TEST(Memory, PotLinesReadWhatTheSidWasGivenAndRamUnderTheChipOtherwise) {
+TEST(Memory, PotLinesReadThePortsCia1SelectsAndRamUnderTheChipOtherwise) {
     Wired w;
     EXPECT_EQ(w.mem.read_byte(0xD419), 0xFF);  // nothing plugged in
-    w.sid.pots(0x12, 0x34);
+    w.ports.pots(1, 0x12, 0x34);
+    w.ports.pots(2, 0x56, 0x08);
+    // PA6 and PA7 float high at power-on: both ports joined, the lower count.
     EXPECT_EQ(w.mem.read_byte(0xD419), 0x12);
-    EXPECT_EQ(w.mem.read_byte(0xD45A), 0x34);  // the registers repeat every 32 bytes
+    EXPECT_EQ(w.mem.read_byte(0xD45A), 0x08);  // the registers repeat every 32 bytes
+    w.mem.write_byte(0xDC00, 0x40);            // PA6 high, PA7 low: port 1 (as a 1351 driver sets it)
+    EXPECT_EQ(w.mem.read_byte(0xD41A), 0x34);
+    w.mem.write_byte(0xDC00, 0x80);            // port 2
+    EXPECT_EQ(w.mem.read_byte(0xD419), 0x56);
+    w.mem.write_byte(0xDC00, 0x3F);            // neither
+    EXPECT_EQ(w.mem.read_byte(0xD419), 0xFF);
+    w.mem.write_byte(0xDC02, 0x3F);            // PA6 and PA7 inputs again: both
+    EXPECT_EQ(w.mem.read_byte(0xD419), 0x12);
     w.mem.write_byte(0x0001, 0x33);            // character ROM in place of I/O
     EXPECT_NE(w.mem.read_byte(0xD419), 0x12);
 }
