@@ -9,6 +9,7 @@ const u16 SidEnvelope::kRatePeriods[16] = {9,   32,  63,   95,   149,  220,   26
 namespace {
 constexpr u32 kCounterRange = 0x8000;  // the rate counter is 15 bits wide
 constexpr u8 kLevelMax = 0xFF;
+constexpr u32 kFrozenSkip = 4096;  // cycles
 }  // namespace
 
 void SidEnvelope::reset() { *this = SidEnvelope(); }
@@ -36,6 +37,10 @@ u16 SidEnvelope::period_for_phase() const {
 // The counter keeps counting from where it is. A period below its present
 // value is only met after the counter has run round its 15 bits.
 void SidEnvelope::period_changed() {
+    if (skipped_) {  // moved on many periods at once while frozen
+        rate_left_ = (rate_left_ - 1) % period_ + 1;
+        skipped_ = false;
+    }
     u32 counter = (period_ + kCounterRange - rate_left_) & (kCounterRange - 1);
     period_ = period_for_phase();
     rate_left_ = counter < period_ ? period_ - counter : kCounterRange - counter + period_;
@@ -66,6 +71,13 @@ void SidEnvelope::sustain_release(u8 v) {
 }
 
 void SidEnvelope::step(u32 cycles) {
+    // Held at zero until the next gate: only the counter's place in its
+    // period matters, so it is moved many periods on at once.
+    if (frozen_ && phase_ != Phase::Attack) {
+        rate_left_ = rate_left_ + period_ * (kFrozenSkip / period_ + 1) - cycles;
+        skipped_ = true;
+        return;
+    }
     rate_left_ = rate_left_ + period_ - cycles;
     if (phase_ == Phase::Attack) {
         if (level_ != kLevelMax) level_++;

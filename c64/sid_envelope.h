@@ -50,6 +50,7 @@ private:
     u8 stretch_ = 1;       // counter matches per level step (decay, release)
     u8 stretch_count_ = 0;
     bool frozen_ = true;   // at zero: held until the next attack
+    bool skipped_ = false; // rate_left_ counts several periods (frozen)
 };
 
 #endif

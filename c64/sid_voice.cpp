@@ -83,7 +83,7 @@ u32 SidVoice::wrapped_sawtooth() const {
 }
 
 // The part of the step the accumulator spent at or above the pulse width.
-u32 SidVoice::pulse() const {
+u32 SidVoice::pulse_edges() const {
     if (control_ & kTest) return kFullScale;
     u64 from = start_, to = start_ + span_;
     u64 edge = static_cast<u64>(pulse_width_) << 12;

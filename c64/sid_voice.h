@@ -98,7 +98,17 @@ private:
         return wrapped_sawtooth();
     }
     u32 wrapped_sawtooth() const;
-    u32 pulse() const;
+    // Most steps lie wholly on one side of the pulse's edges.
+    u32 pulse() const {
+        u32 edge = static_cast<u32>(pulse_width_) << 12;
+        u32 end = start_ + span_;
+        if (!(control_ & kTest) && end < kAccumulatorMsb * 2 && span_) {
+            if (start_ >= edge) return 0xFFF;
+            if (end <= edge) return 0;
+        }
+        return pulse_edges();
+    }
+    u32 pulse_edges() const;
     u32 noise() const {
         if (noise_since_ == kWhole) return noise_output();
         return (noise_before_ * (kWhole - noise_since_) + noise_output() * noise_since_) >> 16;
