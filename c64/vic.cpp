@@ -190,6 +190,7 @@ void Vic::start_line(int r, u32 line_start) {
 // The sprites with DMA on the next line, as advance_sprites will leave them.
 u8 Vic::dma_after_line(int r) const {
     u8 dma = sprite_dma_;
+    if (!(dma | sprite_enabled_)) return 0;
     for (int n = 0; n < 8; n++) {
         u8 bit = static_cast<u8>(1 << n);
         if (dma & bit) {

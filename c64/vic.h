@@ -94,6 +94,7 @@ private:
     void end_line(int r);
     void fetch_matrix_line();
     void draw_graphics(u8* pixels, u8* foreground);
+    void text_cells(u8* pix, u8* fg, const u8* glyph_row) const;
     void draw_sprites(u8* pixels, const u8* foreground);
     void draw_border(u8* pixels) const;
     void advance_sprites(int r);

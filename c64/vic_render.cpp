@@ -187,6 +187,10 @@ void Vic::draw_graphics(u8* pixels, u8* foreground) {
     u16 mask = ecm ? kEcmAddressMask : 0x3FFF;
 
     const u8* chars = mem_->vic_block(char_mem_) + (char_mem_ & 0x0800);
+    if (display_state_ && !ecm && !bmm && !mcm) {
+        text_cells(pix, fg, chars + rc_);
+        return;
+    }
     const u8* bitmap_lo = mem_->vic_block(bitmap_mem_);
     const u8* bitmap_hi = mem_->vic_block(static_cast<u16>(bitmap_mem_ + 0x1000));
     u8 idle = mem_->vic_read_byte(mask & kIdleAddress);
@@ -218,6 +222,21 @@ void Vic::draw_graphics(u8* pixels, u8* foreground) {
             hires_cell(pix, fg, data, color, bgcolor_[0]);
         }
         if (black) store8(pix, 0);
+    }
+}
+
+// The usual line: 40 text cells in their colours on background colour 0.
+// What the loop needs is read before it, as its byte stores could alias
+// the chip's fields.
+void Vic::text_cells(u8* pix, u8* fg, const u8* glyph_row) const {
+    u8 codes[40], colours[40];
+    copy(codes, matrix_, 40);
+    copy(colours, matrix_colors_, 40);
+    const u64 off = spread(bgcolor_[0]);
+    for (int i = 0; i < 40; i++) {
+        u64 m = kTables.hires[glyph_row[codes[i] << 3]];
+        store8(pix + 8 * i, off ^ ((spread(colours[i]) ^ off) & m));
+        store8(fg + 8 * i, m);
     }
 }
 
@@ -303,6 +322,7 @@ void Vic::draw_sprites(u8* pixels, const u8* foreground) {
 // line when expanded in Y) and stops after 21 rows; a sprite whose Y matches
 // this line starts, to show from the next line on.
 void Vic::advance_sprites(int r) {
+    if (!(sprite_dma_ | sprite_enabled_)) return;
     for (int n = 0; n < 8; n++) {
         u8 bit = static_cast<u8>(1 << n);
         bool expand = is_double_height_sprite(n);
