@@ -29,6 +29,7 @@ void C64::enter_mode(bool full) {
     raster_->invalidate();
     text_view_->invalidate();
     drawn_once_ = false;
+    if (!full) vic_->stop_clock();
     if (full) {
         next_line_at_ = cpu_->cycles();
         pacer_.restart(clock_->milliseconds());

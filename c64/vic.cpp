@@ -75,12 +75,7 @@ u8 Vic::read_register(u8 r) {
     case kRegSpriteMsbX: return msbx_;
     case kRegControl1:
     case kRegRaster: {
-        // The counter moves on at cycle 1 of a line, also when the
-        // processor's instruction runs past the line it began in.
-        int line = raster_counter();
-        i32 into = cpu_ ? static_cast<i32>(cpu_->cycles() - line_start_) : 0;
-        if (clocked_ && into >= static_cast<i32>(kLineCycles) && into < static_cast<i32>(2 * kLineCycles))
-            line = line == kLastLine ? 0 : line + 1;
+        int line = current_line();
         if (r == kRegRaster) return static_cast<u8>(line & 0xFF);
         return static_cast<u8>((cr1_ & 0x7F) | ((line & 0x100) >> 1));
     }
@@ -121,10 +116,10 @@ void Vic::write_register(u8 r, u8 v) {
     case kRegSpriteMsbX: msbx_ = v; return;
     case kRegControl1:
         cr1_ = v & 0x7F;
-        raster_irq_ = (raster_irq_ & 0xFF) | ((v & kCr1RasterBit8) << 1);
+        compare_written((raster_irq_ & 0xFF) | ((v & kCr1RasterBit8) << 1));
         set_graphic_mode();
         return;
-    case kRegRaster: raster_irq_ = (raster_irq_ & 0x100) | v; return;
+    case kRegRaster: compare_written((raster_irq_ & 0x100) | v); return;
     case kRegSpriteEnable: sprite_enabled_ = v; return;
     case kRegControl2:
         cr2_ = v;
@@ -158,6 +153,30 @@ void Vic::write_register(u8 r, u8 v) {
     // Light pen, collision and unused registers ignore writes.
 }
 
+// The counter moves on at cycle 1 of a line, also when the processor's
+// instruction runs past the line it began in.
+int Vic::current_line() const {
+    int line = raster_counter();
+    i32 into = cpu_ ? static_cast<i32>(cpu_->cycles() - line_start_) : 0;
+    if (clocked_ && into >= static_cast<i32>(kLineCycles) && into < static_cast<i32>(2 * kLineCycles))
+        line = line == kLastLine ? 0 : line + 1;
+    return line;
+}
+
+// The comparator watches the counter and the register alike: in full mode
+// a compare value written to equal the current line latches the interrupt
+// at the write's cycle (once: the line's start does not latch it again).
+void Vic::compare_written(int value) {
+    int before = raster_irq_;
+    raster_irq_ = value;
+    if (!clocked_ || value == before) return;
+    int line = current_line();
+    if (value != line) return;
+    compare_latched_line_ = line;
+    irq_status_ |= kIrqRaster;
+    update_irq_line();
+}
+
 void Vic::raster_counter(int n) {
     raster_c_ = static_cast<u8>(n & 0xFF);
     cr1_ = static_cast<u8>((cr1_ & 0x7F) | ((n & 0x100) >> 1));
@@ -179,10 +198,11 @@ void Vic::start_line(int r, u32 line_start) {
     if (r == kFirstBadLine) display_enabled_ = (cr1_ & kCr1Den) != 0;
     // The compare flag latches whether or not its interrupt is enabled
     // (the KERNAL tells PAL from NTSC by it); line 0 compares a cycle late.
-    if (r == raster_irq_) {
+    if (r == raster_irq_ && compare_latched_line_ != r) {
         irq_status_ |= kIrqRaster;
         update_irq_line(r == 0 ? line_start + 1 : line_start);
     }
+    compare_latched_line_ = -1;
     if (r == kLastLine) frame_c_++;
     plan_bus_windows(r);
 }

@@ -42,6 +42,8 @@ public:
     // (its cycle 1): counter, compare interrupt, and the windows in which
     // the chip holds BA low for its badline and sprite fetches.
     void start_line(int r, u32 line_start);
+    // Text mode: the raster stands still and no longer runs on the clock.
+    void stop_clock() { clocked_ = false; }
     // This line's bus windows, absolute cycles in order, reaching into the
     // next line's first sprite fetches.
     const Processor::BusWindow* bus_windows() const { return windows_; }
@@ -84,6 +86,8 @@ public:
     u16 get_sprite_ptr(int n);
 
 private:
+    int current_line() const;
+    void compare_written(int value);
     void update_irq_line(u32 at);
     void update_irq_line();
     u8 dma_after_line(int r) const;
@@ -149,6 +153,7 @@ private:
     // Full mode's clock: where the current line began, and the bus windows.
     bool clocked_ = false;
     u32 line_start_ = 0;
+    int compare_latched_line_ = -1;  // a compare write latched this line's interrupt
     Processor::BusWindow windows_[10] = {};
     int window_count_ = 0;
 };

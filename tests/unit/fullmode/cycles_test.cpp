@@ -129,6 +129,19 @@ TEST_F(Cycles, TimerInterruptReachesItsHandlerAtTheSampledCycle) {
     EXPECT_EQ(Word(kResults + 10), 0xFFCCu);
 }
 
+// raster_write.s writes the compare register in cycle W = W_B + 6 to the
+// line the raster is on. The comparator matches from that cycle, so the
+// IRQ line is low from W: the STA sampled it in W - 1, too early; the NOP
+// from W + 1 samples it and the entry follows from W + 3; the handler's
+// LDY reads at W + 13 = W_B + 19: $FFFF - 17 = $FFEE. One entry for the
+// write, and one more a frame later at the line's start.
+TEST_F(Cycles, RasterCompareWrittenToTheCurrentLineInterruptsAtTheWrite) {
+    Run("raster_write");
+    EXPECT_EQ(Word(kResults), 0xFFEEu);
+    EXPECT_EQ(Peek(kResults + 3), 1u);
+    EXPECT_EQ(Peek(kResults + 4), 2u);
+}
+
 // steals.s times the same read-only work over whole lines. Each sprite with
 // DMA on holds BA low from three cycles before its two fetch cycles to
 // their end; neighbouring sprites' windows merge, so sprites 0..N-1 cost
