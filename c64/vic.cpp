@@ -108,8 +108,12 @@ u8 Vic::read_register(u8 r) {
 void Vic::write_register(u8 r, u8 v) {
     r &= 0x3F;
     if (r < kRegSpriteMsbX) {
-        if (r & 1) my_[r >> 1] = v;
-        else mx_[r >> 1] = v;
+        if (r & 1) {
+            my_[r >> 1] = v;
+            sprite_check_written();
+        } else {
+            mx_[r >> 1] = v;
+        }
         return;
     }
     switch (r) {
@@ -120,7 +124,10 @@ void Vic::write_register(u8 r, u8 v) {
         set_graphic_mode();
         return;
     case kRegRaster: compare_written((raster_irq_ & 0x100) | v); return;
-    case kRegSpriteEnable: sprite_enabled_ = v; return;
+    case kRegSpriteEnable:
+        sprite_enabled_ = v;
+        sprite_check_written();
+        return;
     case kRegControl2:
         cr2_ = v;
         set_graphic_mode();
@@ -204,23 +211,47 @@ void Vic::start_line(int r, u32 line_start) {
     }
     compare_latched_line_ = -1;
     if (r == kLastLine) frame_c_++;
+    sprite_starts_ = starting_sprites(r);
+    starts_line_ = r;
     plan_bus_windows(r);
 }
 
+// The sprites whose DMA the check in cycle 55 of line r turns on: enabled,
+// Y equal to the line, DMA off.
+u8 Vic::starting_sprites(int r) const {
+    u8 starts = 0;
+    for (int n = 0; n < 8; n++)
+        if (is_sprite_enabled(n) && my_[n] == (r & 0xFF)) starts |= static_cast<u8>(1 << n);
+    return static_cast<u8>(starts & ~sprite_dma_);
+}
+
 // The sprites with DMA on the next line, as advance_sprites will leave them.
-u8 Vic::dma_after_line(int r) const {
+u8 Vic::dma_after_line() const {
     u8 dma = sprite_dma_;
-    if (!(dma | sprite_enabled_)) return 0;
+    if (!(dma | sprite_starts_)) return 0;
     for (int n = 0; n < 8; n++) {
         u8 bit = static_cast<u8>(1 << n);
-        if (dma & bit) {
-            bool steps = !is_double_height_sprite(n) || (sprite_expand_ff_ & bit);
-            if (sprite_mcbase_[n] + (steps ? 3 : 0) >= 63) dma &= static_cast<u8>(~bit);
-        } else if (is_sprite_enabled(n) && my_[n] == (r & 0xFF)) {
-            dma |= bit;
-        }
+        if (!(dma & bit)) continue;
+        bool steps = !is_double_height_sprite(n) || (sprite_expand_ff_ & bit);
+        if (sprite_mcbase_[n] + (steps ? 3 : 0) >= 63) dma &= static_cast<u8>(~bit);
     }
-    return dma;
+    return dma | sprite_starts_;
+}
+
+// A write to a sprite's enable or Y before cycle 55 counts for the line's
+// check: the sprites starting and the bus windows for their fetches follow
+// it, and the processor takes the new windows from the next instruction.
+void Vic::sprite_check_written() {
+    if (!clocked_ || !cpu_) return;
+    u32 into = cpu_->cycles() - line_start_;  // cycle 1 of the line is 0
+    if (into >= kSpriteCheckCycle - 1) return;
+    int r = raster_counter();
+    u8 starts = starting_sprites(r);
+    if (starts == sprite_starts_) return;
+    sprite_starts_ = starts;
+    plan_bus_windows(r);
+    cpu_->bus_windows(windows_, window_count_);
+    cpu_->stop_by(cpu_->cycles());
 }
 
 // BA goes low three cycles before the chip takes the bus and stays low
@@ -252,7 +283,7 @@ void Vic::plan_bus_windows(int r) {
     for (int n = 3; n < 8; n++)
         if ((sprite_dma_ >> n) & 1) sprite(2 * n - 5);
     if (display_enabled_ && is_bad_line()) hold(kBadLineFrom, kBadLineTo);
-    u8 next = dma_after_line(r);
+    u8 next = dma_after_line();
     for (int n = 0; n < 8; n++)
         if ((next >> n) & 1) sprite(n < 3 ? 58 + 2 * n : static_cast<int>(kLineCycles) + 2 * n - 5);
 }

@@ -21,6 +21,7 @@ public:
     static constexpr int kFirstBadLine = 0x30;
     static constexpr int kLastBadLine = 0xF7;
     static constexpr u8 kIrqRaster = 0x01;      // $D019 / $D01A bit 0
+    static constexpr u32 kSpriteCheckCycle = 55;  // sprite DMA decided for the next line
 
     // Mode numbers from ECM/BMM/MCM.
     static constexpr int kModeChar = 0;
@@ -90,7 +91,9 @@ private:
     void compare_written(int value);
     void update_irq_line(u32 at);
     void update_irq_line();
-    u8 dma_after_line(int r) const;
+    u8 starting_sprites(int r) const;
+    u8 dma_after_line() const;
+    void sprite_check_written();
     void plan_bus_windows(int r);
 
     // ---- line renderer (vic_render.cpp) ----
@@ -116,6 +119,8 @@ private:
     // Sprite state: DMA on (one bit a sprite), the data counter of each
     // sprite (0..63, three bytes a row) and the Y expansion flip-flops.
     u8 sprite_dma_ = 0;
+    u8 sprite_starts_ = 0;        // DMA turned on by the cycle-55 check of line starts_line_
+    int starts_line_ = -1;
     u8 sprite_mcbase_[8] = {};
     u8 sprite_expand_ff_ = 0xFF;
     // Collisions latched since the register was last read ($D01E, $D01F).

@@ -322,7 +322,11 @@ void Vic::draw_sprites(u8* pixels, const u8* foreground) {
 // line when expanded in Y) and stops after 21 rows; a sprite whose Y matches
 // this line starts, to show from the next line on.
 void Vic::advance_sprites(int r) {
-    if (!(sprite_dma_ | sprite_enabled_)) return;
+    // On the clock the line's check in cycle 55 has decided who starts;
+    // a line painted without its start is decided now.
+    u8 starts = starts_line_ == r ? sprite_starts_ : starting_sprites(r);
+    starts_line_ = -1;
+    if (!(sprite_dma_ | starts)) return;
     for (int n = 0; n < 8; n++) {
         u8 bit = static_cast<u8>(1 << n);
         bool expand = is_double_height_sprite(n);
@@ -330,7 +334,7 @@ void Vic::advance_sprites(int r) {
             if (!expand || (sprite_expand_ff_ & bit)) sprite_mcbase_[n] = static_cast<u8>(sprite_mcbase_[n] + 3);
             if (expand) sprite_expand_ff_ ^= bit;
             if (sprite_mcbase_[n] >= kSpriteRows) sprite_dma_ &= static_cast<u8>(~bit);
-        } else if (is_sprite_enabled(n) && my_[n] == (r & 0xFF)) {
+        } else if (starts & bit) {
             sprite_dma_ |= bit;
             sprite_mcbase_[n] = 0;
             sprite_expand_ff_ &= static_cast<u8>(~bit);

@@ -161,4 +161,16 @@ TEST_F(Cycles, RasterLinesLeaveTheProcessorWhatSpritesAndBadlinesDoNotTake) {
     EXPECT_EQ(elapsed(9) - bare, 6u * 43);
 }
 
+// sprite_check.s enables sprite 0 (Y = 100) by a write in line 100 and
+// times fixed work from there. The chip's check in cycle 55 decides the
+// next line's sprites: written in cycles 9-15 the sprite is fetched for
+// lines 101-121, each fetch holding BA low in cycles 55-59 of the line
+// before, so the work takes 21 x 5 cycles longer than when written in
+// cycles 56-62, after the check, where the sprite waits for the next frame.
+TEST_F(Cycles, SpriteDmaIsDecidedInCycle55OfTheLineBefore) {
+    Run("sprite_check");
+    u32 early = 0xFFFFu - Word(kResults), late = 0xFFFFu - Word(kResults + 2);
+    EXPECT_EQ(early - late, 21u * 5);
+}
+
 }  // namespace
