@@ -196,4 +196,29 @@ TEST(Cia1, TimeOfDayLatchesOnHoursReadAndRaisesAlarm) {
     EXPECT_EQ(b.cia1.read_register(9), 0x02);
 }
 
+// With its interrupt enabled the alarm is an event: run from event to
+// event as full mode runs, the line falls at the very tick that reaches
+// the alarm. The 50 Hz input ticks at ceil(k x 985248 / 50) cycles from
+// cycle 0; set at cycle 0, the time reaches .1 at tick 5: cycle 98525.
+TEST(Cia1, AlarmInterruptsAtItsMainsTick) {
+    Bench b;
+    b.cia1.write_register(14, 0x80);
+    b.cia1.write_register(15, 0x80);  // alarm 1:00:00.1
+    b.cia1.write_register(11, 0x01);
+    b.cia1.write_register(10, 0x00);
+    b.cia1.write_register(9, 0x00);
+    b.cia1.write_register(8, 0x01);
+    b.cia1.write_register(15, 0x00);  // time 1:00:00.0 from cycle 0
+    b.cia1.write_register(11, 0x01);
+    b.cia1.write_register(10, 0x00);
+    b.cia1.write_register(9, 0x00);
+    b.cia1.write_register(8, 0x00);
+    b.cia1.write_register(13, 0x84);
+    ASSERT_EQ(b.cpu.cycles(), 0u);
+    for (int i = 0; i < 10 && !b.irq(); i++) b.pass(b.cia1.next_event() - b.cpu.cycles());
+    ASSERT_TRUE(b.irq());
+    EXPECT_EQ(b.cpu.cycles(), 98525u);
+    EXPECT_EQ(b.cpu.state().irq_since, 98525u);
+}
+
 }  // namespace
