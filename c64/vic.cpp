@@ -219,6 +219,7 @@ void Vic::start_line(int r, u32 line_start) {
 // The sprites whose DMA the check in cycle 55 of line r turns on: enabled,
 // Y equal to the line, DMA off.
 u8 Vic::starting_sprites(int r) const {
+    if (!(sprite_enabled_ & ~sprite_dma_)) return 0;
     u8 starts = 0;
     for (int n = 0; n < 8; n++)
         if (is_sprite_enabled(n) && my_[n] == (r & 0xFF)) starts |= static_cast<u8>(1 << n);

@@ -113,15 +113,13 @@ bool Vic::render_line(int r) {
     u8* row = (picture_ && r >= kFirstVisibleLine && r <= kLastVisibleLine) ? picture_->row(r - kFirstVisibleLine) : nullptr;
     bool invalid = graphic_mode_ == kModeInvalid;
     // Sprites collide on every line, shown or not.
-    if (row || sprite_dma_) {
+    if (vertical_border_ && !sprite_dma_) {
+        if (row) fill(row, RasterPicture::kCols, border_color_);
+    } else if (row || sprite_dma_) {
         u8* pixels = g_pixels + kPad;
-        if (vertical_border_ && !sprite_dma_) {
-            fill(pixels, RasterPicture::kCols, border_color_);
-        } else {
-            draw_graphics(pixels, g_foreground + kPad);
-            if (sprite_dma_) draw_sprites(pixels, g_foreground + kPad);
-            draw_border(pixels);
-        }
+        draw_graphics(pixels, g_foreground + kPad);
+        if (sprite_dma_) draw_sprites(pixels, g_foreground + kPad);
+        draw_border(pixels);
         if (row) copy(row, pixels, RasterPicture::kCols);
     }
     end_line(r);
