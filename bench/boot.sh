@@ -15,24 +15,11 @@ if [ ! -f kernel/kernel.cpp ] || ! command -v qemu-system-i386 >/dev/null; then
 fi
 make --no-print-directory iso disk >/dev/null
 exec python3 - "$@" <<'EOF'
-import os, shutil, sys, tempfile, time
-sys.path.insert(0, "tools")
-sys.path.insert(0, "tests/system")
-import bas2prg, screen, tarndisk
+import os, shutil, sys, tempfile
+sys.path[:0] = ["tools", "tests/system", "bench"]
+import tarndisk
+from screen_timing import big_program, load_and_save, wait_for
 from tarnvm import QMPError, TarnVM, accelerator, kvm_usable
-
-POLL = 0.05
-DEADLINE = 180
-BIG_BYTES = 30 * 1024
-
-
-def wait_for(vm, probe, deadline=DEADLINE):
-    end = time.monotonic() + deadline
-    while time.monotonic() < end:
-        if probe(screen.read_text_view(vm.screendump())):
-            return time.monotonic()
-        time.sleep(POLL)
-    raise SystemExit("bench: nothing on screen within %ds" % deadline)
 
 
 def boot(**where):
@@ -43,24 +30,10 @@ def boot(**where):
     return vm, t1 - t0
 
 
-def big_listing():
-    """Numbered REM lines until the tokenized program passes 30 KB."""
-    lines, n, total = [], 10, 2
-    while total < BIG_BYTES:
-        text = "REM THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789"
-        lines.append("%d %s\n" % (n, text))
-        total += 4 + len(bas2prg.tokenize_line(text)) + 1
-        n += 10
-    return "".join(lines)
-
-
 tmp = tempfile.mkdtemp(prefix="tarn-bench-")
 disk = os.path.join(tmp, "disk.img")
-big = os.path.join(tmp, "big.bas")
-with open(big, "w") as f:
-    f.write(big_listing())
+big, size = big_program(tmp)
 tarndisk.create(disk, tarndisk.DEFAULT_SIZE_MIB, [big])
-size = len(bas2prg.tokenize(open(big).read()))
 
 print("accelerator: %s" % accelerator())
 vm, t_kernel = boot(kernel="build/tarn.elf")
@@ -84,23 +57,8 @@ print("boot to READY, GRUB build/tarn.iso    : %6.2f s" % t_iso)
 
 vm = TarnVM(kernel="build/tarn.elf", disk=disk, snapshot=True).start()
 wait_for(vm, lambda v: "READY." in v)
-
-
-def ready_below(view, command):
-    rows = [r.rstrip() for r in view.rows]
-    echo = [i for i, r in enumerate(rows) if r == command]
-    return bool(echo) and "READY." in rows[echo[-1] + 1:]
-
-
-command = 'LOAD "BIG",8'
-vm.type_text(command)
-t0 = time.monotonic()
-vm.tap(["ret"])
-t1 = wait_for(vm, lambda v: ready_below(v, command))
-# The whole program arrived: BASIC's end pointer sits just past it.
-vm.type_text("PRINT PEEK(45)+256*PEEK(46)-2049\n")
-wait_for(vm, lambda v: any(r.strip() == str(size) for r in v.rows))
+t_load, _ = load_and_save(vm, size, save=False)
 vm.close()
-print("LOAD \"BIG\",8 of %d bytes            : %6.2f s (from Enter to READY)" % (size, t1 - t0))
+print("LOAD \"BIG\",8 of %d bytes            : %6.2f s (from Enter to READY)" % (size, t_load))
 shutil.rmtree(tmp, ignore_errors=True)
 EOF

@@ -9,48 +9,11 @@ if [ ! -f kernel/kernel.cpp ] || ! command -v qemu-system-i386 >/dev/null; then
     exit 0
 fi
 exec python3 - "$@" <<'EOF'
-import os, shutil, sys, tempfile, time
-sys.path.insert(0, "tools")
-sys.path.insert(0, "tests/system")
-import bas2prg, screen, tarndisk
+import os, shutil, sys, tempfile
+sys.path[:0] = ["tools", "tests/system", "bench"]
+import tarndisk
+from screen_timing import big_program, load_and_save, wait_for
 from tarnvm import TarnVM, accelerator
-
-POLL = 0.05
-DEADLINE = 180
-BIG_BYTES = 30 * 1024
-
-
-def wait_for(vm, probe):
-    deadline = time.monotonic() + DEADLINE
-    while time.monotonic() < deadline:
-        if probe(screen.read_text_view(vm.screendump())):
-            return time.monotonic()
-        time.sleep(POLL)
-    raise SystemExit("bench: nothing on screen within %ds" % DEADLINE)
-
-
-def ready_below(view, command):
-    rows = [r.rstrip() for r in view.rows]
-    echo = [i for i, r in enumerate(rows) if r == command]
-    return bool(echo) and "READY." in rows[echo[-1] + 1:]
-
-
-def timed(vm, command):
-    vm.type_text(command)
-    t0 = time.monotonic()
-    vm.tap(["ret"])
-    return wait_for(vm, lambda v: ready_below(v, command)) - t0
-
-
-def big_listing():
-    lines, n, total = [], 10, 2
-    while total < BIG_BYTES:
-        text = "REM THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789"
-        lines.append("%d %s\n" % (n, text))
-        total += 4 + len(bas2prg.tokenize_line(text)) + 1
-        n += 10
-    return "".join(lines)
-
 
 CONTROLLERS = {
     "IDE": lambda img: ["-drive", "file=%s,format=raw,if=ide,index=0" % img],
@@ -61,10 +24,7 @@ CONTROLLERS = {
 }
 
 tmp = tempfile.mkdtemp(prefix="tarn-bench-")
-big = os.path.join(tmp, "big.bas")
-with open(big, "w") as f:
-    f.write(big_listing())
-size = len(bas2prg.tokenize(open(big).read()))
+big, size = big_program(tmp)
 print("accelerator: %s" % accelerator())
 try:
     for name, devices in CONTROLLERS.items():
@@ -73,10 +33,7 @@ try:
         vm = TarnVM(kernel="build/tarn.elf", extra=devices(disk)).start()
         try:
             wait_for(vm, lambda v: "READY." in v)
-            t_load = timed(vm, 'LOAD "BIG",8')
-            vm.type_text("PRINT PEEK(45)+256*PEEK(46)-2049\n")
-            wait_for(vm, lambda v: any(r.strip() == str(size) for r in v.rows))
-            t_save = timed(vm, 'SAVE "BIG2",8')
+            t_load, t_save = load_and_save(vm, size)
         finally:
             vm.close()
         print("%-4s LOAD of %d bytes: %5.2f s   SAVE: %5.2f s" % (name, size, t_load, t_save))

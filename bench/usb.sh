@@ -15,14 +15,11 @@ if [ ! -f kernel/kernel.cpp ] || ! command -v qemu-system-i386 >/dev/null; then
 fi
 exec python3 - "$@" <<'EOF'
 import os, shutil, sys, tempfile, time
-sys.path.insert(0, "tools")
-sys.path.insert(0, "tests/system")
-import bas2prg, screen, tarndisk
+sys.path[:0] = ["tools", "tests/system", "bench"]
+import screen, tarndisk
+from screen_timing import big_program, load_and_save, wait_for
 from tarnvm import TarnVM, accelerator
 
-POLL = 0.05
-DEADLINE = 180
-BIG_BYTES = 30 * 1024
 XHCI = ["-device", "qemu-xhci,id=xhci"]
 
 
@@ -31,47 +28,11 @@ def stick(drive_id, image):
             "-device", "usb-storage,bus=xhci.0,drive=%s,id=stick" % drive_id]
 
 
-def wait_for(vm, probe):
-    deadline = time.monotonic() + DEADLINE
-    while time.monotonic() < deadline:
-        if probe(screen.read_text_view(vm.screendump())):
-            return time.monotonic()
-        time.sleep(POLL)
-    raise SystemExit("bench: nothing on screen within %ds" % DEADLINE)
-
-
-def ready_below(view, command):
-    rows = [r.rstrip() for r in view.rows]
-    echo = [i for i, r in enumerate(rows) if r == command]
-    return bool(echo) and "READY." in rows[echo[-1] + 1:]
-
-
-def big_listing():
-    lines, n, total = [], 10, 2
-    while total < BIG_BYTES:
-        text = "REM THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789"
-        lines.append("%d %s\n" % (n, text))
-        total += 4 + len(bas2prg.tokenize_line(text)) + 1
-        n += 10
-    return "".join(lines)
-
-
-def timed(vm, command):
-    vm.type_text(command)
-    t0 = time.monotonic()
-    vm.tap(["ret"])
-    return wait_for(vm, lambda v: ready_below(v, command)) - t0
-
-
 def time_load_save(image, size):
     vm = TarnVM(kernel="build/tarn.elf", extra=XHCI + stick("u0", image)).start()
     try:
         wait_for(vm, lambda v: "READY." in v)
-        t_load = timed(vm, 'LOAD "BIG",8')
-        # The whole program arrived: BASIC's end pointer sits just past it.
-        vm.type_text("PRINT PEEK(45)+256*PEEK(46)-2049\n")
-        wait_for(vm, lambda v: any(r.strip() == str(size) for r in v.rows))
-        return t_load, timed(vm, 'SAVE "BIG2",8')
+        return load_and_save(vm, size)
     finally:
         vm.close()
 
@@ -97,10 +58,7 @@ def time_plug(image):
 
 tmp = tempfile.mkdtemp(prefix="tarn-bench-usb-")
 try:
-    big = os.path.join(tmp, "big.bas")
-    with open(big, "w") as f:
-        f.write(big_listing())
-    size = len(bas2prg.tokenize(open(big).read()))
+    big, size = big_program(tmp)
     image = os.path.join(tmp, "stick.img")
     tarndisk.create(image, tarndisk.DEFAULT_SIZE_MIB, [big])
     print("accelerator: %s" % accelerator())
