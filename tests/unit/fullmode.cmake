@@ -5,14 +5,15 @@ if(TARGET test_fullmode)
   set(fm_out ${CMAKE_BINARY_DIR}/fullmode_programs)
   file(MAKE_DIRECTORY ${fm_out})
   file(GLOB fm_programs CONFIGURE_DEPENDS ${fm_src}/*.s)
+  file(GLOB fm_includes CONFIGURE_DEPENDS ${fm_src}/*.inc)
   set(fm_bins)
   foreach(src ${fm_programs})
     get_filename_component(name ${src} NAME_WE)
     add_custom_command(
       OUTPUT ${fm_out}/${name}.bin
-      COMMAND ca65 -o ${fm_out}/${name}.o ${src}
+      COMMAND ca65 -I ${fm_src} -o ${fm_out}/${name}.o ${src}
       COMMAND ld65 -C ${fm_src}/c000.cfg -o ${fm_out}/${name}.bin ${fm_out}/${name}.o
-      DEPENDS ${src} ${fm_src}/c000.cfg
+      DEPENDS ${src} ${fm_includes} ${fm_src}/c000.cfg
       COMMENT "Assembling test program ${name}")
     list(APPEND fm_bins ${fm_out}/${name}.bin)
   endforeach()

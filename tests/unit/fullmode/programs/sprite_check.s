@@ -72,29 +72,4 @@ nf2:    lda $D012
 
 ; Times the work from here; the elapsed count goes to result X.
 measure:
-        lda #$00                ; stopped and continuous before the latch
-        sta $DD0E
-        lda #$FF
-        sta $DD04
-        sta $DD05
-        lda #$11                ; continuous, force load, start
-        sta $DD0E
-        txa
-        pha
-        ldy #3                  ; 600 rounds of 5 cycles: about 48 lines
-        ldx #$58
-work:   dex
-        bne work
-        dey
-        bne work
-        lda #$00                ; stopped
-        sta $DD0E
-        pla
-        tax
-        asl
-        tay
-        lda $DD04
-        sta RESULTS,y
-        lda $DD05
-        sta RESULTS+1,y
-        rts
+        .include "stopwatch.inc"
